@@ -1,0 +1,52 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace tervane::sim {
+
+// What the simulated device is: its identity, which settings it has, and how fast it reacts.
+struct DeviceConfig {
+    // "Q7", or "Q7R" for the variant with the three-lamp signal display.
+    std::string model = "Q7";
+    // Reported as device_info/firmware and device_info/firmwaresoftrevstr until an image is installed.
+    std::string firmwareVersion = "2.4.1.7";
+    // Reported after at&usbinterface=110 has installed /fw/updatefw.dwl.
+    std::string installedFirmwareVersion = "2.5.0.3";
+    std::string radioFirmwareVersion = "0x2164";
+    // Reported after a zigbee fw_update.
+    std::string updatedRadioFirmwareVersion = "0x2270";
+    // Without a configured radio, every zigbee request answers "Currently not configured or supported".
+    bool radioConfigured = true;
+
+    // Settings the device does not have, as slash-separated paths whose steps may select an index:
+    // "mobile_simple" (a whole group), "mgmtconnection&index=3", "telnet_server", "mobile_simple/pin"
+    // (one setting), "radio/node_id" (a radio setting).
+    std::set<std::string> omitted;
+
+    // Pause between a complete command and its answer.
+    int answerDelayMs = 5;
+    // How long the port stays away when the device restarts.
+    int restartDelayMs = 1500;
+    // A bare request or upload whose bytes stop coming for this long is given up (ERROR).
+    int transferIdleMs = 5000;
+
+    // Modem and SIM facts.
+    int signalQuality = 20;
+    std::string manufacturer = "WAVECOM MODEM";
+    std::string imei = "356938035643809";
+    std::string modemRevision = "R7.54.0.201806141515.FXT009 2130196 061418 15:15";
+    std::string imsi = "310260123456789";
+    std::string iccid = "89012601234567890128";
+    std::string phoneNumber = "+15551230077";
+    std::string mobileIpAddress = "10.72.14.203";
+
+    // Files on the device at power-up, by absolute device path.
+    std::map<std::string, std::string> files = DefaultFiles();
+
+    // A few Python programs under /WEB/python.
+    static std::map<std::string, std::string> DefaultFiles();
+};
+
+} // namespace tervane::sim

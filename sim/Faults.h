@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace tervane::sim {
+
+// Misbehaviour a test can switch on at any time (SimulatedQ7::SetFaults / ChangeFaults).
+struct Faults {
+    // Every zigbee request answers "Currently not configured or supported"; no zigbee_state.
+    bool noRadio = false;
+    // AT+CIMI and AT+CNUM answer ERROR, the ICCID is empty and the mobile IP address is 0.0.0.0.
+    bool noSim = false;
+    // AT+CNUM answers ERROR.
+    bool cnumError = false;
+    // Commands are still received (and listed) but neither echoed, acted on nor answered.
+    bool silent = false;
+    // A command whose text contains one of these (case-sensitive) answers ERROR and is not acted on.
+    std::vector<std::string> errorFor;
+
+    // Above 0: answers are written in pieces of this many bytes with fragmentPauseMs between them.
+    std::size_t fragmentBytes = 0;
+    int fragmentPauseMs = 0;
+    // <pyPrint>…</pyPrint> and <usb>…</usb> spans mixed into every answer.
+    bool printSpans = false;
+
+    // Where the unsolicited text goes: after the echo, before it, or a moment after the result code.
+    enum class UnsolicitedAt { AfterEcho, BeforeEcho, AfterAnswer };
+    // Not empty: this text (for instance "\r\n+CREG: 1\r\n") comes with every answer.
+    std::string unsolicited;
+    UnsolicitedAt unsolicitedAt = UnsolicitedAt::AfterEcho;
+
+    // Digest answers in upper-case hexadecimal.
+    bool upperCaseDigests = false;
+    // Digest answers that are well-formed but belong to other bytes.
+    bool wrongDigests = false;
+    // Uploaded files are stored with one byte changed (an empty one gains a byte).
+    bool corruptUploads = false;
+
+    // One-shot: the next answer stops halfway, the port goes away and comes back after the
+    // restart delay. Cleared when it fires.
+    bool hangUpMidAnswer = false;
+    // Added to every restart delay.
+    int slowRestartMs = 0;
+};
+
+} // namespace tervane::sim

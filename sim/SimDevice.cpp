@@ -1,0 +1,408 @@
+#include "SimDevice.h"
+
+#include "SimDefaults.h"
+#include "SimEncoding.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tervane::sim {
+
+namespace {
+
+SimReply Info(std::string text)
+{
+    SimReply reply;
+    reply.body = "\r\n" + std::move(text) + "\r\n";
+    return reply;
+}
+
+SimReply Ok(SimReply::Then then = SimReply::Then::Nothing)
+{
+    SimReply reply;
+    reply.then = then;
+    return reply;
+}
+
+SimReply Error()
+{
+    SimReply reply;
+    reply.result = SimReply::Result::Error;
+    return reply;
+}
+
+SimReply Nothing()
+{
+    SimReply reply;
+    reply.result = SimReply::Result::None;
+    return reply;
+}
+
+std::string Upper(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text;
+}
+
+std::optional<std::string> Unquote(const std::string& argument)
+{
+    if (argument.size() < 2 || argument.front() != '"' || argument.back() != '"')
+        return std::nullopt;
+    return argument.substr(1, argument.size() - 2);
+}
+
+std::optional<long long> Count(const std::string& text)
+{
+    if (text.empty() || text.size() > 12
+        || !std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))
+        return std::nullopt;
+    return std::stoll(text);
+}
+
+const char* const kFirmwareImage = "/fw/updatefw.dwl";
+const char* const kSettingsQuery = "<rci_request version='1.1'><query_setting/></rci_request>";
+const char* const kStateQuery = "<rci_request version='1.1'><query_state/></rci_request>";
+const char* const kRadioQuery =
+    "<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>";
+
+} // namespace
+
+SimDevice::SimDevice(const DeviceConfig& config)
+    : state_(config)
+    , settings_(DefaultSettingGroups(), config.omitted)
+    , radio_(DefaultRadioGroups(), config.omitted)
+    , rci_(settings_, radio_, files_, state_)
+{
+    for (const auto& [path, bytes] : config.files)
+        files_.Put(path, bytes);
+}
+
+SimReply SimDevice::Handle(const SimInput& input)
+{
+    std::lock_guard lock(mutex_);
+    FollowFaults();
+    if (input.kind == SimInput::Kind::Line || input.kind == SimInput::Kind::RawRequest)
+        received_.push_back(input.text);
+    if (faults_.silent)
+        return Nothing();
+
+    switch (input.kind) {
+    case SimInput::Kind::Data:
+        return upload_.DataArrived(input.text) ? Ok() : Error();
+    case SimInput::Kind::Abandoned:
+        upload_.Reset();
+        return Error();
+    case SimInput::Kind::Line:
+    case SimInput::Kind::RawRequest: break;
+    }
+    for (const std::string& part : faults_.errorFor) {
+        if (!part.empty() && input.text.find(part) != std::string::npos)
+            return Error();
+    }
+    if (input.kind == SimInput::Kind::RawRequest)
+        return HandleRci(input.text);
+    return HandleLine(input.text);
+}
+
+SimReply SimDevice::HandleLine(const std::string& line)
+{
+    const std::string upper = Upper(line);
+    if (upper.rfind("AT", 0) != 0)
+        return Error();
+    const std::string command = upper.substr(2);
+    const DeviceConfig& config = state_.Config();
+
+    if (command.empty())
+        return Ok();
+    if (command == "+CGMI")
+        return Info(config.manufacturer);
+    if (command == "+CGMM")
+        return Info("Q2687");
+    if (command == "+CGSN")
+        return Info(config.imei);
+    if (command == "+CGMR")
+        return Info(config.modemRevision);
+    if (command == "I")
+        return Info(state_.Product());
+    if (command == "+CIMI")
+        return state_.simPresent ? Info(config.imsi) : Error();
+    if (command == "+CSQ")
+        return Info("+CSQ: " + std::to_string(state_.signalQuality) + ",99");
+    if (command == "+CNUM") {
+        if (faults_.cnumError || !state_.simPresent)
+            return Error();
+        const char* type = config.phoneNumber.rfind('+', 0) == 0 ? "145" : "129";
+        return Info("+CNUM: \"Line 1\",\"" + config.phoneNumber + "\"," + type);
+    }
+    if (command == "+CREG?")
+        return Info(state_.simPresent ? "+CREG: 0,1" : "+CREG: 0,0");
+    if (command == "+CFUN?")
+        return Info("+CFUN: 1");
+    if (command == "+CFUN=1")
+        return Ok(SimReply::Then::Restart);
+    static constexpr std::string_view kUsbInterface = "&USBINTERFACE=";
+    if (command.rfind(kUsbInterface, 0) == 0)
+        return HandleUsbInterface(line.substr(2 + kUsbInterface.size()));
+    return Error();
+}
+
+SimReply SimDevice::HandleUsbInterface(const std::string& arguments)
+{
+    const auto digitsEnd = std::find_if(arguments.begin(), arguments.end(),
+                                        [](unsigned char c) { return std::isdigit(c) == 0; });
+    const auto code = Count(std::string(arguments.begin(), digitsEnd));
+    if (!code)
+        return Error();
+    const std::string rest(digitsEnd, arguments.end());
+    if (!rest.empty() && rest.front() != ',')
+        return Error();
+    const std::string argument = rest.empty() ? rest : rest.substr(1);
+
+    switch (*code) {
+    case 20: {
+        const auto request = Unquote(argument);
+        return request ? HandleRci(*request) : Error();
+    }
+    case 22: return argument.empty() ? Ok(SimReply::Then::ExpectRawRequest) : Error();
+    case 41: return Digest(argument);
+    case 110: return argument.empty() ? Install() : Error();
+    case 17:
+    case 3:
+    case 16:
+    case 9:
+    case 5:
+    case 18: return HandleUpload(static_cast<int>(*code), argument);
+    default: return Error();
+    }
+}
+
+SimReply SimDevice::HandleUpload(int code, const std::string& argument)
+{
+    switch (code) {
+    case 17: {
+        const auto size = Count(argument);
+        return size && upload_.Announce(*size) ? Ok() : Error();
+    }
+    case 3: {
+        const auto size = Count(argument);
+        if (!size) {
+            upload_.Reset();
+            return Error();
+        }
+        return upload_.ConfirmSize(*size) ? Ok() : Error();
+    }
+    case 16: {
+        const auto path = Unquote(argument);
+        if (!path) {
+            upload_.Reset();
+            return Error();
+        }
+        return upload_.SetDestination(*path) ? Ok() : Error();
+    }
+    case 9: return upload_.Open(argument) ? Ok() : Error();
+    case 5: {
+        const auto count = argument.empty() ? upload_.BeginData() : std::nullopt;
+        if (!count) {
+            upload_.Reset();
+            return Error();
+        }
+        SimReply reply = Ok(SimReply::Then::ExpectData);
+        reply.dataBytes = *count;
+        return reply;
+    }
+    default: {
+        const auto size = Count(argument);
+        auto stored = size ? upload_.Commit(*size) : std::nullopt;
+        if (!stored) {
+            upload_.Reset();
+            return Error();
+        }
+        if (faults_.corruptUploads) {
+            if (stored->bytes.empty())
+                stored->bytes.push_back('\n');
+            else
+                stored->bytes[stored->bytes.size() / 2] ^= 0x20;
+        }
+        files_.Put(stored->path, std::move(stored->bytes));
+        ++uploads_;
+        return Ok();
+    }
+    }
+}
+
+SimReply SimDevice::HandleRci(std::string_view request)
+{
+    auto reply = rci_.Answer(request);
+    return reply ? Info(std::move(*reply)) : Error();
+}
+
+SimReply SimDevice::Digest(const std::string& argument)
+{
+    const auto path = Unquote(argument);
+    const auto bytes = path ? files_.Get(*path) : std::nullopt;
+    if (!bytes)
+        return Error();
+    std::string digest = Md5Hex(faults_.wrongDigests ? *bytes + "\n" : *bytes);
+    if (faults_.upperCaseDigests)
+        digest = Upper(digest);
+    return Info(digest);
+}
+
+SimReply SimDevice::Install()
+{
+    const auto image = files_.Get(kFirmwareImage);
+    if (!image || image->empty())
+        return Error();
+    state_.firmwareVersion = state_.Config().installedFirmwareVersion;
+    return Ok(SimReply::Then::Restart);
+}
+
+void SimDevice::FollowFaults()
+{
+    state_.radioPresent = state_.Config().radioConfigured && !faults_.noRadio;
+    state_.simPresent = !faults_.noSim;
+}
+
+void SimDevice::Restarted()
+{
+    std::lock_guard lock(mutex_);
+    upload_.Reset();
+}
+
+void SimDevice::SetFaults(Faults faults)
+{
+    std::lock_guard lock(mutex_);
+    faults_ = std::move(faults);
+    FollowFaults();
+}
+
+Faults SimDevice::GetFaults() const
+{
+    std::lock_guard lock(mutex_);
+    return faults_;
+}
+
+void SimDevice::ChangeFaults(const std::function<void(Faults&)>& change)
+{
+    std::lock_guard lock(mutex_);
+    change(faults_);
+    FollowFaults();
+}
+
+bool SimDevice::TakeHangUp()
+{
+    std::lock_guard lock(mutex_);
+    const bool hangUp = faults_.hangUpMidAnswer;
+    faults_.hangUpMidAnswer = false;
+    return hangUp;
+}
+
+void SimDevice::SetSignalQuality(int quality)
+{
+    std::lock_guard lock(mutex_);
+    state_.signalQuality = quality;
+}
+
+std::optional<std::string> SimDevice::File(const std::string& path) const
+{
+    std::lock_guard lock(mutex_);
+    return files_.Get(path);
+}
+
+void SimDevice::PutFile(const std::string& path, std::string bytes)
+{
+    std::lock_guard lock(mutex_);
+    files_.Put(path, std::move(bytes));
+}
+
+bool SimDevice::RemoveFile(const std::string& path)
+{
+    std::lock_guard lock(mutex_);
+    return files_.Remove(path);
+}
+
+std::vector<std::string> SimDevice::FilePaths() const
+{
+    std::lock_guard lock(mutex_);
+    return files_.Paths();
+}
+
+std::optional<std::string> SimDevice::Setting(const std::string& path) const
+{
+    std::lock_guard lock(mutex_);
+    return settings_.Value(path);
+}
+
+bool SimDevice::SetSetting(const std::string& path, std::string value)
+{
+    std::lock_guard lock(mutex_);
+    return settings_.SetValue(path, std::move(value));
+}
+
+std::optional<std::string> SimDevice::RadioSetting(const std::string& path) const
+{
+    std::lock_guard lock(mutex_);
+    return radio_.Value(path);
+}
+
+bool SimDevice::SetRadioSetting(const std::string& path, std::string value)
+{
+    std::lock_guard lock(mutex_);
+    return radio_.SetValue(path, std::move(value));
+}
+
+std::string SimDevice::QueryLocked(const char* request)
+{
+    FollowFaults();
+    return rci_.Answer(request).value_or(std::string());
+}
+
+std::string SimDevice::SettingsXml()
+{
+    std::lock_guard lock(mutex_);
+    return QueryLocked(kSettingsQuery);
+}
+
+std::string SimDevice::StateXml()
+{
+    std::lock_guard lock(mutex_);
+    return QueryLocked(kStateQuery);
+}
+
+std::string SimDevice::RadioSettingsXml()
+{
+    std::lock_guard lock(mutex_);
+    return QueryLocked(kRadioQuery);
+}
+
+std::string SimDevice::FirmwareVersion() const
+{
+    std::lock_guard lock(mutex_);
+    return state_.firmwareVersion;
+}
+
+std::string SimDevice::RadioFirmwareVersion() const
+{
+    std::lock_guard lock(mutex_);
+    return state_.radioFirmwareVersion;
+}
+
+std::vector<std::string> SimDevice::ReceivedCommands() const
+{
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+void SimDevice::ClearReceivedCommands()
+{
+    std::lock_guard lock(mutex_);
+    received_.clear();
+}
+
+int SimDevice::UploadCount() const
+{
+    std::lock_guard lock(mutex_);
+    return uploads_;
+}
+
+} // namespace tervane::sim

@@ -1,0 +1,171 @@
+#include "SimRci.h"
+
+#include "SimEncoding.h"
+
+namespace tervane::sim {
+
+namespace {
+
+const char* const kNoRadio = "Currently not configured or supported";
+
+SimNode Named(const SimNode& request)
+{
+    SimNode reply(request.name);
+    for (const auto& [key, value] : request.attributes)
+        reply.Attr(key, value);
+    return reply;
+}
+
+} // namespace
+
+SimRci::SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state)
+    : settings_(settings)
+    , radio_(radio)
+    , files_(files)
+    , state_(state)
+{
+}
+
+std::optional<std::string> SimRci::Answer(std::string_view request)
+{
+    const auto document = ParseXml(request);
+    if (!document)
+        return std::nullopt;
+    SimNode reply("rci_reply");
+    reply.Attr("version", "1.1");
+    if (!NamesEqual(document->name, "rci_request")) {
+        reply.Add(ErrorNode(1, "Request is not an rci_request"));
+    } else {
+        for (const SimNode& command : document->children)
+            reply.Add(Command(command));
+    }
+    std::string text = WriteXml(reply);
+    text.pop_back(); // the final line end
+    return text;
+}
+
+SimNode SimRci::Command(const SimNode& command)
+{
+    if (NamesEqual(command.name, "query_setting"))
+        return settings_.Query(command);
+    if (NamesEqual(command.name, "set_setting"))
+        return settings_.Apply(command);
+    if (NamesEqual(command.name, "query_state"))
+        return state_.Query(command);
+    if (NamesEqual(command.name, "set_factory_default")) {
+        settings_.RestoreFactory();
+        radio_.RestoreFactory();
+        return SimNode("set_factory_default");
+    }
+    if (NamesEqual(command.name, "do_command")) {
+        const std::string target = command.Attribute("target");
+        if (NamesEqual(target, "zigbee"))
+            return Zigbee(command);
+        if (NamesEqual(target, "file_system"))
+            return FileSystem(command);
+        return Named(command).Add(ErrorNode(1, "Unknown target: " + target));
+    }
+    return Named(command).Add(ErrorNode(1, "Unknown command"));
+}
+
+SimNode SimRci::Zigbee(const SimNode& doCommand)
+{
+    SimNode reply = Named(doCommand);
+    if (!state_.radioPresent) {
+        reply.Add(ErrorNode(1, kNoRadio));
+        return reply;
+    }
+    for (const SimNode& command : doCommand.children) {
+        if (NamesEqual(command.name, "query_setting"))
+            reply.Add(radio_.Query(command));
+        else if (NamesEqual(command.name, "set_setting"))
+            reply.Add(radio_.Apply(command));
+        else if (NamesEqual(command.name, "query_state"))
+            reply.Add(SimNode("query_state").Add(state_.ZigbeeState()));
+        else if (NamesEqual(command.name, "fw_update"))
+            reply.Add(RadioUpdate(command));
+        else
+            reply.Add(Named(command).Add(ErrorNode(1, "Unknown command")));
+    }
+    return reply;
+}
+
+SimNode SimRci::RadioUpdate(const SimNode& fwUpdate)
+{
+    SimNode reply = Named(fwUpdate);
+    const std::string file = fwUpdate.Attribute("file");
+    // The radio flashes images from the mesh folder; the request names the file alone.
+    const std::string path = file.rfind('/', 0) == 0 ? file : "/WEB/mesh/" + file;
+    const auto image = files_.Get(path);
+    if (file.empty() || !image) {
+        reply.Add(ErrorNode(2, "File not found: " + path));
+    } else if (image->empty()) {
+        reply.Add(ErrorNode(3, "Invalid firmware image: " + path));
+    } else {
+        state_.radioFirmwareVersion = state_.Config().updatedRadioFirmwareVersion;
+        reply.text = "Firmware update completed";
+    }
+    return reply;
+}
+
+SimNode SimRci::FileSystem(const SimNode& doCommand)
+{
+    SimNode reply = Named(doCommand);
+    for (const SimNode& command : doCommand.children) {
+        if (NamesEqual(command.name, "ls"))
+            reply.Add(FileList(command));
+        else if (NamesEqual(command.name, "get_file"))
+            reply.Add(FileData(command));
+        else if (NamesEqual(command.name, "rm"))
+            reply.Add(FileRemoval(command));
+        else
+            reply.Add(Named(command).Add(ErrorNode(1, "Unknown command")));
+    }
+    return reply;
+}
+
+SimNode SimRci::FileList(const SimNode& ls) const
+{
+    const std::string dir = SimFileStore::NormalizeDir(ls.HasAttribute("dir") ? ls.Attribute("dir") : "/");
+    SimNode reply("ls");
+    reply.Attr("dir", dir);
+    if (!files_.DirectoryExists(dir)) {
+        reply.Add(ErrorNode(2, "Directory not found: " + dir));
+        return reply;
+    }
+    for (const SimFileStore::Entry& entry : files_.List(dir)) {
+        if (entry.directory)
+            reply.Add(SimNode("dir").Attr("name", entry.name));
+        else
+            reply.Add(SimNode("file").Attr("name", entry.name).Attr("size", std::to_string(entry.size)));
+    }
+    return reply;
+}
+
+SimNode SimRci::FileData(const SimNode& getFile) const
+{
+    const std::string name = getFile.Attribute("name");
+    SimNode reply("get_file");
+    reply.Attr("name", name);
+    const auto bytes = files_.Get(name);
+    if (!bytes) {
+        reply.Add(ErrorNode(2, "File not found: " + name));
+        return reply;
+    }
+    SimNode data("data", Base64Encode(*bytes));
+    data.Attr("size", std::to_string(bytes->size())).Attr("encode", "base64");
+    reply.Add(std::move(data));
+    return reply;
+}
+
+SimNode SimRci::FileRemoval(const SimNode& rm)
+{
+    const std::string name = rm.Attribute("name");
+    SimNode reply("rm");
+    reply.Attr("name", name);
+    if (!files_.Remove(name))
+        reply.Add(ErrorNode(2, "File not found: " + name));
+    return reply;
+}
+
+} // namespace tervane::sim

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "SimFileStore.h"
+#include "SimSettings.h"
+#include "SimState.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tervane::sim {
+
+// The device's RCI service: answers one rci_request with an rci_reply document.
+class SimRci {
+public:
+    SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state);
+
+    // The reply document, or nothing when the request is not XML at all.
+    std::optional<std::string> Answer(std::string_view request);
+
+private:
+    SimNode Command(const SimNode& command);
+    SimNode Zigbee(const SimNode& doCommand);
+    SimNode FileSystem(const SimNode& doCommand);
+    SimNode FileList(const SimNode& ls) const;
+    SimNode FileData(const SimNode& getFile) const;
+    SimNode FileRemoval(const SimNode& rm);
+    SimNode RadioUpdate(const SimNode& fwUpdate);
+
+    SimSettings& settings_;
+    SimSettings& radio_;
+    SimFileStore& files_;
+    SimState& state_;
+};
+
+} // namespace tervane::sim

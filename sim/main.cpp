@@ -1,0 +1,46 @@
+// tervane-q7-sim: a simulated Skellin Q7 on a pseudo-terminal, for trying the dashboard without
+// the device.
+#include "SimOptions.h"
+#include "SimulatedQ7.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <pthread.h>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    using namespace tervane::sim;
+    const SimOptions options = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty()) {
+        std::cerr << "tervane-q7-sim: " << options.error << "\n\n" << SimUsage();
+        return 2;
+    }
+    if (options.help) {
+        std::cout << SimUsage();
+        return 0;
+    }
+
+    // Blocked before the serving thread starts, so only sigwait below takes them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    SimulatedQ7 device(options.config);
+    device.SetFaults(options.faults);
+    if (!device.Start(options.linkPath)) {
+        std::cerr << "tervane-q7-sim: cannot create the port"
+                  << (options.linkPath.empty() ? std::string() : " at " + options.linkPath) << "\n";
+        return 1;
+    }
+    std::cout << device.PortPath() << std::endl;
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    device.Stop();
+    return 0;
+}

@@ -1,0 +1,45 @@
+#include "BatchWorker.h"
+
+#include "SerialLink.h"
+
+#include <climits>
+#include <string>
+
+namespace tervane {
+
+int BatchProgressRange(const CommandBatch& batch)
+{
+    long long sum = 0;
+    for (const auto& record : batch) {
+        if (record.command.empty())
+            break;
+        sum += record.timeout;
+    }
+    const long long range = sum / 100;
+    return range > INT_MAX ? INT_MAX : static_cast<int>(range);
+}
+
+void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
+{
+    for (int i = 0; i < batch.GetCount(); ++i) {
+        USBCommand& record = *batch.GetAt(i);
+        if (record.command.empty())
+            break;
+        const std::size_t capacity = static_cast<std::size_t>(kResponseBase)
+            + static_cast<std::size_t>(record.responseReserve > 0 ? record.responseReserve : 0);
+        if (observer)
+            observer->CommandStarting(i);
+        record.failed = 1;
+        if (!link.SendCommand(record.command))
+            continue;
+        std::string raw;
+        const bool reconnectWait = record.command.find("at&usbinterface=110") != std::string::npos;
+        link.ReadResponse(record.command, raw, capacity, record.timeout, reconnectWait,
+            observer ? observer->Progress() : nullptr);
+        std::string cleaned;
+        record.failed = link.CleanResponse(record.command, raw, cleaned) ? 0 : 1;
+        record.response = std::move(cleaned);
+    }
+}
+
+} // namespace tervane

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace tervane {
+
+// One device command of a batch, held by value and copied whole when appended.
+struct USBCommand {
+    std::string command;      // the exact bytes sent; empty ends the batch
+    std::string prompt;       // the line shown while it runs
+    std::string response;     // the cleaned answer, set by the worker
+    int timeout = 0;          // receive time-out in ms; also its share of the progress bar
+    int failed = 0;           // set by the worker: 1 when the send failed or the answer was an error
+    int responseReserve = 0;  // receive room wanted beyond the base of 100000 bytes
+};
+
+} // namespace tervane

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+// Turns a command typed on the command line into the bytes to send: "\r", "\n", "\t",
+// "\\", "\"" and "\xHH" stand for their bytes. None when an escape is malformed.
+std::optional<std::string> UnescapeCommand(std::string_view typed);
+
+// The other way round, for showing bytes on a terminal: control bytes and backslashes escaped.
+std::string EscapeForDisplay(std::string_view bytes);
+
+} // namespace tervane

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+namespace tervane {
+
+// Every wait of the link goes through a clock, so that tests can run the device's
+// long waits (a 20 s settle, a 300 s restart) quickly. The product uses SystemClock().
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Milliseconds since an arbitrary start, wrapping like a 32-bit tick count.
+    virtual uint32_t TickCount() = 0;
+    // Pauses the calling thread for the given number of milliseconds.
+    virtual void Sleep(uint32_t ms) = 0;
+};
+
+// Real time.
+class RealClock : public Clock {
+public:
+    uint32_t TickCount() override;
+    void Sleep(uint32_t ms) override;
+};
+
+// Real time in which pauses pass faster: Sleep(ms) really waits ms / speedUp and the
+// tick count moves on by the full ms. Waiting for bytes on the port stays real time,
+// so a simulated device still answers at its own pace.
+class FastClock : public Clock {
+public:
+    explicit FastClock(uint32_t speedUp);
+    uint32_t TickCount() override;
+    void Sleep(uint32_t ms) override;
+
+private:
+    const uint32_t m_speedUp;
+    const std::chrono::steady_clock::time_point m_start;
+    std::atomic<uint64_t> m_skippedMs{0};
+};
+
+// The process's real clock.
+Clock& SystemClock();
+
+// True once `now` has passed `deadline` on a wrapping 32-bit tick count.
+inline bool TickPassed(uint32_t now, uint32_t deadline)
+{
+    return static_cast<int32_t>(now - deadline) > 0;
+}
+
+} // namespace tervane

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tervane {
+
+// One modem the system has registered: who provides it and which serial port it sits on.
+// Either value may be missing, as on a half-installed device.
+struct ModemEntry {
+    std::optional<std::string> providerName;
+    std::optional<std::string> attachedTo;
+};
+
+// The system's modem registrations, walked in the system's own order.
+class ModemRegistry {
+public:
+    virtual ~ModemRegistry() = default;
+
+    // Hands every registered modem to `visit`, in order. False when the registrations cannot
+    // be listed, also when that happens part-way after some entries were already handed over.
+    virtual bool ForEachModem(const std::function<void(const ModemEntry&)>& visit) = 0;
+};
+
+} // namespace tervane

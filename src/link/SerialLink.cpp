@@ -1,0 +1,295 @@
+#include "SerialLink.h"
+
+#include "CleanResponse.h"
+#include "CommandLog.h"
+#include "ProgressSink.h"
+#include "SerialPort.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace tervane {
+
+namespace {
+
+// Under the link's time-outs a read waits this long for the first byte.
+constexpr int kReadWaitMs = 100;
+constexpr std::size_t kDrainBufferSize = 1024;
+constexpr std::string_view kOkEnding = "\r\nOK\r\n";
+constexpr std::string_view kErrorEnding = "\r\nERROR\r\n";
+
+bool StartsWithSleep(std::string_view command)
+{
+    return command.substr(0, 5) == "SLEEP";
+}
+
+} // namespace
+
+SerialLink::SerialLink(Clock& clock)
+    : m_clock(clock)
+{
+}
+
+SerialLink::~SerialLink()
+{
+    ClosePort();
+}
+
+void SerialLink::SetPortName(std::string name)
+{
+    m_portName = std::move(name);
+}
+
+std::string SerialLink::PortName() const
+{
+    return m_portName;
+}
+
+void SerialLink::SetLog(CommandLog* log)
+{
+    m_log = log;
+}
+
+CommandLog* SerialLink::Log() const
+{
+    return m_log;
+}
+
+Clock& SerialLink::GetClock() const
+{
+    return m_clock;
+}
+
+void SerialLink::SetLimits(LinkLimits limits)
+{
+    m_limits = limits;
+}
+
+bool SerialLink::IsOpen() const
+{
+    return m_fd >= 0;
+}
+
+void SerialLink::ClosePort()
+{
+    CloseSerialPort(m_fd);
+    m_fd = -1;
+}
+
+bool SerialLink::CanOpen(const std::string& path)
+{
+    const int fd = OpenSerialPort(path);
+    if (fd < 0)
+        return false;
+    CloseSerialPort(fd);
+    return true;
+}
+
+bool SerialLink::OpenPortNoDrain()
+{
+    ClosePort();
+    m_fd = OpenSerialPort(m_portName);
+    return m_fd >= 0;
+}
+
+bool SerialLink::OpenPort()
+{
+    if (!OpenPortNoDrain())
+        return false;
+    DrainPort();
+    return true;
+}
+
+// Reads what is waiting, or waits up to 100 ms for the first byte. False when the port
+// is closed or the device went away (hang-up, EIO).
+bool SerialLink::ReadSome(char* into, std::size_t room, long& got)
+{
+    got = 0;
+    if (m_fd < 0)
+        return false;
+    pollfd pfd {m_fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&pfd, 1, kReadWaitMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        return false;
+    if (ready == 0)
+        return true;
+    if (pfd.revents & POLLIN) {
+        const ssize_t n = ::read(m_fd, into, room);
+        if (n > 0) {
+            got = n;
+            return true;
+        }
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return true;
+        // Zero bytes from a terminal that polled readable means it hung up.
+        return false;
+    }
+    return !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken)
+{
+    std::size_t done = 0;
+    if (taken)
+        *taken = 0;
+    if (m_fd < 0)
+        return false;
+    uint32_t lastProgress = m_clock.TickCount();
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            if (taken)
+                *taken = done;
+            lastProgress = m_clock.TickCount();
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return false;
+        // The device is not taking bytes: wait for room, but not for ever.
+        if (TickPassed(m_clock.TickCount(), lastProgress + m_limits.reopenGiveUpMs))
+            return false;
+        pollfd pfd {m_fd, POLLOUT, 0};
+        if (::poll(&pfd, 1, kReadWaitMs) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            return false;
+    }
+    return true;
+}
+
+long SerialLink::WriteRaw(const char* data, std::size_t length)
+{
+    std::size_t taken = 0;
+    if (!WriteAll(std::string_view(data, length), &taken) && taken == 0)
+        return -1;
+    return static_cast<long>(taken);
+}
+
+bool SerialLink::DrainPort()
+{
+    char discard[kDrainBufferSize];
+    const uint32_t start = m_clock.TickCount();
+    while (m_fd >= 0) {
+        ::tcflush(m_fd, TCIOFLUSH);
+        long got = 0;
+        if (!ReadSome(discard, sizeof discard, got) || got == 0)
+            break;
+        if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs))
+            break;
+    }
+    return true;
+}
+
+bool SerialLink::SendCommand(std::string_view command)
+{
+    if (StartsWithSleep(command)) {
+        DrainPort();
+        return true;
+    }
+    DrainPort();
+    bool written = WriteAll(command);
+    if (!written) {
+        // The device went away: re-open the same port name until it is back, within a bound,
+        // and write once more.
+        ClosePort();
+        const uint32_t start = m_clock.TickCount();
+        while (!OpenPort()) {
+            if (TickPassed(m_clock.TickCount(), start + m_limits.reopenGiveUpMs))
+                break;
+            m_clock.Sleep(1000);
+        }
+        written = IsOpen() && WriteAll(command);
+    }
+    if (m_log)
+        m_log->WriteCommand(command);
+    return written;
+}
+
+bool SerialLink::ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
+    bool reconnectWait, ProgressSink* progress)
+{
+    response.clear();
+    const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
+    const uint32_t start = m_clock.TickCount();
+    const uint32_t deadline = start + timeout;
+    int counter = progress ? progress->Position() : 0;
+    // A pause of one hundredth of the time-out, never a spin.
+    const uint32_t pause = std::max<uint32_t>(timeout / 100, 1);
+
+    if (StartsWithSleep(command)) {
+        response = "SLEEP";
+        while (!TickPassed(m_clock.TickCount(), deadline)) {
+            m_clock.Sleep(pause);
+            if (progress)
+                progress->SetPosition(++counter);
+        }
+        DrainPort();
+        return true;
+    }
+
+    if (m_fd < 0)
+        return false;
+
+    const std::size_t capacity = size > 0 ? size - 1 : 0;
+    std::string buffer(capacity, '\0');
+    std::size_t received = 0;
+    // The last bytes received, kept also once the buffer is full, so that an answer
+    // longer than the buffer still ends at its result code.
+    std::string tail;
+    char overflow[4096];
+
+    bool done = TickPassed(m_clock.TickCount(), deadline);
+    while (!done) {
+        const std::size_t room = capacity - received;
+        char* into = room > 0 ? buffer.data() + received : overflow;
+        long got = 0;
+        if (ReadSome(into, room > 0 ? room : sizeof overflow, got)) {
+            if (got == 0 && progress)
+                progress->SetPosition(++counter);
+            if (room > 0)
+                received += static_cast<std::size_t>(got);
+            tail.append(into, static_cast<std::size_t>(got));
+            if (tail.size() > kErrorEnding.size())
+                tail.erase(0, tail.size() - kErrorEnding.size());
+        } else {
+            m_clock.Sleep(pause);
+            if (progress) {
+                counter += static_cast<int>((timeout / 100) / 100);
+                progress->SetPosition(counter);
+            }
+            ClosePort();
+            if (OpenPort() && reconnectWait)
+                break;
+        }
+        if (!reconnectWait) {
+            const std::string_view t(tail);
+            if (t.ends_with(kErrorEnding) || t.ends_with(kOkEnding))
+                break;
+        }
+        done = TickPassed(m_clock.TickCount(), deadline);
+    }
+
+    buffer.resize(received);
+    response = std::move(buffer);
+    if (m_log)
+        m_log->WriteRawResponse(response);
+    return true;
+}
+
+bool SerialLink::CleanResponse(std::string_view command, std::string_view raw, std::string& cleaned)
+{
+    const bool result = tervane::CleanResponse(command, raw, cleaned);
+    if (m_log)
+        m_log->WriteCleanedResponse(cleaned);
+    return result;
+}
+
+} // namespace tervane

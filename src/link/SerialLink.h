@@ -1,0 +1,74 @@
+#pragma once
+
+#include "Clock.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+class CommandLog;
+class ProgressSink;
+
+// Bounds of the link's own loops, in milliseconds.
+struct LinkLimits {
+    // How long a failed write keeps re-opening the port before the write counts as failed.
+    uint32_t reopenGiveUpMs = 60000;
+    // How long a drain may go on for a device that never falls silent.
+    uint32_t drainMaxMs = 5000;
+};
+
+// The serial port of the device: open and configured at 115200 8N1, raw, held exclusively.
+// Used by one thread at a time: the worker of a progress dialog, or the window's thread
+// while no worker runs.
+class SerialLink {
+public:
+    explicit SerialLink(Clock& clock = SystemClock());
+    ~SerialLink();
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+
+    void SetPortName(std::string name);
+    std::string PortName() const;
+    void SetLog(CommandLog* log);
+    CommandLog* Log() const;
+    Clock& GetClock() const;
+    void SetLimits(LinkLimits limits);
+
+    // Opens and configures the port named by the port name, then drains it.
+    bool OpenPort();
+    // Opens and configures the port without draining (device discovery).
+    bool OpenPortNoDrain();
+    // Throws away whatever the device sent that nobody asked for. Always true.
+    bool DrainPort();
+    // Writes one command byte for byte; "SLEEP..." writes nothing.
+    bool SendCommand(std::string_view command);
+    // Collects the answer into `response` (at most size - 1 bytes) until a final result
+    // code, a reconnect (reconnectWait) or the time-out.
+    bool ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
+        bool reconnectWait, ProgressSink* progress);
+    // Reduces a raw answer to its payload, logs it, and tells whether the command failed.
+    bool CleanResponse(std::string_view command, std::string_view raw, std::string& cleaned);
+    // Writes raw bytes (file data); the number of bytes the port took (fewer when it failed
+    // part way), or -1 when it took none and failed.
+    long WriteRaw(const char* data, std::size_t length);
+
+    void ClosePort();
+    bool IsOpen() const;
+
+    // Tries to open the port at `path` exactly as OpenPort would, and closes it again.
+    static bool CanOpen(const std::string& path);
+
+private:
+    bool ReadSome(char* into, std::size_t room, long& got);
+    bool WriteAll(std::string_view bytes, std::size_t* taken = nullptr);
+
+    Clock& m_clock;
+    CommandLog* m_log = nullptr;
+    LinkLimits m_limits;
+    std::string m_portName;
+    int m_fd = -1;
+};
+
+} // namespace tervane

@@ -1,0 +1,105 @@
+#include "RciDocuments.h"
+
+#include "SettingPath.h"
+
+#include <libxml/parser.h>
+
+namespace tervane {
+
+namespace {
+
+constexpr std::string_view kRadioNotConfigured = "Currently not configured or supported";
+
+const xmlChar* XmlName(const char* name)
+{
+    return reinterpret_cast<const xmlChar*>(name);
+}
+
+} // namespace
+
+RciDocuments& RciDocuments::Instance()
+{
+    static RciDocuments documents;
+    return documents;
+}
+
+std::string_view CutReply(std::string_view response)
+{
+    const std::size_t first = response.find('<');
+    const std::size_t last = response.rfind('>');
+    if (first == std::string_view::npos || last == std::string_view::npos || last < first)
+        return {};
+    return response.substr(first, last - first + 1);
+}
+
+void RciDocuments::ParseSettings(std::string_view response)
+{
+    const std::string_view text = CutReply(response);
+    m_settings.reset();
+    m_settingsRoot = nullptr;
+    m_settings = ReadUntrustedXml(text, "setting.xml", &m_lastParseError);
+    if (!m_settings)
+        return;
+    xmlNodePtr root = xmlDocGetRootElement(m_settings.get());
+    if (root == nullptr)
+        return;
+    xmlNodeSetName(root, XmlName("rci_request"));
+    if (xmlNodePtr query = FindChild(root, XML_ELEMENT_NODE, "query_setting")) {
+        xmlNodeSetName(query, XmlName("set_setting"));
+        m_settingsRoot = query->children;
+    }
+}
+
+void RciDocuments::ParseState(std::string_view response)
+{
+    const std::string_view text = CutReply(response);
+    m_state.reset();
+    m_stateRoot = nullptr;
+    m_state = ReadUntrustedXml(text, "state.xml", &m_lastParseError);
+    if (!m_state)
+        return;
+    if (xmlNodePtr query = FindChild(xmlDocGetRootElement(m_state.get()), XML_ELEMENT_NODE, "query_state"))
+        m_stateRoot = query->children;
+}
+
+void RciDocuments::ParseRadioSettings(std::string_view response)
+{
+    const std::string_view text = CutReply(response);
+    if (text.find(kRadioNotConfigured) != std::string_view::npos) {
+        m_radioPageFlag = false;
+        m_lastParseError.clear();
+        return;
+    }
+    m_radioSettings.reset();
+    m_radioSettingsRoot = nullptr;
+    m_radioSettings = ReadUntrustedXml(text, "ravlosetting.xml", &m_lastParseError);
+    if (!m_radioSettings)
+        return;
+    xmlNodePtr root = xmlDocGetRootElement(m_radioSettings.get());
+    if (root == nullptr)
+        return;
+    xmlNodeSetName(root, XmlName("rci_request"));
+    xmlNodePtr command = FindChild(root, XML_ELEMENT_NODE, "do_command");
+    if (xmlNodePtr query = FindChild(command, XML_ELEMENT_NODE, "query_setting")) {
+        xmlNodeSetName(query, XmlName("set_setting"));
+        m_radioSettingsRoot = query->children;
+    }
+}
+
+void RciDocuments::FreeAll()
+{
+    m_settings.reset();
+    m_settingsRoot = nullptr;
+    m_state.reset();
+    m_stateRoot = nullptr;
+    m_radioSettings.reset();
+    m_radioSettingsRoot = nullptr;
+}
+
+void ShutdownXml(RciDocuments& documents)
+{
+    documents.FreeAll();
+    CleanupXmlLibrary();
+}
+
+} // namespace tervane

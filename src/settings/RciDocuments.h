@@ -1,0 +1,71 @@
+#pragma once
+
+#include "SafeXml.h"
+
+#include <libxml/tree.h>
+
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+// The three RCI documents the program holds for its whole run, their roots and the radio
+// page flag. A document is replaced only by its parse operation, which frees the old one
+// first; between replacements the settings and radio settings documents are edited in
+// place by StoreBindings. User-interface thread only.
+class RciDocuments {
+public:
+    // All documents none, the radio page flag set.
+    RciDocuments() = default;
+    RciDocuments(const RciDocuments&) = delete;
+    RciDocuments& operator=(const RciDocuments&) = delete;
+    ~RciDocuments() = default;
+
+    // The application's one set of documents.
+    static RciDocuments& Instance();
+
+    // The answer to the settings query: reshaped into a set_setting request; the settings
+    // root is the first child of set_setting.
+    void ParseSettings(std::string_view response);
+    // The answer to the state query; the state root is the first child of query_state.
+    void ParseState(std::string_view response);
+    // The answer to the radio settings query: reshaped like the settings, or, when the
+    // device says the radio is "Currently not configured or supported", only clears the
+    // radio page flag and keeps the previous document.
+    void ParseRadioSettings(std::string_view response);
+
+    xmlDocPtr SettingsDocument() const { return m_settings.get(); }
+    xmlNodePtr SettingsRoot() const { return m_settingsRoot; }
+    xmlDocPtr StateDocument() const { return m_state.get(); }
+    xmlNodePtr StateRoot() const { return m_stateRoot; }
+    xmlDocPtr RadioSettingsDocument() const { return m_radioSettings.get(); }
+    xmlNodePtr RadioSettingsRoot() const { return m_radioSettingsRoot; }
+
+    bool RadioPageFlag() const { return m_radioPageFlag; }
+    void SetRadioPageFlag(bool shown) { m_radioPageFlag = shown; }
+
+    // Why the latest parse operation gave no document; empty when it gave one.
+    const std::string& LastParseError() const { return m_lastParseError; }
+
+    // Shutdown: frees the three documents; the roots become none with them.
+    void FreeAll();
+
+private:
+    XmlDocument m_settings;
+    xmlNodePtr m_settingsRoot = nullptr;
+    XmlDocument m_state;
+    xmlNodePtr m_stateRoot = nullptr;
+    XmlDocument m_radioSettings;
+    xmlNodePtr m_radioSettingsRoot = nullptr;
+    bool m_radioPageFlag = true;
+    std::string m_lastParseError;
+};
+
+// Keeps the text from the first "<" to the last ">", both included; empty when there is
+// no "<" before a ">".
+std::string_view CutReply(std::string_view response);
+
+// The end of the program's life with XML: frees the documents, then cleans up libxml2.
+void ShutdownXml(RciDocuments& documents);
+
+} // namespace tervane

@@ -1,0 +1,90 @@
+#include "SettingPath.h"
+
+#include "SafeXml.h"
+#include "XmlText.h"
+
+namespace tervane {
+
+namespace {
+
+bool NodeMatches(const xmlNode* node, xmlElementType type, std::string_view name)
+{
+    return node->type == type && node->name != nullptr && AsciiIEquals(XmlView(node->name), name);
+}
+
+bool IndexMatches(xmlNodePtr element, std::string_view value)
+{
+    const XmlString index(xmlGetProp(element, reinterpret_cast<const xmlChar*>("index")));
+    return index && AsciiIEquals(XmlView(index.get()), value);
+}
+
+xmlNodePtr FindInList(xmlNodePtr first, const SettingPathStep& step)
+{
+    for (xmlNodePtr node = first; node != nullptr; node = node->next) {
+        if (!NodeMatches(node, XML_ELEMENT_NODE, step.name))
+            continue;
+        if (!step.HasIndex() || IndexMatches(node, step.value))
+            return node;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+SettingPathStep SplitPathStep(std::string_view step)
+{
+    SettingPathStep split{step, {}, {}};
+    const std::size_t amp = step.find('&');
+    if (amp == std::string_view::npos)
+        return split;
+    const std::size_t eq = step.find('=', amp + 1);
+    if (eq == std::string_view::npos)
+        return split;
+    split.name = step.substr(0, amp);
+    split.key = step.substr(amp + 1, eq - amp - 1);
+    split.value = step.substr(eq + 1);
+    return split;
+}
+
+xmlNodePtr FindChild(xmlNodePtr node, xmlElementType type, std::string_view name)
+{
+    if (node == nullptr)
+        return nullptr;
+    for (xmlNodePtr child = node->children; child != nullptr; child = child->next)
+        if (NodeMatches(child, type, name))
+            return child;
+    return nullptr;
+}
+
+xmlNodePtr FindNextSibling(xmlNodePtr node, xmlElementType type, std::string_view name)
+{
+    if (node == nullptr)
+        return nullptr;
+    for (xmlNodePtr sibling = node->next; sibling != nullptr; sibling = sibling->next)
+        if (NodeMatches(sibling, type, name))
+            return sibling;
+    return nullptr;
+}
+
+xmlNodePtr ResolvePath(xmlNodePtr start, std::string_view path)
+{
+    if (start == nullptr || path.empty() || path.size() > kMaxSettingPathLength)
+        return nullptr;
+    xmlNodePtr list = start;
+    for (;;) {
+        const std::size_t slash = path.find('/');
+        const SettingPathStep step = SplitPathStep(path.substr(0, slash));
+        // An empty step (leading, doubled or trailing "/") names nothing.
+        xmlNodePtr found = step.name.empty() ? nullptr : FindInList(list, step);
+        if (found == nullptr)
+            return nullptr;
+        if (step.HasIndex() && found->children == nullptr)
+            return nullptr;
+        if (slash == std::string_view::npos)
+            return found;
+        path.remove_prefix(slash + 1);
+        list = found->children;
+    }
+}
+
+} // namespace tervane

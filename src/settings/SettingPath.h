@@ -1,0 +1,35 @@
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <cstddef>
+#include <string_view>
+
+namespace tervane {
+
+// A path holds at most this many characters; a longer one names no setting.
+inline constexpr std::size_t kMaxSettingPathLength = 99;
+
+// One step of a setting path: "name" or "name&key=value". The key only says whether an
+// index is given; the attribute compared is always `index`.
+struct SettingPathStep {
+    std::string_view name;
+    std::string_view key;
+    std::string_view value;
+    bool HasIndex() const { return !key.empty(); }
+};
+
+// Splits a step only when it holds "&" and an "=" somewhere after it.
+SettingPathStep SplitPathStep(std::string_view step);
+
+// The first child of `node` of the given type whose name matches (A to Z case-folded).
+xmlNodePtr FindChild(xmlNodePtr node, xmlElementType type, std::string_view name);
+// The same test over the nodes after `node`; `node` itself is not tested.
+xmlNodePtr FindNextSibling(xmlNodePtr node, xmlElementType type, std::string_view name);
+
+// The element a setting path names, walking from `start` (a document root: the first node
+// of the list of groups) and its following siblings; none when the path does not resolve.
+// The first element matching a step is taken; there is no backtracking.
+xmlNodePtr ResolvePath(xmlNodePtr start, std::string_view path);
+
+} // namespace tervane

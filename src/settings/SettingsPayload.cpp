@@ -1,0 +1,112 @@
+#include "SettingsPayload.h"
+
+#include "SafeXml.h"
+
+#include <algorithm>
+
+namespace tervane {
+
+namespace {
+
+// What libxml2 writes first: the declaration and a line end.
+constexpr std::string_view kStandardDeclaration = "<?xml version=\"1.0\"?>";
+constexpr std::size_t kDeclarationLength = 22;
+
+// Where a quote stands in libxml2's output, which always delimits attribute values with
+// double quotes and never leaves "<" or a double quote raw inside one.
+enum class Markup { Content, Tag, AttributeValue, Opaque };
+
+struct OpaqueSection {
+    std::string_view open;
+    std::string_view close;
+};
+constexpr OpaqueSection kOpaqueSections[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+
+// Attribute values are sent in single quotes: every double quote of the markup from index
+// 22 on becomes a single quote. A single quote inside an attribute value would then end
+// that value early, so it is written as &apos;; a double quote in element text is written
+// as &quot;, so that the value reaches the device unchanged.
+std::string QuoteAttributesSingly(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    Markup state = Markup::Content;
+    std::string_view opaqueClose;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool rewrite = i >= kDeclarationLength;
+        switch (state) {
+        case Markup::Content:
+            // A quote in a value stays a quote for the device: a password holding one must
+            // arrive as typed.
+            if (c == '"' && rewrite) {
+                out += "&quot;";
+                continue;
+            }
+            if (c == '<') {
+                state = Markup::Tag;
+                for (const OpaqueSection& section : kOpaqueSections)
+                    if (text.substr(i).starts_with(section.open)) {
+                        state = Markup::Opaque;
+                        opaqueClose = section.close;
+                        break;
+                    }
+            }
+            break;
+        case Markup::Tag:
+            if (c == '"')
+                state = Markup::AttributeValue;
+            else if (c == '>')
+                state = Markup::Content;
+            break;
+        case Markup::AttributeValue:
+            if (c == '"') {
+                state = Markup::Tag;
+            } else if (c == '\'' && rewrite) {
+                out += "&apos;";
+                continue;
+            }
+            break;
+        case Markup::Opaque:
+            if (text.substr(i).starts_with(opaqueClose)) {
+                // The closing marks hold no quote.
+                out.append(opaqueClose);
+                i += opaqueClose.size() - 1;
+                state = Markup::Content;
+                continue;
+            }
+            break;
+        }
+        out += (c == '"' && rewrite) ? '\'' : c;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string PayloadFromDump(std::string_view dump)
+{
+    if (dump.empty())
+        return {};
+    std::string text = QuoteAttributesSingly(dump.substr(0, dump.size() - 1));
+    // A longer declaration (one naming an encoding) is sent along, as the device gets it.
+    if (text.find(kStandardDeclaration) != std::string::npos)
+        text.erase(0, std::min(kDeclarationLength, text.size()));
+    return text;
+}
+
+std::optional<std::string> PrepareSettingsPayload(const xmlDoc* document)
+{
+    if (document == nullptr)
+        return std::nullopt;
+    xmlChar* dumped = nullptr;
+    int length = 0;
+    xmlDocDumpMemory(const_cast<xmlDoc*>(document), &dumped, &length);
+    const XmlString owner(dumped);
+    if (dumped == nullptr || length <= 0)
+        return std::nullopt;
+    return PayloadFromDump(
+        std::string_view(reinterpret_cast<const char*>(dumped), static_cast<std::size_t>(length)));
+}
+
+} // namespace tervane

@@ -1,0 +1,179 @@
+#include "PtyPeer.h"
+#include "SerialLink.h"
+#include "USBDialog.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QProgressBar>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+using tervane::USBCommand;
+using tervane::USBDialog;
+
+namespace {
+
+USBCommand Row(const std::string& command, const std::string& prompt, int timeout)
+{
+    USBCommand record;
+    record.command = command;
+    record.prompt = prompt;
+    record.timeout = timeout;
+    return record;
+}
+
+// Answers every command line with its echo and OK, or ERROR for lines holding "BAD".
+class Responder {
+public:
+    explicit Responder(tervane::test::PtyPeer& peer)
+        : m_peer(peer)
+        , m_thread([this] { Run(); })
+    {
+    }
+    ~Responder()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    void Run()
+    {
+        std::string pending;
+        while (!m_stop) {
+            pending += m_peer.ReadAvailable(20);
+            std::size_t end;
+            while ((end = pending.find("\r\n")) != std::string::npos) {
+                const std::string line = pending.substr(0, end + 2);
+                pending.erase(0, end + 2);
+                const bool bad = line.find("BAD") != std::string::npos;
+                m_peer.Write(line + "\r\nvalue of " + line.substr(0, end) + (bad ? "\r\nERROR\r\n" : "\r\nOK\r\n"));
+            }
+        }
+    }
+
+    tervane::test::PtyPeer& m_peer;
+    std::atomic<bool> m_stop {false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+class USBDialogTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        peer = std::make_unique<tervane::test::PtyPeer>();
+        link = std::make_unique<tervane::SerialLink>(clock);
+        link->SetPortName(peer->Path());
+        QVERIFY(link->OpenPort());
+    }
+
+    void cleanup()
+    {
+        link.reset();
+        peer.reset();
+    }
+
+    void runsEveryRowAndKeepsAnswers()
+    {
+        Responder device(*peer);
+        USBDialog dialog(*link);
+        dialog.batch.AddTail(Row("AT+ONE\r\n", "first", 100));
+        dialog.batch.AddTail(Row("SLEEP", "settle", 30000));
+        dialog.batch.AddTail(Row("AT+BAD\r\n", "refused", 20000));
+        dialog.batch.AddTail(Row("AT+TWO\r\n", "last", 20000));
+        dialog.DoModal();
+
+        QVERIFY(dialog.IsFinished());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Communicating with device..."));
+        QCOMPARE(dialog.StatusText(),
+            QStringLiteral("Communicating with the device on %1. Please wait...").arg(QString::fromStdString(peer->Path())));
+        QCOMPARE(dialog.findChild<QProgressBar*>("progress")->maximum(), 701);
+        QCOMPARE(dialog.batch.GetAt(0)->response, std::string("value of AT+ONE"));
+        QCOMPARE(dialog.batch.GetAt(0)->failed, 0);
+        QCOMPARE(dialog.batch.GetAt(1)->response, std::string());
+        QCOMPARE(dialog.batch.GetAt(1)->failed, 0);
+        QCOMPARE(dialog.batch.GetAt(2)->response, std::string("value of AT+BAD"));
+        QCOMPARE(dialog.batch.GetAt(2)->failed, 1);
+        QCOMPARE(dialog.batch.GetAt(3)->response, std::string("value of AT+TWO"));
+        QCOMPARE(dialog.batch.GetAt(3)->failed, 0);
+        QTRY_COMPARE(dialog.PromptText(), QStringLiteral("last"));
+    }
+
+    void emptyCommandEndsTheBatch()
+    {
+        Responder device(*peer);
+        USBDialog dialog(*link);
+        USBCommand untouched = Row("", "never", 5000);
+        untouched.response = "kept";
+        untouched.failed = 7;
+        dialog.batch.AddTail(Row("AT+ONE\r\n", "one", 1000));
+        dialog.batch.AddTail(Row("AT+TWO\r\n", "two", 1000));
+        dialog.batch.AddTail(untouched);
+        dialog.batch.AddTail(Row("AT+THREE\r\n", "three", 90000));
+        dialog.DoModal();
+        QCOMPARE(dialog.findChild<QProgressBar*>("progress")->maximum(), 20);
+        QCOMPARE(dialog.batch.GetAt(1)->response, std::string("value of AT+TWO"));
+        QCOMPARE(dialog.batch.GetAt(2)->response, std::string("kept"));
+        QCOMPARE(dialog.batch.GetAt(2)->failed, 7);
+        QCOMPARE(dialog.batch.GetAt(3)->response, std::string());
+    }
+
+    void emptyBatchClosesAtOnce()
+    {
+        USBDialog dialog(*link);
+        dialog.DoModal();
+        QVERIFY(dialog.IsFinished());
+        QCOMPARE(dialog.findChild<QProgressBar*>("progress")->maximum(), 0);
+    }
+
+    void escapeAndCloseDoNothingWhileItRuns()
+    {
+        tervane::FastClock slow {10};
+        tervane::SerialLink slowLink {slow};
+        link.reset();
+        slowLink.SetPortName(peer->Path());
+        QVERIFY(slowLink.OpenPort());
+        USBDialog dialog(slowLink);
+        dialog.batch.AddTail(Row("SLEEP", "waiting", 3000));
+        bool stillOpen = false;
+        QTimer::singleShot(100, &dialog, [&] {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(&dialog, &escape);
+            dialog.close();
+            dialog.reject();
+            stillOpen = dialog.isVisible() && !dialog.IsFinished();
+        });
+        dialog.DoModal();
+        QVERIFY(stillOpen);
+        QVERIFY(dialog.IsFinished());
+        QCOMPARE(dialog.batch.GetAt(0)->failed, 0);
+    }
+
+    void reusedDialogRunsTheNewBatch()
+    {
+        Responder device(*peer);
+        USBDialog dialog(*link);
+        dialog.batch.AddTail(Row("AT+ONE\r\n", "one", 1000));
+        dialog.DoModal();
+        dialog.batch.RemoveAll();
+        dialog.batch.AddTail(Row("AT+TWO\r\n", "two", 1000));
+        dialog.DoModal();
+        QCOMPARE(dialog.batch.GetCount(), 1);
+        QCOMPARE(dialog.batch.GetAt(0)->response, std::string("value of AT+TWO"));
+    }
+
+private:
+    tervane::FastClock clock {100};
+    std::unique_ptr<tervane::test::PtyPeer> peer;
+    std::unique_ptr<tervane::SerialLink> link;
+};
+
+QTEST_MAIN(USBDialogTest)
+#include "USBDialogTest.moc"

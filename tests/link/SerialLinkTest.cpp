@@ -1,0 +1,373 @@
+#include "CommandLog.h"
+#include "ProgressSink.h"
+#include "PtyPeer.h"
+#include "SerialLink.h"
+#include "SerialPort.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+using tervane::FastClock;
+using tervane::SerialLink;
+using tervane::test::PtyPeer;
+
+namespace {
+
+class CountingProgress : public tervane::ProgressSink {
+public:
+    int Position() override { return position; }
+    void SetPosition(int p) override { position = p; }
+    int position = 0;
+};
+
+uint32_t Elapsed(tervane::Clock& clock, uint32_t since)
+{
+    return clock.TickCount() - since;
+}
+
+class SerialLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        link.SetPortName(peer.Path());
+        ASSERT_TRUE(link.OpenPort());
+    }
+
+    std::string Exchange(const std::string& command, const std::string& answer, int timeoutMs = 20000)
+    {
+        EXPECT_TRUE(link.SendCommand(command));
+        EXPECT_EQ(peer.ReadUntil(command), command);
+        peer.Write(answer);
+        std::string raw;
+        EXPECT_TRUE(link.ReadResponse(command, raw, 100000, timeoutMs, false, nullptr));
+        return raw;
+    }
+
+    PtyPeer peer;
+    FastClock clock {100};
+    SerialLink link {clock};
+};
+
+TEST_F(SerialLinkTest, ReadEndsAtTheFinalResultCode)
+{
+    const uint32_t start = clock.TickCount();
+    EXPECT_EQ(Exchange("AT+CGMI\r\n", "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n"), "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n");
+    EXPECT_EQ(Exchange("AT+CIMI\r\n", "AT+CIMI\r\n\r\nERROR\r\n"), "AT+CIMI\r\n\r\nERROR\r\n");
+    // Both reads had 20 s; ending at the result code takes a fraction of that.
+    EXPECT_LT(Elapsed(clock, start), 20000u);
+}
+
+struct UnendedCase {
+    const char* name;
+    std::string answer;
+};
+
+class UnendedAnswers : public SerialLinkTest, public ::testing::WithParamInterface<UnendedCase> {};
+
+// Anything but a final result code at the very end leaves the read to its deadline,
+// keeping what arrived.
+TEST_P(UnendedAnswers, RunToTheDeadlineKeepingWhatArrived)
+{
+    const uint32_t start = clock.TickCount();
+    EXPECT_EQ(Exchange("AT\r\n", GetParam().answer, 300), GetParam().answer);
+    EXPECT_GE(Elapsed(clock, start), 300u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnendedAnswers,
+    ::testing::Values(UnendedCase {"ok_not_last", "\r\nOK\r\nmore"}, UnendedCase {"ok_without_crlf_before", "OK\r\n"},
+        UnendedCase {"partial", "AT\r\n+CSQ: 1"}, UnendedCase {"nothing", ""},
+        UnendedCase {"binary_and_nul", std::string("\x01\x00\xff\x80", 4)}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(SerialLinkTest, AnswerLongerThanTheBufferIsCutAndStillEndsAtItsResultCode)
+{
+    ASSERT_TRUE(link.SendCommand("AT\r\n"));
+    peer.ReadUntil("AT\r\n");
+    const std::string body(5000, 'x');
+    peer.Write(body + "\r\nOK\r\n");
+    std::string raw;
+    const uint32_t start = clock.TickCount();
+    ASSERT_TRUE(link.ReadResponse("AT\r\n", raw, 1000, 20000, false, nullptr));
+    EXPECT_EQ(raw, std::string(999, 'x'));
+    EXPECT_LT(Elapsed(clock, start), 20000u);
+}
+
+TEST_F(SerialLinkTest, DrainThrowsAwayWhatNobodyAskedFor)
+{
+    peer.Write("\r\nRING\r\nunsolicited");
+    EXPECT_EQ(Exchange("AT\r\n", "AT\r\n\r\nOK\r\n"), "AT\r\n\r\nOK\r\n");
+}
+
+TEST_F(SerialLinkTest, SleepWritesNothingAndWaitsItsWholeTimeOut)
+{
+    CountingProgress progress;
+    progress.position = 7;
+    EXPECT_TRUE(link.SendCommand("SLEEP for the device"));
+    const uint32_t start = clock.TickCount();
+    std::string raw;
+    EXPECT_TRUE(link.ReadResponse("SLEEP for the device", raw, 100000, 20000, false, &progress));
+    EXPECT_EQ(raw, "SLEEP");
+    EXPECT_GE(Elapsed(clock, start), 20000u);
+    EXPECT_GE(progress.position, 7 + 95);
+    EXPECT_LE(progress.position, 7 + 102);
+    EXPECT_EQ(peer.ReadAvailable(), "");
+}
+
+TEST(SerialLinkRealTime, SleepWaitsInRealTime)
+{
+    PtyPeer peer;
+    SerialLink link;
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    const auto start = std::chrono::steady_clock::now();
+    std::string raw;
+    EXPECT_TRUE(link.ReadResponse("SLEEP", raw, 100, 300, false, nullptr));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    EXPECT_EQ(raw, "SLEEP");
+}
+
+TEST_F(SerialLinkTest, WaitingReadAdvancesTheProgressBar)
+{
+    CountingProgress progress;
+    ASSERT_TRUE(link.SendCommand("AT\r\n"));
+    std::string raw;
+    EXPECT_TRUE(link.ReadResponse("AT\r\n", raw, 100000, 500, false, &progress));
+    // One step per 100 ms without input.
+    EXPECT_GE(progress.position, 3);
+    EXPECT_LE(progress.position, 6);
+}
+
+TEST_F(SerialLinkTest, TimeOutZeroReadsAtMostBriefly)
+{
+    ASSERT_TRUE(link.SendCommand("AT\r\n"));
+    std::string raw;
+    EXPECT_TRUE(link.ReadResponse("AT\r\n", raw, 100000, 0, false, nullptr));
+    EXPECT_EQ(raw, "");
+}
+
+TEST_F(SerialLinkTest, ReconnectWaitEndsWhenTheRestartedDeviceIsBack)
+{
+    ASSERT_TRUE(link.SendCommand("at&usbinterface=110\r\n"));
+    peer.ReadUntil("\r\n");
+    peer.Write("installing");
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        peer.HangUp();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.Reopen();
+    });
+    std::string raw;
+    const uint32_t start = clock.TickCount();
+    EXPECT_TRUE(link.ReadResponse("at&usbinterface=110\r\n", raw, 100000, 300000, true, nullptr));
+    device.join();
+    EXPECT_EQ(raw, "installing");
+    EXPECT_LT(Elapsed(clock, start), 300000u);
+    EXPECT_TRUE(link.IsOpen());
+    // The link talks to the new terminal.
+    EXPECT_EQ(Exchange("AT\r\n", "AT\r\n\r\nOK\r\n"), "AT\r\n\r\nOK\r\n");
+}
+
+TEST_F(SerialLinkTest, NormalReadGoesOnAfterTheDeviceReturns)
+{
+    ASSERT_TRUE(link.SendCommand("AT\r\n"));
+    peer.ReadUntil("\r\n");
+    std::atomic<bool> stop {false};
+    std::thread device([&] {
+        peer.HangUp();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.Reopen();
+        // Keep answering until the link has re-opened and read it.
+        while (!stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            peer.Write("\r\nOK\r\n");
+        }
+    });
+    std::string raw;
+    EXPECT_TRUE(link.ReadResponse("AT\r\n", raw, 100000, 60000, false, nullptr));
+    stop = true;
+    device.join();
+    EXPECT_TRUE(std::string_view(raw).ends_with("\r\nOK\r\n"));
+}
+
+TEST_F(SerialLinkTest, CommandWrittenWhileTheDeviceIsAwayWaitsForIt)
+{
+    peer.HangUp();
+    std::thread device([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        peer.Reopen();
+    });
+    EXPECT_TRUE(link.SendCommand("AT\r\n"));
+    device.join();
+    EXPECT_EQ(peer.ReadUntil("AT\r\n"), "AT\r\n");
+}
+
+TEST_F(SerialLinkTest, CommandWrittenWhileTheDeviceStaysAwayFailsAfterTheBound)
+{
+    FastClock fast {1000};
+    SerialLink away {fast};
+    away.SetPortName(peer.Path());
+    link.ClosePort();
+    ASSERT_TRUE(away.OpenPort());
+    peer.HangUp();
+    const uint32_t start = fast.TickCount();
+    EXPECT_FALSE(away.SendCommand("AT\r\n"));
+    EXPECT_GE(Elapsed(fast, start), 60000u);
+    EXPECT_FALSE(away.IsOpen());
+    std::string raw = "stale";
+    EXPECT_FALSE(away.ReadResponse("AT\r\n", raw, 100, 100, false, nullptr));
+    EXPECT_EQ(raw, "");
+}
+
+TEST_F(SerialLinkTest, WriteRawSendsFileBytesUnchanged)
+{
+    std::string data;
+    for (int i = 0; i < 3000; ++i)
+        data.push_back(static_cast<char>(i * 7));
+    std::string got;
+    std::thread reader([&] { got = peer.ReadUntil(data.substr(data.size() - 16), 5000); });
+    EXPECT_EQ(link.WriteRaw(data.data(), data.size()), static_cast<long>(data.size()));
+    reader.join();
+    EXPECT_EQ(got, data);
+}
+
+TEST(SerialPortOpen, RefusesWhatIsNotAFreeTerminal)
+{
+    PtyPeer peer;
+    const std::string dir = tervane::test::MakeScratchDir("tervane-open");
+    const std::string plain = dir + "/plain";
+    tervane::test::WriteWholeFile(plain, "x");
+
+    EXPECT_FALSE(SerialLink::CanOpen(dir + "/missing"));
+    EXPECT_FALSE(SerialLink::CanOpen(plain));
+    EXPECT_FALSE(SerialLink::CanOpen(""));
+    EXPECT_TRUE(SerialLink::CanOpen(peer.Path()));
+
+    // Held by this link: a second open fails, also through the other name.
+    SerialLink holder;
+    holder.SetPortName(peer.Path());
+    ASSERT_TRUE(holder.OpenPort());
+    EXPECT_FALSE(SerialLink::CanOpen(peer.Path()));
+    EXPECT_FALSE(SerialLink::CanOpen(peer.SlavePath()));
+    holder.ClosePort();
+    EXPECT_TRUE(SerialLink::CanOpen(peer.Path()));
+
+    // Held by another program that locks.
+    const int other = ::open(peer.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(SerialLink::CanOpen(peer.Path()));
+    ::close(other);
+    EXPECT_TRUE(SerialLink::CanOpen(peer.Path()));
+
+    ::unlink(plain.c_str());
+    ::rmdir(dir.c_str());
+}
+
+TEST(SerialPortOpen, UucpLockOfALivingProcessHoldsThePort)
+{
+    PtyPeer peer;
+    const std::string dir = tervane::test::MakeScratchDir("tervane-lock");
+    tervane::SetUucpLockDir(dir);
+    const std::string name = peer.SlavePath().substr(peer.SlavePath().find_last_of('/') + 1);
+    const std::string lockFile = dir + "/LCK.." + name;
+
+    tervane::test::WriteWholeFile(lockFile, "      " + std::to_string(::getpid()) + "\n");
+    EXPECT_FALSE(SerialLink::CanOpen(peer.Path()));
+
+    // A lock left behind by a process that is gone does not hold it.
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    tervane::test::WriteWholeFile(lockFile, std::to_string(child) + "\n");
+    EXPECT_TRUE(SerialLink::CanOpen(peer.Path()));
+
+    tervane::SetUucpLockDir("/var/lock");
+    ::unlink(lockFile.c_str());
+    ::rmdir(dir.c_str());
+}
+
+TEST(CommandLogFile, RecordsEachExchangeByteForByte)
+{
+    const std::string dir = tervane::test::MakeScratchDir("tervane-log");
+    const std::string path = dir + "/command.log";
+    PtyPeer peer;
+    FastClock clock {100};
+    tervane::CommandLog log;
+    ASSERT_TRUE(log.Open(path));
+    SerialLink link {clock};
+    link.SetLog(&log);
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+
+    log.WriteBanner("Tervane Q7 Dashboard", "Version 1.0.22.0", "Thu Dec 10 01:45:23 2026\n");
+    ASSERT_TRUE(link.SendCommand("AT+CGMI\r\n"));
+    peer.ReadUntil("\r\n");
+    peer.Write("AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n");
+    std::string raw, cleaned;
+    link.ReadResponse("AT+CGMI\r\n", raw, 100000, 5000, false, nullptr);
+    link.CleanResponse("AT+CGMI\r\n", raw, cleaned);
+    link.SendCommand("SLEEP");
+    link.ReadResponse("SLEEP", raw, 100000, 100, false, nullptr);
+    link.CleanResponse("SLEEP", raw, cleaned);
+    log.WriteUploadStart("/WEB/python/main.py", 1500);
+    log.WriteUploadProgress(0, 1500, 1024);
+    log.WriteUploadEnd(1500, 1500);
+    log.Close();
+
+    const std::string rule(79, '*');
+    const std::string r = rule + "\r\n";
+    const std::string expected = r + "Tervane Q7 Dashboard Version 1.0.22.0 STARTED AT Thu Dec 10 01:45:23 2026\r\n" + r
+        + "COMMAND:\r\n" + r + "AT+CGMI\r\n\r\n" + r
+        + "RAW RESPONSE:\r\n" + r + "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n\r\n" + r
+        + "PARSED RESPONSE:\r\n" + r + "WAVECOM\r\n" + r + "PARSED RESULT: \r\n" + r
+        + "PARSED RESPONSE:\r\n" + r + "\r\n" + r + "PARSED RESULT: \r\n" + r
+        + "Uploading file \"/WEB/python/main.py\" with 1500 bytes.\r\n\r\n" + r
+        + "Uploading 0/1500 bytes (1024) complete...\r\n"
+        + "Finished. 1500/1500 bytes uploaded.\r\n" + r + "\r\n";
+    EXPECT_EQ(tervane::test::ReadWholeFile(path), expected);
+
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // A second run appends.
+    tervane::CommandLog again;
+    ASSERT_TRUE(again.Open(path));
+    again.WriteBanner("T", "V", "now\n");
+    again.Close();
+    EXPECT_EQ(tervane::test::ReadWholeFile(path), expected + r + "T V STARTED AT now\r\n" + r);
+    ::unlink(path.c_str());
+    ::rmdir(dir.c_str());
+}
+
+TEST(CommandLogFile, FailedWriteLeavesOnlyTheCommandEntry)
+{
+    const std::string dir = tervane::test::MakeScratchDir("tervane-log");
+    const std::string path = dir + "/command.log";
+    tervane::CommandLog log;
+    ASSERT_TRUE(log.Open(path));
+    FastClock clock {1000};
+    SerialLink link {clock};
+    link.SetLog(&log);
+    link.SetPortName(dir + "/no-such-port");
+    EXPECT_FALSE(link.SendCommand("AT\r\n"));
+    log.Close();
+    const std::string r = std::string(79, '*') + "\r\n";
+    EXPECT_EQ(tervane::test::ReadWholeFile(path), "COMMAND:\r\n" + r + "AT\r\n\r\n" + r);
+    ::unlink(path.c_str());
+    ::rmdir(dir.c_str());
+}
+
+} // namespace
