@@ -1,0 +1,29 @@
+#include "DialogRunner.h"
+
+#include "USBDialog.h"
+#include "UploadProgress.h"
+
+namespace tervane {
+
+DialogRunner::DialogRunner(SerialLink& link)
+    : m_link(link)
+{
+}
+
+void DialogRunner::RunBatch(CommandBatch& batch)
+{
+    USBDialog dialog(m_link);
+    dialog.batch = std::move(batch);
+    dialog.DoModal();
+    batch = std::move(dialog.batch);
+}
+
+UploadResult DialogRunner::Upload(const UploadSource& source)
+{
+    UploadProgress dialog(m_link);
+    dialog.SetUploadSource(source.Path(), source.FirmwareImage(), source.MeshFile());
+    dialog.DoModal();
+    return dialog.Result();
+}
+
+} // namespace tervane

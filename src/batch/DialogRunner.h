@@ -1,0 +1,20 @@
+#pragma once
+
+#include "DeviceRunner.h"
+
+namespace tervane {
+
+// Runs the work behind the modal progress dialogs: "Communicating with device..." for a
+// batch, "Uploading to device..." for a file. The window's thread waits inside the dialog.
+class DialogRunner : public DeviceRunner {
+public:
+    explicit DialogRunner(SerialLink& link);
+    void RunBatch(CommandBatch& batch) override;
+    UploadResult Upload(const UploadSource& source) override;
+    SerialLink& Link() override { return m_link; }
+
+private:
+    SerialLink& m_link;
+};
+
+} // namespace tervane
