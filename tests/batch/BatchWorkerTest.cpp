@@ -1,0 +1,129 @@
+#include "BatchWorker.h"
+#include "PtyPeer.h"
+#include "SerialLink.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace tervane {
+namespace {
+
+// Answers "AT+BIG" lines with a body of `bodySize` bytes, every other line with OK.
+class BigAnswers {
+public:
+    BigAnswers(test::PtyPeer& peer, std::size_t bodySize)
+        : m_peer(peer)
+        , m_body(bodySize, 'b')
+        , m_thread([this] { Run(); })
+    {
+    }
+    ~BigAnswers()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+private:
+    void Run()
+    {
+        std::string pending;
+        while (!m_stop) {
+            pending += m_peer.ReadAvailable(20);
+            std::size_t end;
+            while ((end = pending.find("\r\n")) != std::string::npos) {
+                const std::string line = pending.substr(0, end);
+                pending.erase(0, end + 2);
+                m_peer.Write(line == "AT+BIG" ? m_body + "\r\nOK\r\n" : "\r\nOK\r\n");
+            }
+        }
+    }
+
+    test::PtyPeer& m_peer;
+    std::string m_body;
+    std::atomic<bool> m_stop {false};
+    std::thread m_thread;
+};
+
+USBCommand Row(const std::string& command, int reserve)
+{
+    USBCommand record;
+    record.command = command;
+    record.timeout = 10000;
+    record.responseReserve = reserve;
+    return record;
+}
+
+TEST(BatchWorker, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
+{
+    test::PtyPeer peer;
+    FastClock clock {100};
+    SerialLink link {clock};
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    BigAnswers device(peer, 150000);
+
+    CommandBatch batch;
+    batch.AddTail(Row("AT+BIG\r\n", 60000));
+    batch.AddTail(Row("AT+BIG\r\n", 0));
+    batch.AddTail(Row("AT\r\n", 0));
+    RunBatch(link, batch, nullptr);
+
+    EXPECT_EQ(batch.GetAt(0)->response, std::string(150000, 'b'));
+    EXPECT_EQ(batch.GetAt(0)->failed, 0);
+    // Cut at the base room, less the terminator; the next command is not disturbed.
+    EXPECT_EQ(batch.GetAt(1)->response, std::string(kResponseBase - 1, 'b'));
+    EXPECT_EQ(batch.GetAt(2)->failed, 0);
+    EXPECT_EQ(batch.GetAt(2)->response, "");
+}
+
+TEST(BatchWorker, ProgressRangeCountsTimeOutsBeforeTheFirstEmptyCommand)
+{
+    CommandBatch batch;
+    EXPECT_EQ(BatchProgressRange(batch), 0);
+    for (int timeout : {100, 30000, 20000, 20000})
+        batch.AddTail(USBCommand {"x", "", "", timeout, 0, 0});
+    EXPECT_EQ(BatchProgressRange(batch), 701);
+    batch.GetAt(2)->command.clear();
+    EXPECT_EQ(BatchProgressRange(batch), 301);
+}
+
+TEST(BatchWorker, InstallCommandAloneWaitsForTheReconnect)
+{
+    test::PtyPeer peer;
+    FastClock clock {100};
+    SerialLink link {clock};
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    std::atomic<bool> back {false};
+    std::thread device([&] {
+        // Answer the upper-case form at once; let the real one see the restart.
+        std::string got = peer.ReadUntil("AT&USBINTERFACE=110\r\n", 5000);
+        peer.Write("\r\nOK\r\n");
+        got = peer.ReadUntil("at&usbinterface=110\r\n", 5000);
+        peer.Write("\r\nOK\r\n");
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        peer.HangUp();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        peer.Reopen();
+        back = true;
+    });
+    CommandBatch batch;
+    USBCommand upper {"AT&USBINTERFACE=110\r\n", "", "", 300000, 0, 0};
+    USBCommand install {"at&usbinterface=110\r\n", "", "", 300000, 0, 0};
+    batch.AddTail(upper);
+    batch.AddTail(install);
+    const uint32_t start = clock.TickCount();
+    RunBatch(link, batch, nullptr);
+    // The upper-case one ended at its result code; the install went on past its OK until
+    // the device was back, well before its time-out.
+    EXPECT_TRUE(back);
+    device.join();
+    EXPECT_EQ(batch.GetAt(0)->failed, 0);
+    EXPECT_LT(clock.TickCount() - start, 300000u);
+    EXPECT_TRUE(link.IsOpen());
+}
+
+} // namespace
+} // namespace tervane
