@@ -1,0 +1,190 @@
+#include "CTolbrinApp.h"
+
+#include "CellPage.h"
+#include "CommandLine.h"
+#include "ComSearch.h"
+#include "DravexPage.h"
+#include "FirmwarePage.h"
+#include "MainPage.h"
+#include "MessageBox.h"
+#include "PythonPage.h"
+#include "RavloPage.h"
+#include "RciDocuments.h"
+#include "SafeXml.h"
+#include "SerialPage.h"
+#include "SysfsModemRegistry.h"
+#include "TBPropertySheet.h"
+#include "UtilsPage.h"
+#include "AppImages.h"
+
+#include <ctime>
+
+namespace tervane {
+
+namespace {
+
+const char* const kDetectionErrorText =
+    "Unable to detect the Skellin Q7. Please verify that it is powered and connected to your computer with the "
+    "supplied USB cable.";
+const char* const kCommunicationErrorText =
+    "Unable to communicate with the Skellin Q7. Please verify that it is powered and connected to your computer "
+    "with the supplied USB cable.";
+
+// A Retry/Cancel box without owner window; true for Retry.
+bool AskRetry(const char* text, const char* caption)
+{
+    return MessageBox::Show(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption), QMessageBox::Warning,
+               QMessageBox::Retry | QMessageBox::Cancel)
+        == QMessageBox::Retry;
+}
+
+std::string CurrentCtimeText()
+{
+    const std::time_t now = std::time(nullptr);
+    char buffer[64] = {};
+    // ctime's own form, kept in a buffer of this thread's.
+    if (ctime_r(&now, buffer) == nullptr)
+        return "\n";
+    return buffer;
+}
+
+} // namespace
+
+CTolbrinApp::CTolbrinApp(std::string commandLineText, RciDocuments& documents)
+    : m_commandLine(std::move(commandLineText))
+    , m_runner(m_link)
+    , m_documents(documents)
+    , m_chooser(ChoosePortWithComSearch)
+{
+}
+
+CTolbrinApp::CTolbrinApp(std::string commandLineText)
+    : CTolbrinApp(std::move(commandLineText), RciDocuments::Instance())
+{
+}
+
+CTolbrinApp::~CTolbrinApp()
+{
+    // Pages before the window that shows them.
+    while (!m_pages.empty())
+        m_pages.pop_back();
+    m_sheet.reset();
+}
+
+void CTolbrinApp::SetModemRegistry(ModemRegistry* registry)
+{
+    m_registry = registry;
+}
+
+void CTolbrinApp::SetPortChooser(PortChooser chooser)
+{
+    m_chooser = std::move(chooser);
+}
+
+void CTolbrinApp::SetFixedPort(std::string path)
+{
+    m_fixedPort = std::move(path);
+}
+
+void CTolbrinApp::SetSheetObserver(std::function<void(TBPropertySheet&)> observer)
+{
+    m_sheetObserver = std::move(observer);
+}
+
+std::string CTolbrinApp::GetProductVersionText()
+{
+    const std::string version = TERVANE_PRODUCT_VERSION;
+    return version.empty() ? std::string() : "Version " + version;
+}
+
+bool CTolbrinApp::DetectDevice()
+{
+    if (!m_fixedPort.empty()) {
+        m_link.ClosePort();
+        m_link.SetPortName(m_fixedPort);
+        return m_link.OpenPortNoDrain();
+    }
+    if (m_registry == nullptr) {
+        m_systemRegistry = std::make_unique<SysfsModemRegistry>();
+        m_registry = m_systemRegistry.get();
+    }
+    return tervane::DetectDevice(*m_registry, m_link, m_chooser);
+}
+
+void CTolbrinApp::CreateWindow()
+{
+    m_sheet = std::make_unique<TBPropertySheet>(m_documents, m_runner);
+    auto mainPage = std::make_unique<MainPage>(m_documents, m_runner);
+    m_mainPage = mainPage.get();
+    m_pages.push_back(std::move(mainPage));
+    m_pages.push_back(std::make_unique<CellPage>(m_documents, m_runner));
+    m_pages.push_back(std::make_unique<DravexPage>(m_documents, m_runner));
+    auto radioPage = std::make_unique<RavloPage>(m_documents, m_runner);
+    m_radioPage = radioPage.get();
+    m_pages.push_back(std::move(radioPage));
+    m_pages.push_back(std::make_unique<SerialPage>(m_documents, m_runner));
+    m_pages.push_back(std::make_unique<PythonPage>(m_documents, m_runner));
+    m_pages.push_back(std::make_unique<FirmwarePage>(m_documents, m_runner));
+    m_pages.push_back(std::make_unique<UtilsPage>(m_documents, m_runner));
+}
+
+bool CTolbrinApp::InitInstance()
+{
+    m_ending = Ending::NotRun;
+    m_icon = ApplicationIcon();
+    if (WantsCommandLog(m_commandLine) && m_log.Open("command.log"))
+        m_link.SetLog(&m_log);
+    InitXmlLibrary();
+    m_documents.FreeAll();
+    m_documents.SetRadioPageFlag(true);
+    if (m_log.IsOpen())
+        m_log.WriteBanner(kProductTitle, GetProductVersionText(), CurrentCtimeText());
+
+    CreateWindow();
+
+    bool found = DetectDevice();
+    while (!found) {
+        if (!AskRetry(kDetectionErrorText, "Device detection error")) {
+            m_ending = Ending::DetectionCancelled;
+            Shutdown();
+            return false;
+        }
+        found = DetectDevice();
+    }
+
+    m_mainPage->SetStatus(QStringLiteral("Connected (%1)").arg(QString::fromStdString(m_link.PortName())));
+
+    while (!m_mainPage->QueryDevice()) {
+        if (!AskRetry(kCommunicationErrorText, "Device communication error")) {
+            m_ending = Ending::CommunicationCancelled;
+            Shutdown();
+            return false;
+        }
+    }
+
+    for (const auto& page : m_pages)
+        if (page.get() != m_radioPage || m_documents.RadioPageFlag())
+            m_sheet->AddPage(page.get());
+
+    m_sheet->setWindowIcon(m_icon);
+    if (m_sheetObserver)
+        m_sheetObserver(*m_sheet);
+    m_sheet->DoModal();
+    m_ending = Ending::SheetClosed;
+    Shutdown();
+    return false;
+}
+
+void CTolbrinApp::Shutdown()
+{
+    ShutdownXml(m_documents);
+    m_link.SetLog(nullptr);
+    m_log.Close();
+    m_mainPage = nullptr;
+    m_radioPage = nullptr;
+    while (!m_pages.empty())
+        m_pages.pop_back();
+    m_sheet.reset();
+}
+
+} // namespace tervane

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "CommandLog.h"
+#include "DetectDevice.h"
+#include "DialogRunner.h"
+#include "SerialLink.h"
+
+#include <QIcon>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tervane {
+
+class MainPage;
+class ModemRegistry;
+class PropertyPage;
+class RciDocuments;
+class TBPropertySheet;
+
+// The application: the command log, the link to the device, the documents and the window,
+// for the whole run. InitInstance is the program's whole life on the window's thread: it
+// finds the device, reads it behind the progress dialog, runs the window modally and shuts
+// down. Needs a QApplication.
+class CTolbrinApp {
+public:
+    // How the last InitInstance ended.
+    enum class Ending {
+        NotRun,
+        DetectionCancelled,      // Cancel in the "Device detection error" box
+        CommunicationCancelled,  // Cancel in the "Device communication error" box
+        SheetClosed,             // the window ran and was closed
+    };
+
+    // `commandLineText`: the arguments after the program name, joined by blanks.
+    explicit CTolbrinApp(std::string commandLineText, RciDocuments& documents);
+    explicit CTolbrinApp(std::string commandLineText);
+    ~CTolbrinApp();
+    CTolbrinApp(const CTolbrinApp&) = delete;
+    CTolbrinApp& operator=(const CTolbrinApp&) = delete;
+
+    // Where detection looks: the system's modem registrations (the default) or the given ones.
+    void SetModemRegistry(ModemRegistry* registry);
+    // Who picks among several devices; the port choice dialog unless set.
+    void SetPortChooser(PortChooser chooser);
+    // Detection opens this port instead of looking through the registrations.
+    void SetFixedPort(std::string path);
+    // Called with the window right before it runs modally (tests look at it and close it).
+    void SetSheetObserver(std::function<void(TBPropertySheet&)> observer);
+
+    // Runs the program and returns false, as the application ends without a loop of its own.
+    bool InitInstance();
+    Ending LastEnding() const { return m_ending; }
+
+    // "Version 1.0.22.0", from the build's own version; empty when the build has none.
+    static std::string GetProductVersionText();
+
+    // Detection: the port found, opened and configured in the link.
+    bool DetectDevice();
+
+    CommandLog& Log() { return m_log; }
+    SerialLink& Link() { return m_link; }
+    RciDocuments& Documents() { return m_documents; }
+    const QIcon& Icon() const { return m_icon; }
+
+private:
+    void CreateWindow();
+    void Shutdown();
+
+    std::string m_commandLine;
+    CommandLog m_log;
+    QIcon m_icon;
+    SerialLink m_link;
+    DialogRunner m_runner;
+    RciDocuments& m_documents;
+    std::unique_ptr<ModemRegistry> m_systemRegistry;
+    ModemRegistry* m_registry = nullptr;
+    PortChooser m_chooser;
+    std::string m_fixedPort;
+    std::function<void(TBPropertySheet&)> m_sheetObserver;
+
+    // The window and its pages, in the order made; pages go before the window.
+    std::unique_ptr<TBPropertySheet> m_sheet;
+    std::vector<std::unique_ptr<PropertyPage>> m_pages;
+    MainPage* m_mainPage = nullptr;
+    PropertyPage* m_radioPage = nullptr;
+    Ending m_ending = Ending::NotRun;
+};
+
+} // namespace tervane

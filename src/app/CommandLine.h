@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tervane {
+
+// What the dashboard's command line asks for. Read before the application needs a display,
+// so --help and --version work without one.
+struct CommandLine {
+    // The arguments after the program name joined by blanks; "/debug" is looked for in it.
+    std::string text;
+    bool simulate = false;
+    std::string port;
+    bool help = false;
+    bool version = false;
+    // Not empty when the command line is wrong.
+    std::string error;
+};
+
+// Options start with "--"; other words are left to the "/debug" test and otherwise ignored,
+// as are the windowing system's own options.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// "/debug" anywhere in the command line, as typed (a plain, case-sensitive substring).
+bool WantsCommandLog(std::string_view commandLineText);
+
+std::string UsageText();
+
+} // namespace tervane

@@ -1,0 +1,38 @@
+#include "CliDeviceQuery.h"
+
+#include "CliRunner.h"
+#include "CliSession.h"
+#include "RciRequests.h"
+
+namespace tervane {
+
+std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
+{
+    if (const auto status = session.Connect())
+        return status;
+    CliRunner& runner = session.Runner();
+    if (QueryDevice(facts, session.Documents(), runner))
+        return std::nullopt;
+
+    // A device that answered nothing at all is as good as none. A command that timed out
+    // is not marked failed; one that got an error answer is.
+    bool anyAnswer = false;
+    for (const auto& row : runner.Batches().back()) {
+        if (row.failed || !row.response.empty())
+            anyAnswer = true;
+    }
+    if (!anyAnswer)
+        return session.Fail(kExitNoDevice, "the device on " + session.PortName() + " does not answer");
+    const USBCommand* settings = runner.LastRowWith(kQuerySettingsRequest);
+    const bool noSettings = settings == nullptr || settings->response.empty();
+    return session.Fail(kExitRefused,
+        std::string("the device answered the ") + (noSettings ? "settings" : "state") + " query with nothing");
+}
+
+std::optional<int> ReadDevice(CliSession& session)
+{
+    DeviceFacts facts;
+    return ReadDevice(session, facts);
+}
+
+} // namespace tervane

@@ -1,0 +1,60 @@
+#include "CliQuestions.h"
+
+#include "CliSession.h"
+
+#include <sys/stat.h>
+
+namespace tervane {
+
+std::string FirstLine(const std::string& text)
+{
+    const auto end = text.find_first_of("\r\n");
+    return end == std::string::npos ? text : text.substr(0, end);
+}
+
+CliQuestions::CliQuestions(CliSession& session, int retries)
+    : m_session(session)
+    , m_retries(retries)
+{
+}
+
+std::string SaveLocation(const std::string& target, const std::string& proposedName)
+{
+    if (target.empty())
+        return proposedName;
+    struct stat info {};
+    if (target.back() == '/' || (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
+        return target + (target.back() == '/' ? "" : "/") + proposedName;
+    return target;
+}
+
+void CliQuestions::SetSaveTarget(std::string target)
+{
+    m_saveTarget = std::move(target);
+}
+
+Answer CliQuestions::Ask(QuestionKind kind, const std::string& /*caption*/, const std::string& text)
+{
+    if (kind == QuestionKind::RetryCancel && m_retriesUsed < m_retries) {
+        ++m_retriesUsed;
+        m_session.Note(FirstLine(text) + " Trying again (" + std::to_string(m_retriesUsed) + " of "
+            + std::to_string(m_retries) + ").");
+        return Answer::Retry;
+    }
+    if (kind == QuestionKind::RetryCancel) {
+        m_session.Fail(kExitRefused, FirstLine(text)
+                + (m_retries > 0 ? " Gave up after " + std::to_string(m_retries) + " retries." : ""));
+        return Answer::Cancel;
+    }
+    m_session.Fail(kExitRefused, text);
+    return Answer::Ok;
+}
+
+std::optional<std::string> CliQuestions::ChooseSaveFile(const FileChoice& choice)
+{
+    if (!m_saveTarget)
+        return std::nullopt;
+    return SaveLocation(*m_saveTarget, choice.initialName);
+}
+
+} // namespace tervane

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "CliOptions.h"
+#include "JsonWriter.h"
+#include "RunCli.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tervane {
+
+class CliRunner;
+class Clock;
+class DeviceConnection;
+class RciDocuments;
+class TerminalProgress;
+
+// One run of the tool: its options, its output, and the device once a subcommand has asked
+// for it. Human-readable output goes to standard output as the subcommand goes; with
+// --json the subcommand fills Result() instead and Finish() writes it as one document.
+// Failures go to standard error, one line each, in both cases.
+class CliSession {
+public:
+    CliSession(CliOptions options, const CliEnvironment& environment);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    const CliOptions& Options() const { return m_options; }
+    const CliEnvironment& Environment() const { return m_environment; }
+    bool Json() const { return m_options.json; }
+    // Human-readable output; nothing of it is written with --json.
+    std::ostream& Out();
+    // The --json document's members besides "ok", "exitStatus" and "errors".
+    JsonValue& Result() { return m_result; }
+
+    // Reports a failure: "tervane-q7: <message>" on one line of standard error. Returns
+    // `status`, for `return session.Fail(...)`.
+    int Fail(int status, std::string_view message);
+    // A usage failure, with the hint where to read more.
+    int UsageFailure(std::string_view message, std::string_view helpFor = {});
+    // A line on standard error that is not a failure (a retry, a skipped step).
+    void Note(std::string_view message);
+    // Failures reported so far.
+    int FailureCount() const { return static_cast<int>(m_errors.Size()); }
+
+    // Finds and opens the device, then makes the runner. None when it is open; otherwise
+    // the failure has been reported and this is the exit status.
+    std::optional<int> Connect();
+    CliRunner& Runner();
+    RciDocuments& Documents();
+    DeviceConnection& Connection();
+    std::string PortName() const;
+
+    // Asks a yes/no question on the terminal; true only for an answer of y or yes.
+    bool Confirm(std::string_view question);
+
+    // Ends the run: writes the --json document. Returns `status`.
+    int Finish(int status, std::string_view command);
+
+private:
+    CliOptions m_options;
+    CliEnvironment m_environment;
+    std::unique_ptr<Clock> m_ownClock;
+    std::unique_ptr<TerminalProgress> m_progress;
+    std::unique_ptr<DeviceConnection> m_connection;
+    std::unique_ptr<CliRunner> m_runner;
+    std::unique_ptr<RciDocuments> m_documents;
+    JsonValue m_result = JsonValue::Object();
+    JsonValue m_errors = JsonValue::Array();
+};
+
+// A message as one line: line ends become blanks, other control characters "?".
+std::string OneLine(std::string_view message);
+
+} // namespace tervane

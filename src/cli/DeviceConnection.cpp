@@ -1,0 +1,84 @@
+#include "DeviceConnection.h"
+
+#include "CliOptions.h"
+#include "DetectDevice.h"
+#include "SimOptions.h"
+#include "SimulatedQ7.h"
+#include "SysfsModemRegistry.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace tervane {
+
+DeviceConnection::DeviceConnection(Clock& clock)
+    : m_link(clock)
+{
+}
+
+DeviceConnection::~DeviceConnection()
+{
+    // The port goes before the device behind it and before the log it writes to.
+    m_link.ClosePort();
+    m_link.SetLog(nullptr);
+    if (m_simulated)
+        m_simulated->Stop();
+}
+
+bool DeviceConnection::OpenLog(const std::string& path, std::string& failure)
+{
+    if (path.empty())
+        return true;
+    errno = 0;
+    if (!m_log.Open(path)) {
+        failure = "cannot open the command log " + path + (errno ? std::string(": ") + std::strerror(errno) : "");
+        return false;
+    }
+    const std::time_t now = std::time(nullptr);
+    char when[64] = "";
+    if (const std::tm* local = std::localtime(&now))
+        std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", local);
+    m_log.WriteBanner("tervane-q7", TERVANE_VERSION, when);
+    m_link.SetLog(&m_log);
+    return true;
+}
+
+ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::string& sysRoot,
+    const std::string& devDir)
+{
+    std::string port = options.port;
+    if (options.simulate) {
+        const sim::SimOptions simOptions = sim::ParseSimOptions(options.simOptions);
+        if (!simOptions.error.empty() || simOptions.help) {
+            m_simulatorError = simOptions.help ? "--sim-option takes the options of tervane-q7-sim, not --help"
+                                               : simOptions.error;
+            return ConnectFailure::SimulatorFailed;
+        }
+        m_simulated = std::make_unique<sim::SimulatedQ7>(simOptions.config);
+        m_simulated->SetFaults(simOptions.faults);
+        if (!m_simulated->Start(simOptions.linkPath)) {
+            m_simulatorError = "the simulated device could not start";
+            return ConnectFailure::SimulatorFailed;
+        }
+        port = m_simulated->PortPath();
+    }
+
+    if (!port.empty()) {
+        m_link.SetPortName(port);
+        return m_link.OpenPortNoDrain() ? ConnectFailure::None : ConnectFailure::PortUnusable;
+    }
+
+    SysfsModemRegistry registry(sysRoot, devDir);
+    bool several = false;
+    const auto refuseToGuess = [this, &several](const std::vector<std::string>& candidates) {
+        several = true;
+        m_candidates = candidates;
+        return std::string();
+    };
+    if (DetectDevice(registry, m_link, refuseToGuess))
+        return ConnectFailure::None;
+    return several ? ConnectFailure::Several : ConnectFailure::NotFound;
+}
+
+} // namespace tervane

@@ -1,0 +1,79 @@
+// info: the device query of the Device Information page, shown as text or JSON.
+
+#include "CliDeviceQuery.h"
+#include "CliSession.h"
+#include "ProcedureSteps.h"
+#include "RciDocuments.h"
+#include "SubcommandHandlers.h"
+
+#include <iomanip>
+#include <ostream>
+
+namespace tervane {
+
+namespace {
+
+void Line(std::ostream& out, const char* label, const std::string& value)
+{
+    out << std::left << std::setw(22) << (std::string(label) + ":") << value << "\n";
+}
+
+} // namespace
+
+int RunInfo(CliSession& session, const Operands& /*operands*/)
+{
+    DeviceFacts facts;
+    if (const auto status = ReadDevice(session, facts))
+        return *status;
+
+    // The fields the Device Information page binds from the state document.
+    const RciDocuments& documents = session.Documents();
+    const xmlNodePtr state = documents.StateRoot();
+    const std::string product = SettingText(state, "device_info/model").value_or("");
+    const std::string firmware = SettingText(state, "device_info/firmware").value_or("");
+    const std::string iccid = SettingText(state, "mobile_stats/iccid").value_or("");
+    const std::string mobileIp = SettingText(state, "ppp_stats/ip_address").value_or("");
+
+    const bool known = facts.signalQuality != kUnknownSignalQuality;
+    const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product);
+    const long long dbm = 2LL * facts.signalQuality - 113;
+    const bool linkUp = LinkLampLit(mobileIp);
+
+    std::ostream& out = session.Out();
+    Line(out, "Port", session.PortName());
+    Line(out, "Product", product);
+    Line(out, "Firmware Version", firmware);
+    Line(out, "Serial Number (IMEI)", facts.imei);
+    Line(out, "Phone Number", facts.phoneNumber);
+    Line(out, "ICCID", iccid);
+    Line(out, "IMSI", facts.imsi);
+    Line(out, "Modem Type", facts.modemType);
+    Line(out, "Modem Revision", facts.modemRevision);
+    Line(out, "Signal Strength",
+        (known ? std::to_string(facts.signalQuality) + " (" + std::to_string(dbm) + " dBm)" : std::string("unknown"))
+            + ", " + std::to_string(lamps.lit) + " of " + std::to_string(lamps.shown) + " bars");
+    Line(out, "Mobile IP Address", mobileIp + (linkUp ? " (link up)" : " (no link)"));
+    Line(out, "Ravlo Radio", documents.RadioPageFlag() ? "configured" : "not configured");
+
+    JsonValue& result = session.Result();
+    result.Set("product", product);
+    result.Set("firmwareVersion", firmware);
+    result.Set("imei", facts.imei);
+    result.Set("phoneNumber", facts.phoneNumber);
+    result.Set("iccid", iccid);
+    result.Set("imsi", facts.imsi);
+    result.Set("modemType", facts.modemType);
+    result.Set("modemRevision", facts.modemRevision);
+    JsonValue signal = JsonValue::Object();
+    signal.Set("quality", static_cast<int>(facts.signalQuality));
+    signal.Set("dbm", known ? JsonValue(dbm) : JsonValue());
+    signal.Set("bars", lamps.lit);
+    signal.Set("barsShown", lamps.shown);
+    result.Set("signal", std::move(signal));
+    result.Set("mobileIpAddress", mobileIp);
+    result.Set("linkUp", linkUp);
+    result.Set("radioConfigured", documents.RadioPageFlag());
+    return kExitDone;
+}
+
+} // namespace tervane

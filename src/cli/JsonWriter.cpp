@@ -1,0 +1,246 @@
+#include "JsonWriter.h"
+
+#include <cstdio>
+
+namespace tervane {
+
+JsonValue::JsonValue(bool value)
+    : m_kind(Kind::Bool)
+    , m_bool(value)
+{
+}
+
+JsonValue::JsonValue(int value)
+    : m_kind(Kind::Integer)
+    , m_integer(value)
+{
+}
+
+JsonValue::JsonValue(long long value)
+    : m_kind(Kind::Integer)
+    , m_integer(value)
+{
+}
+
+JsonValue::JsonValue(std::string value)
+    : m_kind(Kind::String)
+    , m_string(std::move(value))
+{
+}
+
+JsonValue::JsonValue(std::string_view value)
+    : JsonValue(std::string(value))
+{
+}
+
+JsonValue::JsonValue(const char* value)
+    : JsonValue(std::string(value ? value : ""))
+{
+}
+
+JsonValue JsonValue::Array()
+{
+    JsonValue value;
+    value.m_kind = Kind::Array;
+    return value;
+}
+
+JsonValue JsonValue::Object()
+{
+    JsonValue value;
+    value.m_kind = Kind::Object;
+    return value;
+}
+
+JsonValue& JsonValue::Set(std::string_view name, JsonValue value)
+{
+    for (auto& member : m_members) {
+        if (member.name == name) {
+            member.value = std::move(value);
+            return *this;
+        }
+    }
+    m_members.push_back(JsonMember{std::string(name), std::move(value)});
+    return *this;
+}
+
+const JsonValue* JsonValue::Find(std::string_view name) const
+{
+    for (const auto& member : m_members) {
+        if (member.name == name)
+            return &member.value;
+    }
+    return nullptr;
+}
+
+JsonValue& JsonValue::Append(JsonValue value)
+{
+    m_elements.push_back(std::move(value));
+    return *this;
+}
+
+std::size_t JsonValue::Size() const
+{
+    return m_kind == Kind::Array ? m_elements.size() : m_members.size();
+}
+
+namespace {
+
+void PutEscaped(std::string& out, uint32_t codePoint)
+{
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\u%04x", static_cast<unsigned>(codePoint));
+    out += hex;
+}
+
+// The length of the valid UTF-8 sequence starting at `i`, or 0 when the byte there does not
+// begin one (overlong forms, surrogates and code points above U+10FFFF are not valid).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i, uint32_t& codePoint)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    uint32_t minimum = 0;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+        codePoint = lead & 0x1fu;
+        minimum = 0x80;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        codePoint = lead & 0x0fu;
+        minimum = 0x800;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        codePoint = lead & 0x07u;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char next = byte(i + k);
+        if ((next & 0xc0u) != 0x80u)
+            return 0;
+        codePoint = (codePoint << 6) | (next & 0x3fu);
+    }
+    if (codePoint < minimum || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
+        return 0;
+    return length;
+}
+
+void PutIndent(std::string& out, int depth)
+{
+    out.push_back('\n');
+    out.append(static_cast<std::size_t>(depth) * 2, ' ');
+}
+
+void Write(std::string& out, const JsonValue& value, int depth)
+{
+    switch (value.GetKind()) {
+    case JsonValue::Kind::Null:
+        out += "null";
+        break;
+    case JsonValue::Kind::Bool:
+        out += value.BoolValue() ? "true" : "false";
+        break;
+    case JsonValue::Kind::Integer:
+        out += std::to_string(value.IntegerValue());
+        break;
+    case JsonValue::Kind::String:
+        out += JsonQuote(value.StringValue());
+        break;
+    case JsonValue::Kind::Array: {
+        if (value.Elements().empty()) {
+            out += "[]";
+            break;
+        }
+        out.push_back('[');
+        bool first = true;
+        for (const auto& element : value.Elements()) {
+            if (!first)
+                out.push_back(',');
+            first = false;
+            PutIndent(out, depth + 1);
+            Write(out, element, depth + 1);
+        }
+        PutIndent(out, depth);
+        out.push_back(']');
+        break;
+    }
+    case JsonValue::Kind::Object: {
+        if (value.Members().empty()) {
+            out += "{}";
+            break;
+        }
+        out.push_back('{');
+        bool first = true;
+        for (const auto& member : value.Members()) {
+            if (!first)
+                out.push_back(',');
+            first = false;
+            PutIndent(out, depth + 1);
+            out += JsonQuote(member.name);
+            out += ": ";
+            Write(out, member.value, depth + 1);
+        }
+        PutIndent(out, depth);
+        out.push_back('}');
+        break;
+    }
+    }
+}
+
+} // namespace
+
+std::string JsonQuote(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + 2);
+    out.push_back('"');
+    for (std::size_t i = 0; i < bytes.size();) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            default:
+                if (c < 0x20 || c == 0x7f)
+                    PutEscaped(out, c);
+                else
+                    out.push_back(static_cast<char>(c));
+            }
+            ++i;
+            continue;
+        }
+        uint32_t codePoint = 0;
+        const std::size_t length = Utf8SequenceLength(bytes, i, codePoint);
+        if (length == 0) {
+            PutEscaped(out, c);
+            ++i;
+        } else if (codePoint == 0x2028 || codePoint == 0x2029) {
+            // Valid JSON either way, but not valid inside JavaScript string literals.
+            PutEscaped(out, codePoint);
+            i += length;
+        } else {
+            out.append(bytes.substr(i, length));
+            i += length;
+        }
+    }
+    out.push_back('"');
+    return out;
+}
+
+std::string WriteJson(const JsonValue& value)
+{
+    std::string out;
+    Write(out, value, 0);
+    return out;
+}
+
+} // namespace tervane

@@ -1,0 +1,205 @@
+// python ls / put / get / rm: the Python files page's procedures, acting on names given on
+// the command line instead of ticked list items.
+
+#include "CliQuestions.h"
+#include "CliRunner.h"
+#include "CliSession.h"
+#include "LocalFiles.h"
+#include "ProcedureSteps.h"
+#include "PythonFiles.h"
+#include "RciDocuments.h"
+#include "RciErrors.h"
+#include "RciRequests.h"
+#include "SafeXml.h"
+#include "SubcommandHandlers.h"
+#include "UploadSource.h"
+
+#include <iomanip>
+#include <ostream>
+
+namespace tervane {
+
+namespace {
+
+JsonValue FilesJson(const PythonFileList& files)
+{
+    JsonValue array = JsonValue::Array();
+    for (const auto& entry : files) {
+        JsonValue file = JsonValue::Object();
+        file.Set("name", entry.name);
+        file.Set("size", ItemForEntry(entry).size);
+        array.Append(std::move(file));
+    }
+    return array;
+}
+
+void PrintFiles(std::ostream& out, const PythonFileList& files)
+{
+    for (const auto& entry : files)
+        out << std::right << std::setw(10) << entry.size << "  " << entry.name << "\n";
+}
+
+// Whether the last listing the runner ran came back as a list; an empty list alone cannot
+// tell "no files" from "no answer".
+bool ListingAnswered(const CliRunner& runner)
+{
+    const USBCommand* row = runner.LastRowWith(kListPythonFilesRequest);
+    return row != nullptr && !row->failed && ReadUntrustedXml(CutReply(row->response), "python.xml") != nullptr;
+}
+
+const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string& name)
+{
+    for (const auto& entry : files) {
+        if (entry.name == name)
+            return &entry;
+    }
+    return nullptr;
+}
+
+std::optional<int> CheckDeviceName(CliSession& session, const std::string& name, std::string_view subcommand)
+{
+    if (!IsSafeDeviceFileName(name))
+        return session.UsageFailure("'" + name + "' cannot be a file name on the device", subcommand);
+    return std::nullopt;
+}
+
+} // namespace
+
+int RunPythonLs(CliSession& session, const Operands& /*operands*/)
+{
+    if (const auto status = session.Connect())
+        return *status;
+    const PythonFileList files = ListPythonFiles(session.Runner());
+    if (!ListingAnswered(session.Runner()))
+        return session.Fail(kExitRefused, "the device did not list its Python files");
+    PrintFiles(session.Out(), files);
+    session.Result().Set("files", FilesJson(files));
+    return kExitDone;
+}
+
+int RunPythonPut(CliSession& session, const Operands& operands)
+{
+    const std::string& path = operands[0];
+    if (const std::string why = WhyUnreadable(path); !why.empty())
+        return session.UsageFailure(why, "python put");
+    const UploadSource source(path, false, false);
+    if (const auto refusal = DestinationRefusal(source.CheckDestination()); !refusal.empty())
+        return session.UsageFailure("the file's name cannot be used on the device: " + std::string(refusal),
+            "python put");
+    if (const auto status = session.Connect())
+        return *status;
+
+    CliQuestions questions(session, session.Options().retries);
+    const PythonUploadResult result = UploadPythonFile(path, session.Runner(), questions);
+    JsonValue& json = session.Result();
+    json.Set("name", source.FileName());
+    json.Set("destination", source.Destination());
+    json.Set("uploads", result.uploads);
+    json.Set("lastUpload", UploadStatusText(result.lastUpload.status));
+    json.Set("verified", result.outcome == PythonUploadOutcome::Verified);
+    if (result.listRefreshed)
+        json.Set("files", FilesJson(result.files));
+
+    switch (result.outcome) {
+    case PythonUploadOutcome::NoFile:
+    case PythonUploadOutcome::NameRefused:
+        return kExitUsage;
+    case PythonUploadOutcome::Cancelled:
+        return kExitRefused;
+    case PythonUploadOutcome::Verified:
+        break;
+    }
+    session.Out() << "Uploaded " << source.FileName() << " to " << source.Destination() << " (" << result.lastUpload.size
+                  << " bytes), digest verified.\n";
+    return kExitDone;
+}
+
+int RunPythonGet(CliSession& session, const Operands& operands)
+{
+    const std::string& name = operands[0];
+    const std::string target = operands.size() > 1 ? operands[1] : std::string();
+    if (const auto status = CheckDeviceName(session, name, "python get"))
+        return *status;
+    if (const std::string why = WhyUnwritable(SaveLocation(target, name)); !why.empty())
+        return session.UsageFailure(why, "python get");
+    if (const auto status = session.Connect())
+        return *status;
+
+    // The listed size sizes the receive room for the reply that carries the file.
+    const PythonFileList files = ListPythonFiles(session.Runner());
+    if (!ListingAnswered(session.Runner()))
+        return session.Fail(kExitRefused, "the device did not list its Python files");
+    const PythonFileEntry* entry = FindEntry(files, name);
+    if (entry == nullptr)
+        return session.Fail(kExitRefused, "the device has no Python file " + name);
+
+    CliQuestions questions(session, session.Options().retries);
+    questions.SetSaveTarget(target);
+    const std::vector<PythonDownloadResult> results =
+        DownloadPythonFiles({ItemForEntry(*entry)}, session.Runner(), questions);
+    const PythonDownloadResult& result = results.front();
+
+    JsonValue& json = session.Result();
+    json.Set("name", name);
+    json.Set("size", ItemForEntry(*entry).size);
+    json.Set("savedPath", result.savedPath);
+    json.Set("exchanges", result.exchanges);
+    json.Set("verified", result.outcome == PythonDownloadOutcome::Saved);
+    switch (result.outcome) {
+    case PythonDownloadOutcome::Saved:
+        session.Out() << "Downloaded " << name << " to " << result.savedPath << " (" << entry->size
+                      << " bytes), digest verified.\n";
+        return kExitDone;
+    case PythonDownloadOutcome::NameRefused:
+        return kExitUsage;
+    case PythonDownloadOutcome::NotSaved:
+        return session.Fail(kExitRefused, "nowhere to save " + name);
+    case PythonDownloadOutcome::Cancelled:
+        break;
+    }
+    if (!result.savedPath.empty())
+        session.Out() << result.savedPath << " was written but does not match the device's digest.\n";
+    return kExitRefused;
+}
+
+int RunPythonRm(CliSession& session, const Operands& operands)
+{
+    for (const auto& name : operands) {
+        if (const auto status = CheckDeviceName(session, name, "python rm"))
+            return *status;
+    }
+    if (const auto status = session.Connect())
+        return *status;
+
+    std::vector<PythonFileItem> items;
+    for (const auto& name : operands)
+        items.push_back(ItemForEntry({name, {}}));
+    CliQuestions questions(session, session.Options().retries);
+    const PythonDeleteResult result = DeletePythonFiles(items, session.Runner(), questions);
+    CliRunner& runner = session.Runner();
+
+    int status = result.refused.empty() ? kExitDone : kExitUsage;
+    JsonValue deleted = JsonValue::Array();
+    for (const auto& name : operands) {
+        const auto request = FillRciRequest(kRemovePythonFileRequest, name);
+        const USBCommand* row = request ? runner.LastRowWith(*request) : nullptr;
+        if (row == nullptr)
+            continue;
+        if (const auto refusal = RowRefusal(*row))
+            status = session.Fail(kExitRefused, "the device did not delete " + name + ": " + *refusal);
+        else if (FindEntry(result.files, name) != nullptr)
+            status = session.Fail(kExitRefused, "the device still lists " + name + " after deleting it");
+        else
+            deleted.Append(name);
+    }
+    const bool listed = ListingAnswered(runner);
+    if (!listed)
+        status = session.Fail(kExitRefused, "the device did not list its Python files after the deletion");
+    else
+        PrintFiles(session.Out(), result.files);
+    session.Result().Set("deleted", std::move(deleted));
+    session.Result().Set("files", listed ? FilesJson(result.files) : JsonValue());
+    return status;
+}
+
+} // namespace tervane

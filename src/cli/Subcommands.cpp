@@ -1,0 +1,222 @@
+#include "Subcommands.h"
+
+#include "SubcommandHandlers.h"
+
+#include <array>
+
+namespace tervane {
+
+namespace {
+
+const std::array kSubcommands{
+    Subcommand{"", "info", "", 0, 0,
+        "identity, modem and SIM facts, signal, mobile IP",
+        "Runs the device query of the dashboard's Device Information page and shows\n"
+        "what the device reports: product, firmware version, IMEI, phone number, ICCID,\n"
+        "IMSI, modem type and revision, signal strength, mobile IP address and whether\n"
+        "a Ravlo radio is configured.\n",
+        RunInfo},
+    Subcommand{"settings", "get", "[PATH...]", 0, -1,
+        "values by setting path; all without PATH",
+        "Reads the device's settings and shows the value of each PATH, or of every\n"
+        "setting. A setting path is element names joined by \"/\"; a step may choose\n"
+        "among groups of the same name by their index:\n"
+        "  mobile_simple/apn\n"
+        "  mgmtconnection&index=3/connectionEnabled\n"
+        "Names are compared ignoring case. A PATH the device does not have is a usage\n"
+        "error.\n",
+        RunSettingsGet},
+    Subcommand{"settings", "set", "PATH=VALUE...", 1, -1,
+        "change, apply, and show what the device kept",
+        "Reads the device's settings, stores each VALUE at its PATH, sends the whole\n"
+        "settings document to the device as the dashboard's Apply does, waits 20\n"
+        "seconds for it to take effect and reads the settings back. Shows what the\n"
+        "device kept for each PATH; a value the device did not keep is a failure (exit\n"
+        "status 1). Every PATH is checked before anything is sent. The value starts\n"
+        "after the first \"=\" that is not part of an \"&index=\" step:\n"
+        "  tervane-q7 settings set 'mgmtconnection&index=1/connectionEnabled=on'\n",
+        RunSettingsSet},
+    Subcommand{"", "backup", "FILE", 1, 1,
+        "save the device's settings to FILE",
+        "Reads the device's settings and writes them to FILE (or to backup.cfg in the\n"
+        "folder FILE) as an RCI set_setting request, the backup file of the\n"
+        "dashboard's Utilities page. FILE is replaced only once the whole backup has\n"
+        "been written.\n",
+        RunBackup},
+    Subcommand{"", "restore", "FILE", 1, 1,
+        "send a backup's settings; the device restarts",
+        "Sends the settings held in FILE (a backup file) to the device, restarts it\n"
+        "and reads its settings back.\n",
+        RunRestore},
+    Subcommand{"", "reboot", "", 0, 0,
+        "restart the device",
+        "Restarts the device (at+CFUN=1). It takes about 10 seconds to come back.\n",
+        RunReboot},
+    Subcommand{"", "factory-reset", "", 0, 0,
+        "restore factory defaults; asks unless --yes",
+        "Restores the device's factory default settings, which clears every current\n"
+        "setting, restarts the device and reads its settings and state back. Asks for\n"
+        "confirmation on the terminal; without a terminal it needs --yes.\n",
+        RunFactoryReset},
+    Subcommand{"", "firmware", "FILE", 1, 1,
+        "install a firmware image, verified; it restarts",
+        "Uploads the image FILE to /fw/updatefw.dwl and compares the device's MD5\n"
+        "digest of it with the file's, uploading again up to --retries times when they\n"
+        "differ. Then installs it, waits for the device to restart (up to 5 minutes)\n"
+        "and shows the firmware version the device reports.\n",
+        RunFirmware},
+    Subcommand{"", "radio-firmware", "FILE", 1, 1,
+        "install Ravlo radio firmware, verified",
+        "Uploads the image FILE to /WEB/mesh/ under its own name and compares the\n"
+        "device's MD5 digest of it with the file's, uploading again up to --retries\n"
+        "times when they differ. Then flashes the Ravlo radio with it and shows the\n"
+        "radio firmware version the device reports.\n",
+        RunRadioFirmware},
+    Subcommand{"python", "ls", "", 0, 0,
+        "list the Python files on the device",
+        "Lists the files in the device's /WEB/python folder with their sizes in bytes.\n",
+        RunPythonLs},
+    Subcommand{"python", "put", "FILE", 1, 1,
+        "upload a Python file, verified",
+        "Uploads FILE to /WEB/python/ under its own name and compares the device's MD5\n"
+        "digest of it with the file's, uploading again up to --retries times when they\n"
+        "differ.\n",
+        RunPythonPut},
+    Subcommand{"python", "get", "NAME [DEST]", 1, 2,
+        "download a Python file, verified",
+        "Downloads /WEB/python/NAME to DEST: a file, or a folder to put NAME in (the\n"
+        "current folder without DEST). Compares its MD5 digest with the device's,\n"
+        "downloading again up to --retries times when they differ. A file already at\n"
+        "DEST is replaced only once the whole download has been written.\n",
+        RunPythonGet},
+    Subcommand{"python", "rm", "NAME...", 1, -1,
+        "delete Python files",
+        "Deletes each /WEB/python/NAME and lists what remains. Nothing is asked first.\n",
+        RunPythonRm},
+    Subcommand{"", "send", "COMMAND...", 1, -1,
+        "send commands as typed, show the cleaned answers",
+        "Sends each COMMAND to the device in turn and shows its cleaned answer.\n"
+        "Commands are sent byte for byte: end AT commands with \\r\\n. The escapes \\r,\n"
+        "\\n, \\t, \\\\, \\\" and \\xHH stand for their bytes. A command starting with\n"
+        "SLEEP sends nothing and waits for the time-out (--timeout, default 5000 ms).\n"
+        "  tervane-q7 --simulate send 'AT+CGMI\\r\\n' 'AT+CSQ\\r\\n'\n"
+        "Exit status 1 when a command failed.\n",
+        RunSend},
+};
+
+constexpr const char* kOptionsText =
+    "Options:\n"
+    "  --port PATH     use this serial port instead of finding the device\n"
+    "  --simulate      talk to the built-in simulated Q7\n"
+    "  --json          write the result as one JSON document on standard output\n"
+    "  --yes, -y       factory-reset: do not ask first\n"
+    "  --retries N     redo a transfer whose digests differ, up to N times (2)\n"
+    "  --timeout MS    send: receive time-out of each command (default 5000)\n"
+    "  /debug          write every exchange to command.log in the current folder\n"
+    "  --log FILE      write every exchange to FILE\n"
+    "  --help, -h      show this text, or a subcommand's (python get --help)\n"
+    "  --version       show the version\n";
+
+constexpr const char* kExitText =
+    "Exit status: 0 done, 1 the device refused or a verification failed,\n"
+    "2 usage error, 3 no device.\n";
+
+std::string ListLine(const Subcommand& subcommand)
+{
+    std::string left = subcommand.FullName();
+    if (!subcommand.operands.empty())
+        left += " " + std::string(subcommand.operands);
+    if (left.size() < 27)
+        left.resize(27, ' ');
+    else
+        left += " ";
+    return "  " + left + std::string(subcommand.summary) + "\n";
+}
+
+} // namespace
+
+std::string Subcommand::FullName() const
+{
+    return group.empty() ? std::string(name) : std::string(group) + " " + std::string(name);
+}
+
+std::span<const Subcommand> Subcommands()
+{
+    return kSubcommands;
+}
+
+const Subcommand* FindSubcommand(const std::vector<std::string>& words, std::size_t& nameWords)
+{
+    if (words.empty())
+        return nullptr;
+    for (const auto& subcommand : kSubcommands) {
+        if (subcommand.group.empty() && words[0] == subcommand.name) {
+            nameWords = 1;
+            return &subcommand;
+        }
+        if (!subcommand.group.empty() && words[0] == subcommand.group && words.size() > 1
+            && words[1] == subcommand.name) {
+            nameWords = 2;
+            return &subcommand;
+        }
+    }
+    return nullptr;
+}
+
+bool IsSubcommandGroup(std::string_view word)
+{
+    for (const auto& subcommand : kSubcommands) {
+        if (!subcommand.group.empty() && subcommand.group == word)
+            return true;
+    }
+    return false;
+}
+
+std::string GeneralHelp()
+{
+    std::string text =
+        "Usage: tervane-q7 [OPTIONS] SUBCOMMAND [OPERANDS]\n"
+        "\n"
+        "Configures and maintains a Skellin Q7 gateway attached by USB, doing from the\n"
+        "command line what the Tervane Q7 Dashboard does.\n"
+        "\n"
+        "Subcommands:\n";
+    for (const auto& subcommand : kSubcommands)
+        text += ListLine(subcommand);
+    text += "\n";
+    text += kOptionsText;
+    text +=
+        "\n"
+        "Without --port the device is looked for among the USB serial ports of WAVECOM\n"
+        "modems; when several are attached they are listed and --port chooses. Options\n"
+        "may stand before or after the subcommand; \"--\" ends them. Progress goes to\n"
+        "standard error when it is a terminal, and every failure is one line there.\n"
+        "\n";
+    text += kExitText;
+    return text;
+}
+
+std::string GroupHelp(std::string_view group)
+{
+    std::string text = "Usage: tervane-q7 [OPTIONS] " + std::string(group) + " SUBCOMMAND [OPERANDS]\n\n";
+    for (const auto& subcommand : kSubcommands) {
+        if (subcommand.group == group)
+            text += ListLine(subcommand);
+    }
+    text += "\nSee tervane-q7 " + std::string(group) + " SUBCOMMAND --help for each.\n";
+    return text;
+}
+
+std::string SubcommandHelp(const Subcommand& subcommand)
+{
+    std::string text = "Usage: tervane-q7 [OPTIONS] " + subcommand.FullName();
+    if (!subcommand.operands.empty())
+        text += " " + std::string(subcommand.operands);
+    text += "\n\n" + std::string(subcommand.details) + "\n";
+    text += kOptionsText;
+    text += "\n";
+    text += kExitText;
+    return text;
+}
+
+} // namespace tervane

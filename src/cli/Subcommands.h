@@ -1,0 +1,43 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tervane {
+
+class CliSession;
+
+using SubcommandHandler = int (*)(CliSession& session, const std::vector<std::string>& operands);
+
+// One subcommand of tervane-q7: its words ("python", "get"), what it takes, its help and
+// the function that runs it.
+struct Subcommand {
+    std::string_view group;     // "settings", "python", or empty for a one-word subcommand
+    std::string_view name;
+    std::string_view operands;  // as the usage line shows them: "NAME [DEST]"
+    int minOperands = 0;
+    int maxOperands = 0;        // -1: any number
+    std::string_view summary;   // one line for the list
+    std::string_view details;   // the subcommand's own help
+    SubcommandHandler run = nullptr;
+
+    // "python get"
+    std::string FullName() const;
+};
+
+std::span<const Subcommand> Subcommands();
+
+// The subcommand the words begin with, and how many words its name took; none when the
+// words name no subcommand.
+const Subcommand* FindSubcommand(const std::vector<std::string>& words, std::size_t& nameWords);
+// Whether the word begins a group of subcommands ("settings", "python").
+bool IsSubcommandGroup(std::string_view word);
+
+// The general help, the help of one group, and the help of one subcommand.
+std::string GeneralHelp();
+std::string GroupHelp(std::string_view group);
+std::string SubcommandHelp(const Subcommand& subcommand);
+
+} // namespace tervane

@@ -1,0 +1,88 @@
+#include "FirmwareUpdate.h"
+
+#include "DeviceRunner.h"
+#include "ProcedureQuestions.h"
+#include "ProcedureSteps.h"
+#include "RciDocuments.h"
+#include "RciRequests.h"
+#include "TransferVerification.h"
+
+namespace tervane {
+
+namespace {
+
+constexpr int kVerifyTimeout = 20000;
+constexpr int kRemoveTimeout = 10000;
+constexpr int kInstallTimeout = 300000;
+constexpr int kAttentionTimeout = 1000;
+constexpr int kStateTimeout = 40000;
+
+const char* const kInstallCommand = "at&usbinterface=110\r\n";
+
+} // namespace
+
+FirmwareUpdateResult UpdateFirmware(const std::string& imagePath, RciDocuments& documents, DeviceRunner& runner,
+    ProcedureQuestions& questions)
+{
+    FirmwareUpdateResult result;
+    if (imagePath.empty()) {
+        questions.Ask(QuestionKind::Error, std::string(kEnterFilenameCaption), std::string(kNoFirmwareFileText));
+        result.outcome = FirmwareUpdateOutcome::NoFile;
+        return result;
+    }
+    if (!CanOpenForReading(imagePath)) {
+        questions.Ask(QuestionKind::Error, std::string(kEnterCorrectFilenameCaption),
+            std::string(kFirmwareUnopenableText));
+        result.outcome = FirmwareUpdateOutcome::FileUnreadable;
+        return result;
+    }
+    // Taken once: every retry is checked against the file as it was first read.
+    result.localDigest = FileDigestHex(imagePath).value_or("");
+
+    const UploadSource source(imagePath, true, false);
+    CommandBatch batch;
+    for (;;) {
+        // A bad transfer is caught by the digest check; the upload's own outcome is kept
+        // only for the caller.
+        result.lastUpload = runner.Upload(source);
+        ++result.uploads;
+        ResetBatch(batch, Row(FirmwareDigestQuery(), "Verifying firmware image on the device...", kVerifyTimeout));
+        runner.RunBatch(batch);
+        const USBCommand& answer = *batch.GetTail();
+        if (DigestsMatch(result.localDigest, answer))
+            break;
+        const Answer choice = questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
+            UploadMismatchMessage(result.localDigest, answer.response));
+        if (choice != Answer::Retry) {
+            result.outcome = FirmwareUpdateOutcome::Cancelled;
+            return result;
+        }
+        ResetBatch(batch, Row(std::string(kRemoveFirmwareImageRequest),
+            "Removing uploaded firmware image from the device...", kRemoveTimeout));
+        runner.RunBatch(batch);
+        batch.RemoveAll();
+    }
+
+    // The install restarts the device; the runner reads it in reconnect wait, so the
+    // attention command and the state query go to the device that came back.
+    batch.RemoveAll();
+    batch.AddTail(Row(kInstallCommand, "The device is now updating the firmware....", kInstallTimeout));
+    batch.AddTail(Row("at\r\n", "Retrieving new settings from the device...", kAttentionTimeout));
+    batch.AddTail(Row(std::string(kQueryStateRequest), "Retrieving new settings from the device...", kStateTimeout));
+    runner.RunBatch(batch);
+
+    documents.ParseState(batch.GetTail()->response);
+    result.product = SettingText(documents.StateRoot(), "device_info/product").value_or("");
+    result.firmwareVersion = SettingText(documents.StateRoot(), "device_info/firmwaresoftrevstr").value_or("");
+    questions.DocumentsReplaced();
+
+    if (batch.GetHead()->failed) {
+        questions.Ask(QuestionKind::Error, std::string(kErrorCaption), std::string(kFirmwareUpdateFailedText));
+        result.outcome = FirmwareUpdateOutcome::InstallFailed;
+        return result;
+    }
+    result.outcome = FirmwareUpdateOutcome::Installed;
+    return result;
+}
+
+} // namespace tervane

@@ -1,0 +1,28 @@
+#include "ProcedureQuestions.h"
+
+#include "ProcedureSteps.h"
+
+namespace tervane {
+
+std::string UnsafeNameMessage(std::string_view name)
+{
+    return "The file name " + ShownName(name) + " cannot be sent to the device.";
+}
+
+std::string DownloadWriteFailedMessage(std::string_view path, std::string_view reason)
+{
+    return "Unable to write the file " + ShownName(path) + ": " + std::string(reason)
+        + ".\r\nSelect Retry to attempt the file download again.";
+}
+
+std::string BackupWriteFailedMessage(std::string_view path, std::string_view reason)
+{
+    return "Unable to write the backup file " + ShownName(path) + ": " + std::string(reason) + ".";
+}
+
+std::string RestoreUnreadableMessage(std::string_view path, std::string_view reason)
+{
+    return "The configuration file " + ShownName(path) + " could not be read: " + std::string(reason) + ".";
+}
+
+} // namespace tervane

@@ -1,0 +1,79 @@
+#include "ProcedureSteps.h"
+
+#include "CommandBatch.h"
+#include "SafeXml.h"
+#include "SettingPath.h"
+#include "XmlText.h"
+#include "UploadWorker.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tervane {
+
+USBCommand Row(std::string command, std::string prompt, int timeout, int responseReserve)
+{
+    USBCommand row;
+    row.command = std::move(command);
+    row.prompt = std::move(prompt);
+    row.timeout = timeout;
+    row.responseReserve = responseReserve;
+    return row;
+}
+
+void ResetBatch(CommandBatch& batch, USBCommand row)
+{
+    batch.RemoveAll();
+    batch.AddTail(row);
+}
+
+bool CanOpenForReading(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+std::string_view DestinationRefusal(DestinationCheck check)
+{
+    switch (check) {
+    case DestinationCheck::Good:
+        return {};
+    case DestinationCheck::NoFileName:
+        return UploadStatusText(UploadStatus::NoFileName);
+    case DestinationCheck::UnsafeFileName:
+        return UploadStatusText(UploadStatus::UnsafeFileName);
+    case DestinationCheck::TooLong:
+        return UploadStatusText(UploadStatus::DestinationTooLong);
+    }
+    return {};
+}
+
+std::string ShownName(std::string_view name)
+{
+    std::string shown(name);
+    for (char& c : shown) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            c = '?';
+    }
+    return shown;
+}
+
+std::optional<std::string> SettingText(xmlNodePtr root, std::string_view path)
+{
+    const xmlNodePtr element = ResolvePath(root, path);
+    if (element == nullptr)
+        return std::nullopt;
+    const XmlString text(xmlNodeGetContent(element));
+    return std::string(XmlView(text.get()));
+}
+
+} // namespace tervane

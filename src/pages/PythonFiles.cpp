@@ -1,0 +1,354 @@
+#include "PythonFiles.h"
+
+#include "ApplySettings.h"
+#include "DeviceRunner.h"
+#include "FileReplace.h"
+#include "ProcedureQuestions.h"
+#include "ProcedureSteps.h"
+#include "RciDocuments.h"
+#include "RciRequests.h"
+#include "SafeXml.h"
+#include "SettingPath.h"
+#include "TransferVerification.h"
+#include "XmlText.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <optional>
+
+namespace tervane {
+
+namespace {
+
+constexpr int kAnnounceListTimeout = 5000;
+constexpr int kListTimeout = 30000;
+constexpr int kVerifyUploadTimeout = 15000;
+constexpr int kAnnounceFileTimeout = 10000;
+constexpr int kFileTimeout = 40000;
+constexpr int kDeleteTimeout = 10000;
+
+constexpr std::size_t kMaxItemText = 99;
+
+const char* const kListPrompt = "Retrieving file list from the device...";
+
+std::string Attribute(xmlNodePtr node, const char* name)
+{
+    const XmlString value(xmlGetProp(node, reinterpret_cast<const xmlChar*>(name)));
+    return std::string(XmlView(value.get()));
+}
+
+bool HasAttribute(xmlNodePtr node, const char* name)
+{
+    return node->type == XML_ELEMENT_NODE && xmlHasProp(node, reinterpret_cast<const xmlChar*>(name)) != nullptr;
+}
+
+// The path and the Base64 text of a file reply; none when the reply lacks either element.
+struct FileReply {
+    std::string name;
+    std::string data;
+};
+
+std::optional<FileReply> ReadFileReply(const USBCommand& row)
+{
+    if (row.failed)
+        return std::nullopt;
+    const XmlDocument doc = ReadUntrustedXml(CutReply(row.response), "filedata.xml");
+    if (!doc)
+        return std::nullopt;
+    const xmlNodePtr command = FindChild(xmlDocGetRootElement(doc.get()), XML_ELEMENT_NODE, "do_command");
+    const xmlNodePtr getFile = FindChild(command, XML_ELEMENT_NODE, "get_file");
+    const xmlNodePtr data = FindChild(getFile, XML_ELEMENT_NODE, "data");
+    if (data == nullptr)
+        return std::nullopt;
+    FileReply reply;
+    reply.name = Attribute(getFile, "name");
+    const XmlString content(xmlNodeGetContent(data));
+    reply.data = std::string(XmlView(content.get()));
+    return reply;
+}
+
+// The save dialog proposes the name the device gave; one that is no plain file name
+// ("..", a control character) is replaced by the name that was asked for.
+std::string ProposedName(const std::string& devicePath, const std::string& askedName)
+{
+    const auto slash = devicePath.rfind('/');
+    std::string name = slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
+    return IsSafeDeviceFileName(name) ? name : askedName;
+}
+
+int Base64Value(char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+PythonFileItem ItemOf(std::string name, std::string_view sizeText)
+{
+    PythonFileItem item;
+    item.name = std::move(name);
+    for (const char c : sizeText) {
+        if (c != ' ' && c != '\t')
+            item.sizeText += c;
+    }
+    item.size = ReadDecimal(item.sizeText);
+    return item;
+}
+
+} // namespace
+
+std::string FileListItemText(const PythonFileEntry& entry)
+{
+    std::string text = entry.name.substr(0, 12);
+    text.resize(12, ' ');
+    text += "    ";
+    text += entry.size;
+    if (entry.size.size() < 8)
+        text.append(8 - entry.size.size(), ' ');
+    return text;
+}
+
+PythonFileItem SplitFileListItem(std::string_view itemText)
+{
+    const std::string_view text = itemText.substr(0, std::min(itemText.size(), kMaxItemText));
+    const auto blank = text.find(' ');
+    if (blank == std::string_view::npos)
+        return ItemOf(std::string(text), {});
+    return ItemOf(std::string(text.substr(0, blank)), text.substr(blank + 1));
+}
+
+PythonFileItem ItemForEntry(const PythonFileEntry& entry)
+{
+    return ItemOf(entry.name, entry.size);
+}
+
+PythonFileList ReadFileList(std::string_view listResponse)
+{
+    PythonFileList files;
+    const XmlDocument doc = ReadUntrustedXml(CutReply(listResponse), "python.xml");
+    if (!doc)
+        return files;
+    const xmlNodePtr command = FindChild(xmlDocGetRootElement(doc.get()), XML_ELEMENT_NODE, "do_command");
+    const xmlNodePtr ls = FindChild(command, XML_ELEMENT_NODE, "ls");
+    if (ls == nullptr)
+        return files;
+    for (xmlNodePtr entry = ls->children; entry != nullptr; entry = FindNextSibling(entry, XML_ELEMENT_NODE, "file")) {
+        if (HasAttribute(entry, "name") && HasAttribute(entry, "size"))
+            files.push_back({Attribute(entry, "name"), Attribute(entry, "size")});
+    }
+    return files;
+}
+
+void AddListingRows(CommandBatch& batch)
+{
+    batch.AddTail(Row(std::string(kRawRequestAnnounce), kListPrompt, kAnnounceListTimeout));
+    batch.AddTail(Row(std::string(kListPythonFilesRequest), kListPrompt, kListTimeout));
+}
+
+PythonFileList ListPythonFiles(DeviceRunner& runner)
+{
+    CommandBatch batch;
+    AddListingRows(batch);
+    runner.RunBatch(batch);
+    return ReadFileList(batch.GetTail()->response);
+}
+
+PythonUploadResult UploadPythonFile(const std::string& path, DeviceRunner& runner, ProcedureQuestions& questions)
+{
+    PythonUploadResult result;
+    if (path.empty()) {
+        questions.Ask(QuestionKind::Error, std::string(kEnterFilenameCaption), std::string(kNoPythonFileText));
+        result.outcome = PythonUploadOutcome::NoFile;
+        return result;
+    }
+    const UploadSource source(path, false, false);
+    const DestinationCheck check = source.CheckDestination();
+    if (check != DestinationCheck::Good) {
+        questions.Ask(QuestionKind::Error, std::string(kEnterCorrectFilenameCaption),
+            std::string(DestinationRefusal(check)));
+        result.outcome = PythonUploadOutcome::NameRefused;
+        return result;
+    }
+
+    CommandBatch batch;
+    for (;;) {
+        // Taken on every pass: the file may have been fixed before Retry.
+        const std::string localDigest = FileDigestHex(path).value_or("");
+        result.lastUpload = runner.Upload(source);
+        ++result.uploads;
+        ResetBatch(batch, Row(DigestQueryFor(source), "Verifying upload...", kVerifyUploadTimeout));
+        AddListingRows(batch);
+        runner.RunBatch(batch);
+        if (DigestsMatch(localDigest, *batch.GetHead())) {
+            result.outcome = PythonUploadOutcome::Verified;
+            break;
+        }
+        // A new upload overwrites the bad copy, so nothing is removed first.
+        if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption), TransferFailedMessage(path))
+            != Answer::Retry) {
+            result.outcome = PythonUploadOutcome::Cancelled;
+            break;
+        }
+    }
+    result.files = ReadFileList(batch.GetTail()->response);
+    result.listRefreshed = true;
+    return result;
+}
+
+std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
+    ProcedureQuestions& questions)
+{
+    std::vector<PythonDownloadResult> results;
+    for (const PythonFileItem& item : items) {
+        PythonDownloadResult& result = results.emplace_back();
+        result.name = item.name;
+        if (!IsSafeDeviceFileName(item.name)) {
+            questions.Ask(QuestionKind::Error, std::string(kErrorCaption), UnsafeNameMessage(item.name));
+            result.outcome = PythonDownloadOutcome::NameRefused;
+            continue;
+        }
+        const std::string prompt = "Retrieving " + item.name + " (" + item.sizeText + " bytes) from the device...";
+        const std::string fileRequest = FillRciRequest(kGetPythonFileRequest, item.name).value_or("");
+        CommandBatch batch;
+        for (;;) {
+            ResetBatch(batch, Row(std::string(kRawRequestAnnounce), prompt, kAnnounceFileTimeout));
+            batch.AddTail(Row(fileRequest, prompt, kFileTimeout, DownloadResponseReserve(item.size)));
+            batch.AddTail(Row(PythonDigestQuery(item.name), prompt, DownloadDigestTimeout(item.size)));
+            runner.RunBatch(batch);
+            ++result.exchanges;
+            const USBCommand& digestRow = *batch.GetTail();
+
+            // A reply without get_file or data (the device's answer for a file it does not
+            // have) is as useless as one that does not parse: nothing is written from it.
+            std::optional<FileReply> reply = ReadFileReply(*batch.GetAt(1));
+            std::string().swap(batch.GetAt(1)->response);
+            if (!reply) {
+                if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
+                        std::string(kDownloadUnreadableText)) == Answer::Retry)
+                    continue;
+                result.outcome = PythonDownloadOutcome::Cancelled;
+                break;
+            }
+
+            FileChoice choice;
+            choice.initialName = ProposedName(reply->name, item.name);
+            const std::optional<std::string> target = questions.ChooseSaveFile(choice);
+            if (!target) {
+                result.outcome = PythonDownloadOutcome::NotSaved;
+                break;
+            }
+            const std::string bytes = DecodeBase64(reply->data);
+            reply.reset();
+            std::string reason;
+            if (!ReplaceFileContents(*target, bytes, &reason)) {
+                if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
+                        DownloadWriteFailedMessage(*target, reason)) == Answer::Retry)
+                    continue;
+                result.outcome = PythonDownloadOutcome::Cancelled;
+                break;
+            }
+            result.savedPath = *target;
+
+            const std::string localDigest = FileDigestHex(*target).value_or("");
+            if (DigestsMatch(localDigest, digestRow)) {
+                result.outcome = PythonDownloadOutcome::Saved;
+                break;
+            }
+            if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
+                    DownloadMismatchMessage(localDigest, digestRow.response)) == Answer::Retry)
+                continue;
+            result.outcome = PythonDownloadOutcome::Cancelled;
+            break;
+        }
+    }
+    return results;
+}
+
+PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
+    ProcedureQuestions& questions)
+{
+    PythonDeleteResult result;
+    CommandBatch batch;
+    for (const PythonFileItem& item : items) {
+        if (!IsSafeDeviceFileName(item.name)) {
+            questions.Ask(QuestionKind::Error, std::string(kErrorCaption), UnsafeNameMessage(item.name));
+            result.refused.push_back(item.name);
+            continue;
+        }
+        batch.AddTail(Row(FillRciRequest(kRemovePythonFileRequest, item.name).value_or(""),
+            "Deleting file from the device...", kDeleteTimeout));
+    }
+    AddListingRows(batch);
+    runner.RunBatch(batch);
+    result.files = ReadFileList(batch.GetTail()->response);
+    return result;
+}
+
+int DownloadDigestTimeout(long long size)
+{
+    const long long steps = std::max(size, 0LL) / 10000 + 1;
+    return steps > INT_MAX / 1000 ? INT_MAX : static_cast<int>(steps * 1000);
+}
+
+int DownloadResponseReserve(long long size)
+{
+    if (size <= 0)
+        return 0;
+    // A reply larger than this is refused by the parser, so more room would only be
+    // memory held for nothing (a listed size is the device's word, not a measured one).
+    constexpr long long kLargest = static_cast<long long>(kMaxXmlInputBytes);
+    constexpr long long kEnvelope = 1024;
+    if (size > kLargest)
+        return static_cast<int>(kLargest);
+    const long long encoded = (size + 2) / 3 * 4;
+    const long long lineEnds = 2 * (encoded / 64 + 1);
+    return static_cast<int>(std::min(encoded + lineEnds + kEnvelope, kLargest));
+}
+
+std::string DecodeBase64(std::string_view text)
+{
+    std::string bytes;
+    bytes.reserve(text.size() / 4 * 3 + 3);
+    unsigned bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        if (c == '=')
+            break;
+        const int value = Base64Value(c);
+        if (value < 0)
+            continue;
+        bits = (bits << 6 | static_cast<unsigned>(value)) & 0xffffffu;
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes.push_back(static_cast<char>(bits >> count & 0xffu));
+        }
+    }
+    return bytes;
+}
+
+BindingTable PythonBindings()
+{
+    BindingTable table;
+    table.push_back({"python/state", kAutoStartEnabledField, kAutoStartEnabledField, {}, BIND_ONOFF, nullptr, nullptr});
+    table.push_back({"python/command", kAutoStartCommandField, kAutoStartCommandField, {}, BIND_TEXT, nullptr, nullptr});
+    return table;
+}
+
+bool ApplyAutoStart(RciDocuments& documents, DeviceRunner& runner, const BindingTable& table,
+    const FieldStore& fields)
+{
+    StoreBindings(table, fields, documents.SettingsRoot());
+    return OnApplySettings(documents, runner);
+}
+
+} // namespace tervane

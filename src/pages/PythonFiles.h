@@ -1,0 +1,120 @@
+#pragma once
+
+#include "BindingTable.h"
+#include "UploadWorker.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tervane {
+
+class CommandBatch;
+class DeviceRunner;
+class ProcedureQuestions;
+class RciDocuments;
+
+// One file of the device's Python folder, with the `name` and `size` attributes of the
+// listing reply as they came.
+struct PythonFileEntry {
+    std::string name;
+    std::string size;
+};
+using PythonFileList = std::vector<PythonFileEntry>;
+
+// The file list's item text: the name cut or padded to 12 characters, four blanks, the size
+// padded to at least 8 ("%-12.12s    %-8s").
+std::string FileListItemText(const PythonFileEntry& entry);
+
+// A file as a download or a deletion acts on it.
+struct PythonFileItem {
+    std::string name;      // what is asked of the device
+    std::string sizeText;  // as shown in the progress prompt
+    long long size = 0;    // its decimal value; 0 when there is none
+};
+// Splits an item text again (at most its first 99 characters): the name is the text
+// before the first blank, the size text the rest without blanks and tabs. A name the list
+// cut to 12 characters stays cut.
+PythonFileItem SplitFileListItem(std::string_view itemText);
+// The item for a listed entry with its name whole, for a caller without a list control.
+PythonFileItem ItemForEntry(const PythonFileEntry& entry);
+
+// The entries of a listing reply: the first child of do_command/ls whatever its name, then
+// each later sibling named `file`; only those with both attributes. Empty when the reply
+// does not parse or lacks do_command or ls.
+PythonFileList ReadFileList(std::string_view listResponse);
+
+// Appends the raw-request announcement and the list request.
+void AddListingRows(CommandBatch& batch);
+// Runs the listing batch and reads the list.
+PythonFileList ListPythonFiles(DeviceRunner& runner);
+
+enum class PythonUploadOutcome {
+    NoFile,       // the path was empty; nothing was sent
+    NameRefused,  // the file's name cannot be carried to the device; nothing was sent
+    Verified,     // the device's digest matched; the list was refreshed
+    Cancelled,    // the digests differed and the user gave up; the list was refreshed
+};
+
+struct PythonUploadResult {
+    PythonUploadOutcome outcome = PythonUploadOutcome::NoFile;
+    int uploads = 0;
+    UploadResult lastUpload;
+    bool listRefreshed = false;  // `files` is the device's list after the upload
+    PythonFileList files;
+};
+
+// Uploads the file to "/WEB/python/" under its own name and verifies it; on a mismatch
+// Retry uploads it again (over the bad copy). Ends with the refreshed list.
+PythonUploadResult UploadPythonFile(const std::string& path, DeviceRunner& runner, ProcedureQuestions& questions);
+
+enum class PythonDownloadOutcome {
+    Saved,        // written and its digest matched the device's
+    NotSaved,     // the user cancelled the save dialog; nothing was written
+    Cancelled,    // the user gave up at a failure question; a file written with a bad digest stays
+    NameRefused,  // the name cannot be carried to the device; nothing was sent
+};
+
+struct PythonDownloadResult {
+    std::string name;
+    PythonDownloadOutcome outcome = PythonDownloadOutcome::NotSaved;
+    std::string savedPath;     // where the file was last written; empty when it was not
+    int exchanges = 0;         // file requests sent
+};
+
+// Fetches each item in turn, asks where to save it, decodes it, writes it (replacing a
+// file there only once the whole file is written) and checks its digest. A failure asks
+// Retry (a new exchange for that file) or Cancel (the next item). The list is not refreshed.
+std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
+    ProcedureQuestions& questions);
+
+struct PythonDeleteResult {
+    std::vector<std::string> refused;  // names not sent, each reported to the user
+    PythonFileList files;              // the list after the deletions
+};
+
+// Deletes the items and refreshes the list in one batch. Nothing is asked first; with no
+// items only the list is read.
+PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
+    ProcedureQuestions& questions);
+
+// The digest query's time-out for a download: a second per started 10000 bytes.
+int DownloadDigestTimeout(long long size);
+// Receive room for the file reply beyond the base: the file in Base64 with a line end
+// after every 64 characters or fewer, and the reply around it, but no more than a reply
+// that can still be parsed.
+int DownloadResponseReserve(long long size);
+// Base64 (RFC 4648 alphabet): other characters, line breaks and blanks among them, are
+// skipped; "=" ends the data.
+std::string DecodeBase64(std::string_view text);
+
+// The auto-start settings: python/state (on/off) and python/command.
+inline constexpr FieldId kAutoStartEnabledField = 1111;
+inline constexpr FieldId kAutoStartCommandField = 1110;
+BindingTable PythonBindings();
+// Stores the fields into the settings document and applies it (send, settle, read back).
+// False when there is no settings document, and so nothing was sent.
+bool ApplyAutoStart(RciDocuments& documents, DeviceRunner& runner, const BindingTable& table,
+    const FieldStore& fields);
+
+} // namespace tervane

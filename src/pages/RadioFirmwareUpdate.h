@@ -1,0 +1,40 @@
+#pragma once
+
+#include "UploadWorker.h"
+
+#include <string>
+
+namespace tervane {
+
+class DeviceRunner;
+class ProcedureQuestions;
+class RciDocuments;
+
+enum class RadioFirmwareUpdateOutcome {
+    NoFile,          // the path was empty; nothing was sent
+    FileUnreadable,  // the file could not be opened; nothing was sent
+    NameRefused,     // the file's name cannot be carried to the device; nothing was sent
+    Cancelled,       // the digests differed and the user gave up; the image stays in /WEB/mesh
+    Flashed,         // the flash request ran and the state and radio settings were read back
+};
+
+struct RadioFirmwareUpdateResult {
+    RadioFirmwareUpdateOutcome outcome = RadioFirmwareUpdateOutcome::NoFile;
+    std::string fileName;       // the name in /WEB/mesh and in the flash request
+    int uploads = 0;
+    UploadResult lastUpload;
+    std::string localDigest;
+    bool stateRead = false;          // the state query answered and was parsed
+    bool radioSettingsRead = false;  // the radio settings query answered and was parsed
+    // zigbee_state/firmware_version of the state document after the read-back; empty when
+    // it holds none. The flash request's own outcome is not reported: this is the result.
+    std::string radioFirmwareVersion;
+};
+
+// Flashes the radio module with the image at `imagePath`: uploads it to "/WEB/mesh/" under
+// its own name, verifies its digest (Retry removes it and uploads again), asks the radio
+// to update from it, then reads the state and the radio settings back into `documents`.
+RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciDocuments& documents,
+    DeviceRunner& runner, ProcedureQuestions& questions);
+
+} // namespace tervane

@@ -1,0 +1,206 @@
+// Exit statuses, the --json envelope of failures, finding the device, send, the log and
+// the help texts.
+
+#include "CliSimFixture.h"
+#include "Subcommands.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <filesystem>
+
+namespace tervane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct StatusCase {
+    const char* name;
+    std::vector<std::string> args;
+    bool atDevice;             // --port at the simulated device
+    std::string errorFor;      // the device answers ERROR to commands holding this
+    int status;
+    const char* error;         // the first line on standard error
+};
+
+// Test names say which row it is; the bytes of the row say nothing.
+void PrintTo(const StatusCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class CliExitStatusTest : public CliSimTest, public ::testing::WithParamInterface<StatusCase> {};
+
+TEST_P(CliExitStatusTest, OneLineNamesTheFailure)
+{
+    const StatusCase& c = GetParam();
+    if (!c.errorFor.empty())
+        device.ChangeFaults([&](sim::Faults& faults) { faults.errorFor.push_back(c.errorFor); });
+    std::vector<std::string> args = c.args;
+    args.push_back("--json");
+    const CliRun run = c.atDevice ? Run(args) : RunTool(args, CliSetting {});
+    EXPECT_EQ(run.status, c.status) << run.err;
+    const auto lines = Lines(run.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), c.error);
+    if (c.status == 2)
+        EXPECT_EQ(lines.size(), 2u) << "a usage error adds where to read more";
+    else
+        EXPECT_EQ(lines.size(), 1u) << run.err;
+
+    const QJsonObject result = ParseJson(run.out);
+    EXPECT_FALSE(result["ok"].toBool(true));
+    EXPECT_EQ(result["exitStatus"].toInt(), c.status);
+    ASSERT_FALSE(result["errors"].toArray().isEmpty());
+    EXPECT_EQ("tervane-q7: " + result["errors"].toArray().first().toString().toStdString(), c.error);
+}
+
+INSTANTIATE_TEST_SUITE_P(Classes, CliExitStatusTest,
+    ::testing::Values(
+        StatusCase{"usageNoSubcommand", {}, false, "", 2, "tervane-q7: no subcommand given"},
+        StatusCase{"usageUnknownSubcommand", {"flash"}, false, "", 2, "tervane-q7: unknown subcommand 'flash'"},
+        StatusCase{"usageUnknownOption", {"info", "--verbose"}, false, "", 2, "tervane-q7: unknown option '--verbose'"},
+        StatusCase{"usageMissingOperand", {"firmware"}, false, "", 2, "tervane-q7: firmware needs FILE"},
+        StatusCase{"usageExtraOperand", {"reboot", "now"}, false, "", 2,
+            "tervane-q7: reboot takes no operands, not 'now'"},
+        StatusCase{"usageBadEscape", {"send", "AT\\q"}, false, "", 2, "tervane-q7: malformed escape in 'AT\\q'"},
+        StatusCase{"noDevicePortMissing", {"--port", "/nonexistent/ttyACM0", "info"}, false, "", 3,
+            "tervane-q7: cannot open /nonexistent/ttyACM0: not a serial port, missing, or held by another program"},
+        StatusCase{"noDeviceNotAPort", {"--port", "/dev/null", "reboot"}, false, "", 3,
+            "tervane-q7: cannot open /dev/null: not a serial port, missing, or held by another program"},
+        StatusCase{"noDeviceFound", {"python", "ls"}, false, "", 3,
+            "tervane-q7: no Skellin Q7 found; connect it with its USB cable or name its port with --port"},
+        StatusCase{"refusedReboot", {"reboot"}, true, "at+CFUN=1", 1,
+            "tervane-q7: the device did not take the reboot command"},
+        StatusCase{"refusedFactoryReset", {"factory-reset", "--yes"}, true, "set_factory_default", 1,
+            "tervane-q7: the device refused to restore its factory defaults: an error answer or none"},
+        StatusCase{"refusedListing", {"python", "ls"}, true, "ls dir=", 1,
+            "tervane-q7: the device did not list its Python files"},
+        StatusCase{"refusedStateQuery", {"info"}, true, "<query_state/>", 1,
+            "tervane-q7: the device answered the state query with nothing"},
+        StatusCase{"refusedSend", {"send", "AT+CSQ\\r\\n"}, true, "AT+CSQ", 1,
+            "tervane-q7: the command AT+CSQ\\r\\n failed"}),
+    [](const ::testing::TestParamInfo<StatusCase>& row) { return std::string(row.param.name); });
+
+TEST_F(CliSimTest, ASilentDeviceIsNoDevice)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.silent = true; });
+    const CliRun run = Run({"info"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "tervane-q7: the device on " + device.PortPath() + " does not answer\n");
+}
+
+// Modem ports as sysfs shows them, each published in a folder of device nodes that link to
+// a simulated device's port.
+class CliDiscoveryTest : public CliSimTest {
+protected:
+    void AddModem(const std::string& tty, const std::string& port)
+    {
+        const fs::path usb = fs::path(dir) / "sys" / "devices" / "usb1" / ("1-" + tty);
+        const fs::path interface = usb / ("1-" + tty + ":1.0");
+        const fs::path ttyDir = interface / "tty" / tty;
+        fs::create_directories(ttyDir);
+        ASSERT_TRUE(WriteWholeFile((usb / "idVendor").string(), "114f\n"));
+        ASSERT_TRUE(WriteWholeFile((usb / "manufacturer").string(), "WAVECOM\n"));
+        fs::create_directory_symlink("../..", ttyDir / "device");
+        fs::create_directories(fs::path(dir) / "sys" / "class" / "tty");
+        fs::create_directory_symlink(ttyDir, fs::path(dir) / "sys" / "class" / "tty" / tty);
+        fs::create_directories(fs::path(dir) / "dev");
+        fs::create_symlink(port, fs::path(dir) / "dev" / tty);
+    }
+
+    CliRun Discover(std::vector<std::string> args)
+    {
+        CliSetting setting;
+        setting.clock = &clock;
+        setting.sysRoot = fs::canonical(dir).string() + "/sys";
+        setting.devDir = dir + "/dev";
+        return RunTool(args, setting);
+    }
+};
+
+TEST_F(CliDiscoveryTest, FindsTheOneDevice)
+{
+    AddModem("ttyACM0", device.PortPath());
+    const CliRun run = Discover({"--json", "info"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ParseJson(run.out)["port"].toString().toStdString(), dir + "/dev/ttyACM0");
+}
+
+TEST_F(CliDiscoveryTest, ListsSeveralAndAsksForPort)
+{
+    sim::SimulatedQ7 second;
+    ASSERT_TRUE(second.Start());
+    AddModem("ttyACM0", device.PortPath());
+    AddModem("ttyACM1", second.PortPath());
+    const CliRun run = Discover({"--json", "info"});
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.err, "tervane-q7: several Skellin Q7 found (" + dir + "/dev/ttyACM0, " + dir
+            + "/dev/ttyACM1); choose one with --port\n");
+    const QJsonArray candidates = ParseJson(run.out)["candidates"].toArray();
+    ASSERT_EQ(candidates.size(), 2);
+    EXPECT_EQ(candidates[1].toString().toStdString(), dir + "/dev/ttyACM1");
+    EXPECT_TRUE(device.ReceivedCommands().empty());
+    EXPECT_TRUE(second.ReceivedCommands().empty());
+    second.Stop();
+}
+
+TEST_F(CliSimTest, SendShowsEachAnswer)
+{
+    const CliRun run = Run({"send", "AT+CGMI\\r\\n", "AT+CSQ\\r\\n"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "[ok] AT+CGMI\\r\\n\nWAVECOM MODEM\n[ok] AT+CSQ\\r\\n\n+CSQ: 20,99\n");
+}
+
+TEST_F(CliSimTest, LogRecordsEveryExchange)
+{
+    const std::string log = dir + "/exchanges.log";
+    const CliRun run = Run({"--log", log, "python", "ls"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string text = ReadWholeFile(log);
+    EXPECT_NE(text.find("tervane-q7 "), std::string::npos);
+    EXPECT_NE(text.find("<ls dir='/WEB/python'/>"), std::string::npos);
+    EXPECT_NE(text.find("main.py"), std::string::npos);
+
+    const CliRun unwritable = Run({"--log", "/nonexistent/x.log", "python", "ls"});
+    EXPECT_EQ(unwritable.status, 2);
+    EXPECT_EQ(unwritable.err, "tervane-q7: cannot open the command log /nonexistent/x.log: No such file or directory\n");
+}
+
+TEST_F(CliSimTest, ProgressOnlyOnATerminal)
+{
+    CliSetting terminal;
+    terminal.errorIsTerminal = true;
+    const CliRun shown = Run({"python", "ls"}, terminal);
+    ASSERT_EQ(shown.status, 0);
+    EXPECT_NE(shown.err.find("Retrieving file list from the device..."), std::string::npos);
+    EXPECT_EQ(shown.err.find('\n'), std::string::npos) << "the bar is redrawn in place and cleared";
+
+    const CliRun quiet = Run({"python", "ls"});
+    EXPECT_EQ(quiet.err, "");
+}
+
+TEST(CliHelpTest, EverySubcommandHasItsHelp)
+{
+    for (const Subcommand& subcommand : Subcommands()) {
+        std::vector<std::string> args;
+        if (!subcommand.group.empty())
+            args.emplace_back(subcommand.group);
+        args.emplace_back(subcommand.name);
+        args.emplace_back("--help");
+        const CliRun run = RunTool(args, CliSetting {});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind("Usage: tervane-q7 [OPTIONS] " + subcommand.FullName(), 0), 0u) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
+    const CliRun general = RunTool({"--help"}, CliSetting {});
+    EXPECT_EQ(general.status, 0);
+    for (const Subcommand& subcommand : Subcommands())
+        EXPECT_NE(general.out.find("  " + subcommand.FullName() + " "), std::string::npos) << subcommand.FullName();
+    const CliRun group = RunTool({"python", "--help"}, CliSetting {});
+    EXPECT_NE(group.out.find("python get NAME [DEST]"), std::string::npos);
+    EXPECT_EQ(group.out.find("firmware"), std::string::npos);
+}
+
+} // namespace
+} // namespace tervane::test

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "CliTestSupport.h"
+#include "Clock.h"
+#include "SimulatedQ7.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tervane::test {
+
+// The tool run in-process against a simulated device on its own port: the link's pauses
+// pass a hundred times faster (the 20 s settle of an apply takes a fifth of a second) and
+// the device restarts in a fifth of a second.
+class CliSimTest : public ::testing::Test {
+protected:
+    static sim::DeviceConfig FastRestarts()
+    {
+        sim::DeviceConfig config;
+        config.restartDelayMs = 200;
+        return config;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_FALSE(dir.empty());
+        ASSERT_TRUE(device.Start());
+    }
+
+    void TearDown() override
+    {
+        device.Stop();
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+    }
+
+    // The tool with --port at the simulated device.
+    CliRun Run(std::vector<std::string> args, CliSetting setting = {})
+    {
+        args.insert(args.begin(), {"--port", device.PortPath()});
+        setting.clock = &clock;
+        return RunTool(args, setting);
+    }
+
+    std::string LocalFile(const std::string& name, const std::string& bytes)
+    {
+        const std::string path = dir + "/" + name;
+        EXPECT_TRUE(WriteWholeFile(path, bytes));
+        return path;
+    }
+
+    bool Received(std::string_view fragment) const
+    {
+        const auto commands = device.ReceivedCommands();
+        return std::any_of(commands.begin(), commands.end(),
+            [&](const std::string& command) { return command.find(fragment) != std::string::npos; });
+    }
+
+    std::string dir = MakeScratchDir("tervane-cli");
+    sim::SimulatedQ7 device {FastRestarts()};
+    FastClock clock {100};
+};
+
+// Bytes that are not text, so that every byte value goes through a transfer.
+inline std::string Pattern(std::size_t size, unsigned seed = 7)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xff);
+    return bytes;
+}
+
+} // namespace tervane::test

@@ -1,0 +1,340 @@
+#include "CAboutDlg.h"
+#include "CHyperLink.h"
+#include "CellPage.h"
+#include "DeviceQuery.h"
+#include "DeviceRunner.h"
+#include "MainPage.h"
+#include "RciDocuments.h"
+#include "SafeXml.h"
+#include "SerialLink.h"
+#include "SettingPath.h"
+#include "SimulatedQ7.h"
+#include "TBPropertySheet.h"
+#include "XmlText.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+using namespace tervane;
+
+// Stands in for the desktop's browser: QDesktopServices hands it the addresses to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+class FrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void windowHasTitleIconAndMinimizeButton();
+    void menuHoldsAboutAndMinimize();
+    void tabBarContextMenuPopsUp();
+    void minimizeAndRestoreKeepThePage();
+    void aboutFromTheKeyboardReturnsToTheSameSheet();
+    void applyMessagesReachTheDevice();
+
+    void aboutBoxTexts();
+    void aboutBoxWithoutAddressHidesTheLink();
+    void linkColourTexts_data();
+    void linkColourTexts();
+    void linkColoursDefaultToTheDesktop();
+    void hoverUnderlinesAndRecolours();
+    void clickAndSpaceOpenTheAddress();
+    void aboutBoxScreenshot();
+
+private:
+    CAboutDlg* WaitForAbout();
+
+    UrlCatcher m_catcher;
+    SerialLink m_idleLink;
+    std::unique_ptr<DirectRunner> m_idleRunner;
+    RciDocuments m_documents;
+    std::unique_ptr<TBPropertySheet> m_sheet;
+    std::unique_ptr<MainPage> m_main;
+    std::unique_ptr<CellPage> m_cell;
+};
+
+void FrameTest::initTestCase()
+{
+    InitXmlLibrary();
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &m_catcher, "open");
+    m_idleRunner = std::make_unique<DirectRunner>(m_idleLink);
+}
+
+void FrameTest::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+}
+
+void FrameTest::init()
+{
+    m_catcher.opened.clear();
+    m_sheet = std::make_unique<TBPropertySheet>(m_documents, *m_idleRunner);
+    m_main = std::make_unique<MainPage>(m_documents, *m_idleRunner);
+    m_cell = std::make_unique<CellPage>(m_documents, *m_idleRunner);
+    m_sheet->AddPage(m_main.get());
+    m_sheet->AddPage(m_cell.get());
+}
+
+void FrameTest::cleanup()
+{
+    m_cell.reset();
+    m_main.reset();
+    m_sheet.reset();
+    m_documents.FreeAll();
+}
+
+CAboutDlg* FrameTest::WaitForAbout()
+{
+    CAboutDlg* about = nullptr;
+    (void)QTest::qWaitFor([&about] { return (about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) != nullptr; },
+        5000);
+    return about;
+}
+
+void FrameTest::windowHasTitleIconAndMinimizeButton()
+{
+    m_sheet->setWindowIcon(QApplication::windowIcon().isNull() ? QIcon() : QApplication::windowIcon());
+    QCOMPARE(m_sheet->windowTitle(), QStringLiteral("Tervane Q7 Dashboard"));
+    const Qt::WindowFlags flags = m_sheet->windowFlags();
+    QVERIFY(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
+    QCOMPARE(m_sheet->Tabs()->tabText(0), QStringLiteral("Device Information"));
+    QCOMPARE(m_sheet->Tabs()->tabText(1), QStringLiteral("Mobile"));
+}
+
+void FrameTest::menuHoldsAboutAndMinimize()
+{
+    const QList<QAction*> actions = m_sheet->SystemMenu()->actions();
+    QCOMPARE(actions.size(), 3);
+    QVERIFY(actions[0]->isSeparator());
+    QCOMPARE(actions[1]->text(), QStringLiteral("&About..."));
+    QCOMPARE(actions[1]->shortcut(), QKeySequence(Qt::Key_F1));
+    QCOMPARE(actions[2]->text(), QStringLiteral("Minimize"));
+    QCOMPARE(actions[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+}
+
+void FrameTest::tabBarContextMenuPopsUp()
+{
+    m_sheet->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_sheet.get()));
+    QTabBar* tabBar = m_sheet->Tabs()->tabBar();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), tabBar->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(tabBar, &event);
+    QTRY_VERIFY(m_sheet->SystemMenu()->isVisible());
+    m_sheet->SystemMenu()->close();
+}
+
+void FrameTest::minimizeAndRestoreKeepThePage()
+{
+    m_sheet->show();
+    QApplication::setActiveWindow(m_sheet.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_sheet.get()));
+    QVERIFY(m_sheet->SetActivePage(1));
+    QTest::keyClick(m_sheet.get(), Qt::Key_M, Qt::ControlModifier);
+    QTRY_VERIFY(m_sheet->windowState().testFlag(Qt::WindowMinimized));
+    m_sheet->showNormal();
+    QTRY_VERIFY(!m_sheet->windowState().testFlag(Qt::WindowMinimized));
+    QCOMPARE(m_sheet->GetActiveIndex(), 1);
+    QCOMPARE(m_sheet->Tabs()->currentIndex(), 1);
+}
+
+void FrameTest::aboutFromTheKeyboardReturnsToTheSameSheet()
+{
+    m_sheet->show();
+    QApplication::setActiveWindow(m_sheet.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_sheet.get()));
+    QVERIFY(m_sheet->SetActivePage(1));
+    QString title;
+    bool owned = true;
+    QTimer::singleShot(0, this, [&] {
+        CAboutDlg* about = WaitForAbout();
+        if (about == nullptr)
+            return;
+        title = about->windowTitle();
+        owned = about->parentWidget() != nullptr;
+        about->accept();
+    });
+    QTest::keyClick(m_sheet.get(), Qt::Key_F1);
+    QCOMPARE(title, QStringLiteral("About Tervane Q7 Dashboard"));
+    QVERIFY(!owned);
+    QVERIFY(m_sheet->isVisible());
+    QCOMPARE(m_sheet->GetActiveIndex(), 1);
+}
+
+void FrameTest::applyMessagesReachTheDevice()
+{
+    sim::SimulatedQ7 device;
+    QVERIFY(device.Start());
+    // The settings need 20 s to take effect; this clock lets the wait pass quickly.
+    FastClock clock(1000);
+    SerialLink link(clock);
+    link.SetPortName(device.PortPath());
+    QVERIFY(link.OpenPort());
+    DirectRunner runner(link);
+    DeviceFacts facts;
+    QVERIFY(QueryDevice(facts, m_documents, runner));
+    TBPropertySheet sheet(m_documents, runner);
+
+    SetElementText(ResolvePath(m_documents.SettingsRoot(), "mobile_simple/apn"), "applied.example");
+    QCOMPARE(sheet.SendMessage(WM_APPLY_SETTINGS), 0L);
+    QCOMPARE(device.Setting("mobile_simple/apn").value_or(""), std::string("applied.example"));
+
+    SetElementText(ResolvePath(m_documents.RadioSettingsRoot(), "radio/node_id"), "7");
+    device.ClearReceivedCommands();
+    QCOMPARE(sheet.SendMessage(WM_APPLY_RADIO_SETTINGS), 0L);
+    QCOMPARE(device.RadioSetting("radio/node_id").value_or(""), std::string("7"));
+    // Both documents were read back from the device.
+    const XmlString apn(xmlNodeGetContent(ResolvePath(m_documents.SettingsRoot(), "mobile_simple/apn")));
+    QCOMPARE(QString::fromUtf8(reinterpret_cast<const char*>(apn.get())), QStringLiteral("applied.example"));
+    QVERIFY(ResolvePath(m_documents.RadioSettingsRoot(), "radio/node_id") != nullptr);
+}
+
+void FrameTest::aboutBoxTexts()
+{
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Tervane Q7 Dashboard"));
+    QCOMPARE(about.Label(CAboutDlg::IDC_TITLE)->text(), QStringLiteral("Tervane Q7 Dashboard"));
+    QVERIFY(about.Label(CAboutDlg::IDC_TITLE)->font().bold());
+    QVERIFY(!about.Label(CAboutDlg::IDC_VERSION)->font().bold());
+    QCOMPARE(about.Label(CAboutDlg::IDC_VERSION)->text(), QStringLiteral("Version 1.0.22.0"));
+    QCOMPARE(about.Label(CAboutDlg::IDC_LEGAL_NOTICE)->text(), QString::fromUtf8(kMakerLegalNotice));
+    QCOMPARE(about.Label(CAboutDlg::IDC_VISIT_US)->text(), QStringLiteral("Visit us at"));
+    QCOMPARE(about.Link()->text(), QStringLiteral("https://www.skellin.example/"));
+    QVERIFY(about.Link()->NotifyMode());
+    QVERIFY(!about.Link()->isHidden());
+    QVERIFY(!about.Label(CAboutDlg::IDC_VISIT_US)->isHidden());
+}
+
+void FrameTest::aboutBoxWithoutAddressHidesTheLink()
+{
+    CAboutDlg about(nullptr, QString());
+    QVERIFY(about.Link()->isHidden());
+    QVERIFY(!about.Link()->isEnabled());
+    QVERIFY(about.Label(CAboutDlg::IDC_VISIT_US)->isHidden());
+    QVERIFY(!about.Link()->NotifyMode());
+    about.show();
+    about.Link()->setEnabled(true);
+    about.Link()->setFocus();
+    QTest::keyClick(about.Link(), Qt::Key_Space);
+    about.OnLinkClicked(CAboutDlg::IDC_LINK);
+    QVERIFY(m_catcher.opened.isEmpty());
+}
+
+void FrameTest::linkColourTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("purple") << "128,0,128" << true << QColor(128, 0, 128);
+    QTest::newRow("blue") << "0,0,255" << true << QColor(0, 0, 255);
+    QTest::newRow("two numbers") << "0,0" << false << QColor();
+    QTest::newRow("four numbers") << "0,0,255,7" << false << QColor();
+    QTest::newRow("leading comma") << ",0,255" << false << QColor();
+    QTest::newRow("empty green") << "0,,255" << false << QColor();
+    QTest::newRow("empty") << "" << false << QColor();
+    QTest::newRow("low 8 bits of 300") << "300,0,0" << true << QColor(44, 0, 0);
+    QTest::newRow("minus one is 255") << "-1,0,0" << true << QColor(255, 0, 0);
+    QTest::newRow("blanks before numbers") << " 10, 20, 30" << true << QColor(10, 20, 30);
+    QTest::newRow("words read as 0") << "red,green,blue" << true << QColor(0, 0, 0);
+    QTest::newRow("empty blue") << "1,2," << true << QColor(1, 2, 0);
+    QTest::newRow("too long for the buffer") << QString(77, u'0') + ",1,2" << false << QColor();
+    QTest::newRow("just fits the buffer") << QString(74, u'0') + "1,2,3" << true << QColor(1, 2, 3);
+}
+
+void FrameTest::linkColourTexts()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(QColor, colour);
+    const std::optional<QColor> parsed = ParseLinkColour(text.toStdString());
+    QCOMPARE(parsed.has_value(), valid);
+    if (valid)
+        QCOMPARE(*parsed, colour);
+    const QColor fallback(1, 2, 3);
+    QCOMPARE(LinkColour(text.toStdString(), fallback), valid ? colour : fallback);
+}
+
+void FrameTest::linkColoursDefaultToTheDesktop()
+{
+    CHyperLink plain;
+    QCOMPARE(plain.NormalColour(), QApplication::palette().color(QPalette::Active, QPalette::Link));
+    QCOMPARE(plain.HoverColour(), QColor(255, 0, 0));
+    CHyperLink set(nullptr, std::string("128,0,128"), std::string("0,0"));
+    QCOMPARE(set.NormalColour(), QColor(128, 0, 128));
+    QCOMPARE(set.HoverColour(), QColor(255, 0, 0));
+    QCOMPARE(set.palette().color(QPalette::WindowText), QColor(128, 0, 128));
+}
+
+void FrameTest::hoverUnderlinesAndRecolours()
+{
+    CAboutDlg about;
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    CHyperLink* link = about.Link();
+    QVERIFY(!link->font().underline());
+    QEnterEvent enter(QPointF(2, 2), link->mapToGlobal(QPointF(2, 2)), link->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(link, &enter);
+    QVERIFY(link->IsHover());
+    QVERIFY(link->font().underline());
+    QCOMPARE(link->palette().color(QPalette::WindowText), link->HoverColour());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(link, &leave);
+    QVERIFY(!link->IsHover());
+    QVERIFY(!link->font().underline());
+    QCOMPARE(link->palette().color(QPalette::WindowText), link->NormalColour());
+}
+
+void FrameTest::clickAndSpaceOpenTheAddress()
+{
+    CAboutDlg about;
+    about.show();
+    QApplication::setActiveWindow(&about);
+    QVERIFY(QTest::qWaitForWindowActive(&about));
+    CHyperLink* link = about.Link();
+    QEnterEvent enter(QPointF(2, 2), link->mapToGlobal(QPointF(2, 2)), link->mapToGlobal(QPointF(2, 2)));
+    QApplication::sendEvent(link, &enter);
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(3, link->height() / 2));
+    QCOMPARE(m_catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://www.skellin.example/"))});
+    QVERIFY(!link->IsHover());
+    QVERIFY(!link->font().underline());
+
+    link->setFocus();
+    QVERIFY(link->hasFocus());
+    QTest::keyClick(link, Qt::Key_Space);
+    QCOMPARE(m_catcher.opened.size(), 2);
+    QTest::keyClick(link, Qt::Key_Return);
+    QCOMPARE(m_catcher.opened.size(), 2);
+}
+
+void FrameTest::aboutBoxScreenshot()
+{
+    CAboutDlg about;
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    QVERIFY(about.grab().save(QStringLiteral(TERVANE_SCREENSHOT_DIR "/about-box.png")));
+}
+
+QTEST_MAIN(FrameTest)
+#include "FrameTest.moc"

@@ -1,0 +1,223 @@
+#include "DeviceRunner.h"
+#include "MainPage.h"
+#include "PropertySheet.h"
+#include "RciDocuments.h"
+#include "SafeXml.h"
+#include "SerialLink.h"
+#include "SettingPath.h"
+#include "SimulatedQ7.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace tervane;
+
+class MainPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitXmlLibrary(); }
+    void cleanup();
+
+    void showsTheDevicesFacts();
+    void lampsAreHiddenUntilThePageIsShown();
+    void withoutSimShowsItsWords();
+    void numberErrorShowsNotAvailable();
+    void signalLamps_data();
+    void signalLamps();
+    void refreshReadsTheDeviceAgain();
+    void addressControlShowsOnlyDottedAddresses_data();
+    void addressControlShowsOnlyDottedAddresses();
+
+private:
+    // Starts the simulated device, runs the query straight on the link and shows the page.
+    void StartAndShow(const sim::DeviceConfig& config = {}, const sim::Faults& faults = {});
+    QString Edit(const char* name) const { return m_page->findChild<QLineEdit*>(name)->text(); }
+
+    std::unique_ptr<sim::SimulatedQ7> m_device;
+    std::unique_ptr<SerialLink> m_link;
+    std::unique_ptr<DirectRunner> m_runner;
+    std::unique_ptr<RciDocuments> m_documents;
+    std::unique_ptr<PropertySheet> m_sheet;
+    std::unique_ptr<MainPage> m_page;
+};
+
+void MainPageTest::cleanup()
+{
+    m_page.reset();
+    m_sheet.reset();
+    m_documents.reset();
+    m_runner.reset();
+    m_link.reset();
+    m_device.reset();
+}
+
+void MainPageTest::StartAndShow(const sim::DeviceConfig& config, const sim::Faults& faults)
+{
+    m_device = std::make_unique<sim::SimulatedQ7>(config);
+    QVERIFY(m_device->Start());
+    m_device->SetFaults(faults);
+    m_link = std::make_unique<SerialLink>();
+    m_link->SetPortName(m_device->PortPath());
+    QVERIFY(m_link->OpenPort());
+    m_runner = std::make_unique<DirectRunner>(*m_link);
+    m_documents = std::make_unique<RciDocuments>();
+    m_page = std::make_unique<MainPage>(*m_documents, *m_runner);
+    m_page->SetStatus(QStringLiteral("Connected (%1)").arg(QString::fromStdString(m_device->PortPath())));
+    QVERIFY(m_page->QueryDevice());
+    m_sheet = std::make_unique<PropertySheet>(QStringLiteral("Sheet"));
+    m_sheet->AddPage(m_page.get());
+    m_sheet->show();
+}
+
+void MainPageTest::showsTheDevicesFacts()
+{
+    sim::DeviceConfig config;
+    StartAndShow(config);
+    QCOMPARE(Edit("status"), QStringLiteral("Connected (%1)").arg(QString::fromStdString(m_device->PortPath())));
+    QCOMPARE(Edit("product"), QString::fromStdString(config.model));
+    QCOMPARE(Edit("firmwareVersion"), QString::fromStdString(config.firmwareVersion));
+    QCOMPARE(Edit("imei"), QString::fromStdString(config.imei));
+    QCOMPARE(Edit("phoneNumber"), QString::fromStdString(config.phoneNumber));
+    QCOMPARE(Edit("iccid"), QString::fromStdString(config.iccid));
+    QCOMPARE(Edit("imsi"), QString::fromStdString(config.imsi));
+    QCOMPARE(Edit("modemType"), QString::fromStdString(config.manufacturer));
+    QCOMPARE(Edit("modemRevision"), QString::fromStdString(config.modemRevision));
+    QCOMPARE(Edit("mobileIpAddress"), QString::fromStdString(config.mobileIpAddress));
+    QVERIFY(!m_page->findChild<QLineEdit*>("mobileIpAddress")->isEnabled());
+    QVERIFY(m_page->findChild<QLineEdit*>("imei")->isReadOnly());
+    QVERIFY(m_page->IsLinkLampLit());
+    QVERIFY(!m_page->IsModified());
+}
+
+void MainPageTest::lampsAreHiddenUntilThePageIsShown()
+{
+    m_device = std::make_unique<sim::SimulatedQ7>();
+    QVERIFY(m_device->Start());
+    SerialLink link;
+    link.SetPortName(m_device->PortPath());
+    QVERIFY(link.OpenPort());
+    DirectRunner runner(link);
+    RciDocuments documents;
+    MainPage page(documents, runner);
+    QVERIFY(page.QueryDevice());
+    page.EnsureWindow();
+    for (int k = 1; k <= MainPage::kSignalLampCount; ++k)
+        QVERIFY(!page.IsSignalLampShown(k));
+    page.OnSetActive();
+    for (int k = 1; k <= MainPage::kSignalLampCount; ++k)
+        QVERIFY(page.IsSignalLampShown(k));
+}
+
+void MainPageTest::withoutSimShowsItsWords()
+{
+    sim::Faults faults;
+    faults.noSim = true;
+    StartAndShow({}, faults);
+    QCOMPARE(Edit("imsi"), QStringLiteral("No SIM Inserted"));
+    QCOMPARE(Edit("phoneNumber"), QStringLiteral("N/A"));
+    QCOMPARE(Edit("iccid"), QString());
+    QCOMPARE(Edit("mobileIpAddress"), QStringLiteral("0.0.0.0"));
+    QVERIFY(!m_page->IsLinkLampLit());
+}
+
+void MainPageTest::numberErrorShowsNotAvailable()
+{
+    sim::Faults faults;
+    faults.cnumError = true;
+    StartAndShow({}, faults);
+    QCOMPARE(Edit("phoneNumber"), QStringLiteral("N/A"));
+    QVERIFY(Edit("imsi") != QStringLiteral("No SIM Inserted"));
+}
+
+void MainPageTest::signalLamps_data()
+{
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("lit");
+    QTest::newRow("unknown 99 lights none") << 99 << "Q7" << 5 << 0;
+    QTest::newRow("2 lights none") << 2 << "Q7" << 5 << 0;
+    QTest::newRow("3 lights one") << 3 << "Q7" << 5 << 1;
+    QTest::newRow("17 lights four") << 17 << "Q7" << 5 << 4;
+    QTest::newRow("31 lights all") << 31 << "Q7" << 5 << 5;
+    QTest::newRow("Q7R 17 lights two of three") << 17 << "Q7R" << 3 << 2;
+    QTest::newRow("Q7R 31 lights three") << 31 << "Q7R" << 3 << 3;
+}
+
+void MainPageTest::signalLamps()
+{
+    QFETCH(int, quality);
+    QFETCH(QString, model);
+    QFETCH(int, shown);
+    QFETCH(int, lit);
+    sim::DeviceConfig config;
+    config.signalQuality = quality;
+    config.model = model.toStdString();
+    StartAndShow(config);
+    for (int k = 1; k <= MainPage::kSignalLampCount; ++k) {
+        QCOMPARE(m_page->IsSignalLampShown(k), k <= shown);
+        QCOMPARE(m_page->IsSignalLampLit(k), k <= lit);
+    }
+    // The unknown quality is kept as 0 once the lamps have shown it.
+    QCOMPARE(m_page->SignalQuality(), quality == 99 ? 0 : quality);
+}
+
+void MainPageTest::refreshReadsTheDeviceAgain()
+{
+    StartAndShow();
+    QVERIFY(m_page->IsSignalLampLit(5));
+    QVERIFY(m_device->SetSetting("mobile_simple/apn", "refreshed.example"));
+    m_device->SetSignalQuality(4);
+    m_device->ChangeFaults([](sim::Faults& f) { f.noSim = true; });
+
+    QTest::mouseClick(m_page->findChild<QPushButton*>("refresh"), Qt::LeftButton);
+
+    xmlNodePtr apn = ResolvePath(m_documents->SettingsRoot(), "mobile_simple/apn");
+    QVERIFY(apn != nullptr);
+    const XmlString apnText(xmlNodeGetContent(apn));
+    QCOMPARE(QString::fromUtf8(reinterpret_cast<const char*>(apnText.get())), QStringLiteral("refreshed.example"));
+    QCOMPARE(m_page->SignalQuality(), 4);
+    QVERIFY(m_page->IsSignalLampLit(1));
+    QVERIFY(!m_page->IsSignalLampLit(2));
+    QCOMPARE(Edit("imsi"), QStringLiteral("No SIM Inserted"));
+    QCOMPARE(Edit("mobileIpAddress"), QStringLiteral("0.0.0.0"));
+    QVERIFY(!m_page->IsLinkLampLit());
+}
+
+void MainPageTest::addressControlShowsOnlyDottedAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("linkLit");
+    QTest::newRow("dotted") << "192.168.1.20" << "192.168.1.20" << true;
+    QTest::newRow("null address") << "0.0.0.0" << "0.0.0.0" << false;
+    QTest::newRow("empty") << "" << "" << true;
+    QTest::newRow("not an IPv4 address") << "fe80::1" << "" << true;
+    QTest::newRow("number too large") << "10.0.0.300" << "" << true;
+}
+
+void MainPageTest::addressControlShowsOnlyDottedAddresses()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, shown);
+    QFETCH(bool, linkLit);
+    SerialLink link;
+    DirectRunner runner(link);
+    RciDocuments documents;
+    const QString ipElement = address.isEmpty() ? QString() : "<ppp_stats><ip_address>" + address + "</ip_address></ppp_stats>";
+    documents.ParseState(("<rci_reply><query_state><device_info><model>Skellin Q7</model></device_info>" + ipElement
+                          + "</query_state></rci_reply>")
+                             .toStdString());
+    MainPage page(documents, runner);
+    page.EnsureWindow();
+    page.OnSetActive();
+    QCOMPARE(page.findChild<QLineEdit*>("mobileIpAddress")->text(), shown);
+    QCOMPARE(page.IsLinkLampLit(), linkLit);
+}
+
+QTEST_MAIN(MainPageTest)
+#include "MainPageTest.moc"

@@ -1,0 +1,197 @@
+// The Python files procedures against the simulated device: list, upload, download, delete.
+#include "PythonFiles.h"
+#include "RciRequests.h"
+#include "SimProcedureTest.h"
+#include "TransferVerification.h"
+
+#include <sys/stat.h>
+
+namespace tervane::test {
+namespace {
+
+class PythonFilesTest : public SimProcedureTest {
+protected:
+    // The ticked items as the page hands them over: split from the list's item texts.
+    static std::vector<PythonFileItem> Ticked(const PythonFileList& list, const std::vector<std::string>& names)
+    {
+        std::vector<PythonFileItem> items;
+        for (const std::string& name : names) {
+            for (const PythonFileEntry& entry : list) {
+                if (entry.name == name)
+                    items.push_back(SplitFileListItem(FileListItemText(entry)));
+            }
+        }
+        EXPECT_EQ(items.size(), names.size());
+        return items;
+    }
+
+    static bool Lists(const PythonFileList& list, const std::string& name, const std::string& size)
+    {
+        return std::any_of(list.begin(), list.end(),
+            [&](const PythonFileEntry& entry) { return entry.name == name && entry.size == size; });
+    }
+
+    std::string Saved(const std::string& name) const { return dir + "/" + name; }
+};
+
+TEST_F(PythonFilesTest, ListShowsTheDevicesFiles)
+{
+    const PythonFileList list = ListPythonFiles(runner);
+
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_TRUE(Lists(list, "main.py", std::to_string(device.GetFile("/WEB/python/main.py")->size())));
+    EXPECT_EQ(FileListItemText(list[0]).size(), 12u + 4u + 8u);
+}
+
+TEST_F(PythonFilesTest, UploadVerifiesAndRefreshesTheList)
+{
+    const std::string bytes = "import time\nprint('blink')\n" + Pattern(3000);
+    const std::string path = LocalFile("blink.py", bytes);
+
+    const PythonUploadResult result = UploadPythonFile(path, runner, questions);
+
+    EXPECT_EQ(result.outcome, PythonUploadOutcome::Verified);
+    EXPECT_TRUE(questions.asked.empty());
+    EXPECT_EQ(device.GetFile("/WEB/python/blink.py"), bytes);
+    ASSERT_TRUE(result.listRefreshed);
+    EXPECT_TRUE(Lists(result.files, "blink.py", std::to_string(bytes.size())));
+    EXPECT_EQ(result.files.size(), 4u);
+}
+
+TEST_F(PythonFilesTest, UploadCancelledAtTheMismatchStillRefreshesTheList)
+{
+    const std::string path = LocalFile("blink.py", Pattern(2000));
+    device.SetFaults(Corrupt());
+    questions.answers = {Answer::Retry, Answer::Cancel};
+
+    const PythonUploadResult result = UploadPythonFile(path, runner, questions);
+
+    EXPECT_EQ(result.outcome, PythonUploadOutcome::Cancelled);
+    EXPECT_EQ(result.uploads, 2);
+    ASSERT_EQ(questions.asked.size(), 2u);
+    EXPECT_EQ(questions.asked[0].caption, "Error");
+    EXPECT_EQ(questions.asked[0].text, "The file " + path + " did not correctly transfer.");
+    // A retry overwrites the bad copy; nothing is removed.
+    EXPECT_FALSE(Received("<rm "));
+    EXPECT_TRUE(result.listRefreshed);
+    EXPECT_TRUE(Lists(result.files, "blink.py", "2000"));
+}
+
+TEST_F(PythonFilesTest, DownloadsTickedFilesAndSkipsOneWhoseSaveIsCancelled)
+{
+    const std::string big = Pattern(20000, 3);
+    device.PutFile("/WEB/python/tables.py", big);
+    const PythonFileList list = ListPythonFiles(runner);
+    questions.savePaths = {Saved("main.py"), std::nullopt, Saved("tables-copy.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(list, {"main.py", "xbee.py", "tables.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_EQ(results[1].outcome, PythonDownloadOutcome::NotSaved);
+    EXPECT_EQ(results[2].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_EQ(ReadWholeFile(Saved("main.py")), *device.GetFile("/WEB/python/main.py"));
+    EXPECT_FALSE(std::filesystem::exists(Saved("xbee.py")));
+    EXPECT_EQ(ReadWholeFile(Saved("tables-copy.py")), big);
+    EXPECT_TRUE(questions.asked.empty());
+    // The dialog proposes the device's own name.
+    ASSERT_EQ(questions.saveChoices.size(), 3u);
+    EXPECT_EQ(questions.saveChoices[1].initialName, "xbee.py");
+    EXPECT_TRUE(questions.saveChoices[1].filter.empty());
+    EXPECT_TRUE(questions.saveChoices[1].defaultExtension.empty());
+    // Only the folder's own files are in it: nothing half-written was left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2);
+}
+
+TEST_F(PythonFilesTest, DownloadLargerThanTheBaseReceiveBuffer)
+{
+    // Its Base64 form, in lines, is larger than the file itself plus the base buffer.
+    const std::string big = Pattern(400000, 11);
+    device.PutFile("/WEB/python/big.py", big);
+    questions.savePaths = {Saved("big.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"big.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_EQ(results[0].exchanges, 1);
+    EXPECT_TRUE(questions.asked.empty());
+    EXPECT_TRUE(ReadWholeFile(Saved("big.py")) == big);
+}
+
+TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
+{
+    // The list shows names cut to 12 characters; the device has no file by the cut name,
+    // and its answer holds get_file without data.
+    const PythonFileList list = ListPythonFiles(runner);
+    questions.answers = {Answer::Retry, Answer::Cancel};
+
+    const auto results = DownloadPythonFiles(Ticked(list, {"sensor_report.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].name, "sensor_repor");
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
+    EXPECT_EQ(results[0].exchanges, 2);
+    ASSERT_EQ(questions.asked.size(), 2u);
+    EXPECT_EQ(questions.asked[0].text, "File download failed.\r\nSelect Retry to attempt the file download again.");
+    EXPECT_TRUE(questions.saveChoices.empty());
+    EXPECT_TRUE(Received("<get_file name='/WEB/python/sensor_repor'/>"));
+}
+
+TEST_F(PythonFilesTest, DownloadWithAWrongDigestKeepsTheFileWhenCancelled)
+{
+    device.SetFaults(WrongDigests());
+    questions.savePaths = {Saved("main.py")};
+    questions.answers = {Answer::Cancel};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
+
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
+    ASSERT_EQ(questions.asked.size(), 1u);
+    const std::string local = *FileDigestHex(Saved("main.py"));
+    EXPECT_TRUE(questions.asked[0].text.starts_with("File download failed.  MD5 sum should have been " + local
+        + ", but came back as "));
+    EXPECT_EQ(ReadWholeFile(Saved("main.py")), *device.GetFile("/WEB/python/main.py"));
+}
+
+TEST_F(PythonFilesTest, DownloadToAnUnwritablePlaceIsReportedAndRetried)
+{
+    const std::string unwritable = dir + "/no-such-folder/main.py";
+    questions.savePaths = {unwritable, Saved("main.py")};
+    questions.answers = {Answer::Retry};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
+
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_EQ(results[0].exchanges, 2);
+    ASSERT_EQ(questions.asked.size(), 1u);
+    EXPECT_TRUE(questions.asked[0].text.starts_with("Unable to write the file " + unwritable + ": "));
+    EXPECT_FALSE(std::filesystem::exists(dir + "/no-such-folder"));
+    EXPECT_EQ(ReadWholeFile(Saved("main.py")), *device.GetFile("/WEB/python/main.py"));
+}
+
+TEST_F(PythonFilesTest, DeleteRemovesTickedFilesAndRefreshes)
+{
+    const PythonFileList list = ListPythonFiles(runner);
+
+    const PythonDeleteResult result = DeletePythonFiles(Ticked(list, {"main.py", "xbee.py"}), runner, questions);
+
+    EXPECT_FALSE(device.HasFile("/WEB/python/main.py"));
+    EXPECT_FALSE(device.HasFile("/WEB/python/xbee.py"));
+    EXPECT_TRUE(device.HasFile("/WEB/python/sensor_report.py"));
+    ASSERT_EQ(result.files.size(), 1u);
+    EXPECT_EQ(result.files[0].name, "sensor_report.py");
+    EXPECT_TRUE(questions.asked.empty());
+}
+
+TEST_F(PythonFilesTest, DeleteWithNothingTickedOnlyReadsTheList)
+{
+    const PythonDeleteResult result = DeletePythonFiles({}, runner, questions);
+
+    EXPECT_EQ(result.files.size(), 3u);
+    EXPECT_EQ(device.ReceivedCommands(),
+        (std::vector<std::string>{"at&usbinterface=22", std::string(kListPythonFilesRequest)}));
+}
+
+} // namespace
+} // namespace tervane::test
