@@ -1,5 +1,7 @@
 #include "FirmwareUpdate.h"
 
+#include "CommandBatch.h"
+#include "ImageUpload.h"
 #include "DeviceRunner.h"
 #include "ProcedureQuestions.h"
 #include "ProcedureSteps.h"
@@ -25,47 +27,36 @@ FirmwareUpdateResult UpdateFirmware(const std::string& imagePath, RciDocuments& 
     ProcedureQuestions& questions)
 {
     FirmwareUpdateResult result;
-    if (imagePath.empty()) {
-        questions.Ask(QuestionKind::Error, std::string(kEnterFilenameCaption), std::string(kNoFirmwareFileText));
+    switch (CheckImageFile(imagePath, questions)) {
+    case ImageFileCheck::NoFile:
         result.outcome = FirmwareUpdateOutcome::NoFile;
         return result;
-    }
-    if (!CanOpenForReading(imagePath)) {
-        questions.Ask(QuestionKind::Error, std::string(kEnterCorrectFilenameCaption),
-            std::string(kFirmwareUnopenableText));
+    case ImageFileCheck::Unreadable:
         result.outcome = FirmwareUpdateOutcome::FileUnreadable;
         return result;
+    case ImageFileCheck::Good:
+        break;
     }
     // Taken once: every retry is checked against the file as it was first read.
     result.localDigest = FileDigestHex(imagePath).value_or("");
 
-    const UploadSource source(imagePath, true, false);
-    CommandBatch batch;
-    for (;;) {
-        // A bad transfer is caught by the digest check; the upload's own outcome is kept
-        // only for the caller.
-        result.lastUpload = runner.Upload(source);
-        ++result.uploads;
-        ResetBatch(batch, Row(FirmwareDigestQuery(), "Verifying firmware image on the device...", kVerifyTimeout));
-        runner.RunBatch(batch);
-        const USBCommand& answer = *batch.GetTail();
-        if (DigestsMatch(result.localDigest, answer))
-            break;
-        const Answer choice = questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
-            UploadMismatchMessage(result.localDigest, answer.response));
-        if (choice != Answer::Retry) {
-            result.outcome = FirmwareUpdateOutcome::Cancelled;
-            return result;
-        }
-        ResetBatch(batch, Row(std::string(kRemoveFirmwareImageRequest),
-            "Removing uploaded firmware image from the device...", kRemoveTimeout));
-        runner.RunBatch(batch);
-        batch.RemoveAll();
+    const ImageUploadRows rows{
+        Row(FirmwareDigestQuery(), "Verifying firmware image on the device...", kVerifyTimeout),
+        Row(std::string(kRemoveFirmwareImageRequest), "Removing uploaded firmware image from the device...",
+            kRemoveTimeout)};
+    ImageUploadProgress progress;
+    const bool verified = UploadImageUntilVerified(UploadSource(imagePath, true, false), result.localDigest, rows,
+        runner, questions, progress);
+    result.uploads = progress.uploads;
+    result.lastUpload = progress.lastUpload;
+    if (!verified) {
+        result.outcome = FirmwareUpdateOutcome::Cancelled;
+        return result;
     }
 
     // The install restarts the device; the runner reads it in reconnect wait, so the
     // attention command and the state query go to the device that came back.
-    batch.RemoveAll();
+    CommandBatch batch;
     batch.AddTail(Row(kInstallCommand, "The device is now updating the firmware....", kInstallTimeout));
     batch.AddTail(Row("at\r\n", "Retrieving new settings from the device...", kAttentionTimeout));
     batch.AddTail(Row(std::string(kQueryStateRequest), "Retrieving new settings from the device...", kStateTimeout));

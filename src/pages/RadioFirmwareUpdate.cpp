@@ -1,5 +1,7 @@
 #include "RadioFirmwareUpdate.h"
 
+#include "CommandBatch.h"
+#include "ImageUpload.h"
 #include "DeviceRunner.h"
 #include "ProcedureQuestions.h"
 #include "ProcedureSteps.h"
@@ -24,16 +26,15 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
     DeviceRunner& runner, ProcedureQuestions& questions)
 {
     RadioFirmwareUpdateResult result;
-    if (imagePath.empty()) {
-        questions.Ask(QuestionKind::Error, std::string(kEnterFilenameCaption), std::string(kNoFirmwareFileText));
+    switch (CheckImageFile(imagePath, questions)) {
+    case ImageFileCheck::NoFile:
         result.outcome = RadioFirmwareUpdateOutcome::NoFile;
         return result;
-    }
-    if (!CanOpenForReading(imagePath)) {
-        questions.Ask(QuestionKind::Error, std::string(kEnterCorrectFilenameCaption),
-            std::string(kFirmwareUnopenableText));
+    case ImageFileCheck::Unreadable:
         result.outcome = RadioFirmwareUpdateOutcome::FileUnreadable;
         return result;
+    case ImageFileCheck::Good:
+        break;
     }
     const UploadSource source(imagePath, false, true);
     result.fileName = source.FileName();
@@ -48,30 +49,21 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
     }
     result.localDigest = FileDigestHex(imagePath).value_or("");
 
-    CommandBatch batch;
-    for (;;) {
-        result.lastUpload = runner.Upload(source);
-        ++result.uploads;
-        ResetBatch(batch, Row(MeshDigestQuery(result.fileName), "Verifying firmware image on the Device...",
-            kVerifyTimeout));
-        runner.RunBatch(batch);
-        const USBCommand& answer = *batch.GetTail();
-        if (DigestsMatch(result.localDigest, answer))
-            break;
-        const Answer choice = questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
-            UploadMismatchMessage(result.localDigest, answer.response));
-        if (choice != Answer::Retry) {
-            result.outcome = RadioFirmwareUpdateOutcome::Cancelled;
-            return result;
-        }
-        ResetBatch(batch, Row(FillRciRequest(kRemoveRadioFirmwareRequest, result.fileName).value_or(""),
-            "Removing uploaded firmware image from the Device...", kRemoveTimeout));
-        runner.RunBatch(batch);
-        batch.RemoveAll();
+    const ImageUploadRows rows{
+        Row(MeshDigestQuery(result.fileName), "Verifying firmware image on the Device...", kVerifyTimeout),
+        Row(FillRciRequest(kRemoveRadioFirmwareRequest, result.fileName).value_or(""),
+            "Removing uploaded firmware image from the Device...", kRemoveTimeout)};
+    ImageUploadProgress progress;
+    const bool verified = UploadImageUntilVerified(source, result.localDigest, rows, runner, questions, progress);
+    result.uploads = progress.uploads;
+    result.lastUpload = progress.lastUpload;
+    if (!verified) {
+        result.outcome = RadioFirmwareUpdateOutcome::Cancelled;
+        return result;
     }
 
     // The radio flashes from the mesh folder: the request names the file alone.
-    batch.RemoveAll();
+    CommandBatch batch;
     batch.AddTail(Row(FillRciRequest(kRadioFirmwareUpdateRequest, result.fileName).value_or(""),
         "Updating firmware on the Ravlo radio...", kFlashTimeout));
     batch.AddTail(Row(std::string(kQueryStateRequest), "Collecting Device information...", kQueryTimeout));
