@@ -2,12 +2,12 @@
 
 #include "CliTestSupport.h"
 #include "Clock.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -20,13 +20,6 @@ namespace tervane::test {
 // the device restarts in a fifth of a second.
 class CliSimTest : public ::testing::Test {
 protected:
-    static sim::DeviceConfig FastRestarts()
-    {
-        sim::DeviceConfig config;
-        config.restartDelayMs = 200;
-        return config;
-    }
-
     void SetUp() override
     {
         ASSERT_FALSE(dir.empty());
@@ -55,25 +48,11 @@ protected:
         return path;
     }
 
-    bool Received(std::string_view fragment) const
-    {
-        const auto commands = device.ReceivedCommands();
-        return std::any_of(commands.begin(), commands.end(),
-            [&](const std::string& command) { return command.find(fragment) != std::string::npos; });
-    }
+    bool Received(std::string_view fragment) const { return AnyReceived(device, fragment); }
 
     std::string dir = MakeScratchDir("tervane-cli");
     sim::SimulatedQ7 device {FastRestarts()};
     FastClock clock {100};
 };
-
-// Bytes that are not text, so that every byte value goes through a transfer.
-inline std::string Pattern(std::size_t size, unsigned seed = 7)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xff);
-    return bytes;
-}
 
 } // namespace tervane::test

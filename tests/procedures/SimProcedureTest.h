@@ -5,12 +5,12 @@
 #include "ProcedureTestSupport.h"
 #include "RciDocuments.h"
 #include "SerialLink.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -21,13 +21,6 @@ namespace tervane::test {
 // faster and the device restarts in a fifth of a second.
 class SimProcedureTest : public ::testing::Test {
 protected:
-    static sim::DeviceConfig FastRestarts()
-    {
-        sim::DeviceConfig config;
-        config.restartDelayMs = 200;
-        return config;
-    }
-
     void SetUp() override
     {
         ASSERT_FALSE(dir.empty());
@@ -51,23 +44,11 @@ protected:
         return path;
     }
 
-    // Whether any command the device received holds `fragment`.
-    bool Received(std::string_view fragment) const
-    {
-        const auto commands = device.ReceivedCommands();
-        return std::any_of(commands.begin(), commands.end(),
-            [&](const std::string& command) { return command.find(fragment) != std::string::npos; });
-    }
+    bool Received(std::string_view fragment) const { return AnyReceived(device, fragment); }
 
-    // Position of the first received command holding `fragment` at or after `from`; -1 when none.
     long FindReceived(std::string_view fragment, long from = 0) const
     {
-        const auto commands = device.ReceivedCommands();
-        for (long i = std::max(from, 0L); i < static_cast<long>(commands.size()); ++i) {
-            if (commands[static_cast<std::size_t>(i)].find(fragment) != std::string::npos)
-                return i;
-        }
-        return -1;
+        return test::FindReceived(device, fragment, from);
     }
 
     std::string dir = MakeScratchDir("tervane-procedures");
@@ -78,15 +59,6 @@ protected:
     RciDocuments documents;
     ScriptedQuestions questions;
 };
-
-// Bytes that are not text, so that every value and line end goes through the transfer.
-inline std::string Pattern(std::size_t size, unsigned seed = 7)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xff);
-    return bytes;
-}
 
 inline sim::Faults Corrupt()
 {
