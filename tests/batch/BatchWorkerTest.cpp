@@ -1,4 +1,5 @@
 #include "BatchWorker.h"
+#include "LineResponder.h"
 #include "PtyPeer.h"
 #include "SerialLink.h"
 
@@ -7,44 +8,9 @@
 #include <atomic>
 #include <thread>
 
+
 namespace tervane {
 namespace {
-
-// Answers "AT+BIG" lines with a body of `bodySize` bytes, every other line with OK.
-class BigAnswers {
-public:
-    BigAnswers(test::PtyPeer& peer, std::size_t bodySize)
-        : m_peer(peer)
-        , m_body(bodySize, 'b')
-        , m_thread([this] { Run(); })
-    {
-    }
-    ~BigAnswers()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    void Run()
-    {
-        std::string pending;
-        while (!m_stop) {
-            pending += m_peer.ReadAvailable(20);
-            std::size_t end;
-            while ((end = pending.find("\r\n")) != std::string::npos) {
-                const std::string line = pending.substr(0, end);
-                pending.erase(0, end + 2);
-                m_peer.Write(line == "AT+BIG" ? m_body + "\r\nOK\r\n" : "\r\nOK\r\n");
-            }
-        }
-    }
-
-    test::PtyPeer& m_peer;
-    std::string m_body;
-    std::atomic<bool> m_stop {false};
-    std::thread m_thread;
-};
 
 USBCommand Row(const std::string& command, int reserve)
 {
@@ -62,7 +28,11 @@ TEST(BatchWorker, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
     SerialLink link {clock};
     link.SetPortName(peer.Path());
     ASSERT_TRUE(link.OpenPort());
-    BigAnswers device(peer, 150000);
+    // "AT+BIG" is answered with a body of 150000 bytes, every other line with OK.
+    const std::string body(150000, 'b');
+    test::LineResponder device(peer, [&body](const std::string& line) {
+        return line == "AT+BIG" ? body + "\r\nOK\r\n" : std::string("\r\nOK\r\n");
+    });
 
     CommandBatch batch;
     batch.AddTail(Row("AT+BIG\r\n", 60000));

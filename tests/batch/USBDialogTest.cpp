@@ -1,3 +1,4 @@
+#include "LineResponder.h"
 #include "PtyPeer.h"
 #include "SerialLink.h"
 #include "USBDialog.h"
@@ -8,8 +9,6 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <atomic>
-#include <thread>
 
 using tervane::USBCommand;
 using tervane::USBDialog;
@@ -26,39 +25,11 @@ USBCommand Row(const std::string& command, const std::string& prompt, int timeou
 }
 
 // Answers every command line with its echo and OK, or ERROR for lines holding "BAD".
-class Responder {
-public:
-    explicit Responder(tervane::test::PtyPeer& peer)
-        : m_peer(peer)
-        , m_thread([this] { Run(); })
-    {
-    }
-    ~Responder()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    void Run()
-    {
-        std::string pending;
-        while (!m_stop) {
-            pending += m_peer.ReadAvailable(20);
-            std::size_t end;
-            while ((end = pending.find("\r\n")) != std::string::npos) {
-                const std::string line = pending.substr(0, end + 2);
-                pending.erase(0, end + 2);
-                const bool bad = line.find("BAD") != std::string::npos;
-                m_peer.Write(line + "\r\nvalue of " + line.substr(0, end) + (bad ? "\r\nERROR\r\n" : "\r\nOK\r\n"));
-            }
-        }
-    }
-
-    tervane::test::PtyPeer& m_peer;
-    std::atomic<bool> m_stop {false};
-    std::thread m_thread;
-};
+std::string EchoAndResult(const std::string& line)
+{
+    const bool bad = line.find("BAD") != std::string::npos;
+    return line + "\r\n\r\nvalue of " + line + (bad ? "\r\nERROR\r\n" : "\r\nOK\r\n");
+}
 
 } // namespace
 
@@ -82,7 +53,7 @@ private slots:
 
     void runsEveryRowAndKeepsAnswers()
     {
-        Responder device(*peer);
+        tervane::test::LineResponder device(*peer, EchoAndResult);
         USBDialog dialog(*link);
         dialog.batch.AddTail(Row("AT+ONE\r\n", "first", 100));
         dialog.batch.AddTail(Row("SLEEP", "settle", 30000));
@@ -108,7 +79,7 @@ private slots:
 
     void emptyCommandEndsTheBatch()
     {
-        Responder device(*peer);
+        tervane::test::LineResponder device(*peer, EchoAndResult);
         USBDialog dialog(*link);
         USBCommand untouched = Row("", "never", 5000);
         untouched.response = "kept";
@@ -158,7 +129,7 @@ private slots:
 
     void reusedDialogRunsTheNewBatch()
     {
-        Responder device(*peer);
+        tervane::test::LineResponder device(*peer, EchoAndResult);
         USBDialog dialog(*link);
         dialog.batch.AddTail(Row("AT+ONE\r\n", "one", 1000));
         dialog.DoModal();
