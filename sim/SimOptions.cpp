@@ -104,6 +104,8 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args)
 
         if (option == "-h" || option == "--help") {
             options.help = true;
+        } else if (option == "--version") {
+            options.version = true;
         } else if (option == "--link") {
             if (auto v = value())
                 options.linkPath = *v;
@@ -171,6 +173,7 @@ std::string SimUsage()
            "      corrupt-uploads      uploaded files are stored with one byte changed\n"
            "      hang-up              the first answer stops halfway and the port restarts\n"
            "      slow-restart=MS      every restart takes MS longer\n"
+           "  --version              show the version and stop\n"
            "  -h, --help             show this text\n";
 }
 

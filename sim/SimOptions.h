@@ -14,6 +14,7 @@ struct SimOptions {
     Faults faults;
     std::string linkPath;
     bool help = false;
+    bool version = false;
     // Not empty when the command line is wrong.
     std::string error;
 };

@@ -22,6 +22,10 @@ int main(int argc, char** argv)
         std::cout << SimUsage();
         return 0;
     }
+    if (options.version) {
+        std::cout << "tervane-q7-sim " TERVANE_VERSION "\n";
+        return 0;
+    }
 
     // Blocked before the serving thread starts, so only sigwait below takes them.
     sigset_t stopSignals;

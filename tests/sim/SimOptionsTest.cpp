@@ -28,6 +28,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         OptionsCase{"nothing", {}, [](const SimOptions& o) { return o.error.empty() && o.linkPath.empty() && !o.help; }},
         OptionsCase{"help", {"--help"}, [](const SimOptions& o) { return o.help; }},
+        OptionsCase{"version", {"--version"}, [](const SimOptions& o) { return o.version && !o.help; }},
         OptionsCase{"link_and_model", {"--link", "/tmp/x/ttyQ7", "--model=Q7R"},
                     [](const SimOptions& o) { return o.linkPath == "/tmp/x/ttyQ7" && o.config.model == "Q7R"; }},
         OptionsCase{"restart_delay", {"--restart-delay", "250"},
