@@ -34,11 +34,12 @@ QStringList NameFiltersFromText(std::string_view filter)
 {
     const QStringList parts = QString::fromUtf8(filter.data(), qsizetype(filter.size())).split(QLatin1Char('|'));
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
         const QString& label = parts[i];
         if (label.isEmpty())
             break;
-        QString pattern = parts[i + 1].trimmed();
+        // A label without a pattern of its own ("*.cfg") is its own pattern.
+        QString pattern = i + 1 < parts.size() ? parts[i + 1].trimmed() : label;
         // "*.*" names every file where a dot is not required in the name.
         pattern.replace(QStringLiteral("*.*"), QStringLiteral("*"));
         if (pattern.isEmpty())

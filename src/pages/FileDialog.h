@@ -24,8 +24,8 @@ struct FileDialogRequest {
 };
 
 // The name filters of a "label|pattern|label|pattern||" filter text: each pair becomes one
-// entry shown under its label. A pattern that does not end in a file pattern of its own
-// ("*.*") lists every file.
+// entry shown under its label; "*.*" lists every file, and a lone label ("*.cfg") is its
+// own pattern.
 QStringList NameFiltersFromText(std::string_view filter);
 // The suffix a name typed without one receives: "*.bin" and ".bin" give "bin".
 QString DefaultSuffixFromText(std::string_view extension);

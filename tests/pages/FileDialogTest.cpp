@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("two entries") << "Images|*.bin|All|*.*||" << QStringList{"Images (*.bin)", "All (*)"};
         QTest::newRow("empty") << "" << QStringList{};
         QTest::newRow("label without pattern") << "*.py|" << QStringList{"*.py (*)"};
+        QTest::newRow("lone label") << "*.cfg" << QStringList{"*.cfg (*.cfg)"};
         QTest::newRow("stops at the empty label") << "*.cfg|*.*||x|*.x" << QStringList{"*.cfg (*)"};
     }
     void filterTextBecomesNameFilters()
