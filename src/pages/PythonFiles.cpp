@@ -46,14 +46,18 @@ bool HasAttribute(xmlNodePtr node, const char* name)
 // The path and the Base64 text of a file reply; none when the reply lacks either element.
 struct FileReply {
     std::string name;
-    std::string data;
+    std::string bytes;  // decoded
 };
 
-std::optional<FileReply> ReadFileReply(const USBCommand& row)
+// Reads the file reply of the row and decodes its content. The row's response is released
+// once it has been parsed, and the content is decoded straight from the parsed text, so a
+// large file is held at most about twice over (Base64 text and decoded bytes).
+std::optional<FileReply> ReadFileReply(USBCommand& row)
 {
     if (row.failed)
         return std::nullopt;
     const XmlDocument doc = ReadUntrustedXml(CutReply(row.response), "filedata.xml");
+    std::string().swap(row.response);
     if (!doc)
         return std::nullopt;
     const xmlNodePtr command = FindChild(xmlDocGetRootElement(doc.get()), XML_ELEMENT_NODE, "do_command");
@@ -63,8 +67,13 @@ std::optional<FileReply> ReadFileReply(const USBCommand& row)
         return std::nullopt;
     FileReply reply;
     reply.name = Attribute(getFile, "name");
-    const XmlString content(xmlNodeGetContent(data));
-    reply.data = std::string(XmlView(content.get()));
+    const xmlNodePtr text = data->children;
+    if (text != nullptr && text->next == nullptr && text->type == XML_TEXT_NODE) {
+        reply.bytes = DecodeBase64(XmlView(text->content));
+    } else {
+        const XmlString content(xmlNodeGetContent(data));
+        reply.bytes = DecodeBase64(XmlView(content.get()));
+    }
     return reply;
 }
 
@@ -230,7 +239,6 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
             // A reply without get_file or data (the device's answer for a file it does not
             // have) is as useless as one that does not parse: nothing is written from it.
             std::optional<FileReply> reply = ReadFileReply(*batch.GetAt(1));
-            std::string().swap(batch.GetAt(1)->response);
             if (!reply) {
                 if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
                         std::string(kDownloadUnreadableText)) == Answer::Retry)
@@ -246,10 +254,10 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
                 result.outcome = PythonDownloadOutcome::NotSaved;
                 break;
             }
-            const std::string bytes = DecodeBase64(reply->data);
-            reply.reset();
             std::string reason;
-            if (!ReplaceFileContents(*target, bytes, &reason)) {
+            const bool written = ReplaceFileContents(*target, reply->bytes, &reason);
+            reply.reset();
+            if (!written) {
                 if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
                         DownloadWriteFailedMessage(*target, reason)) == Answer::Retry)
                     continue;
