@@ -1,5 +1,7 @@
 #include "Clock.h"
 
+#include <algorithm>
+
 #include <thread>
 
 namespace tervane {
@@ -37,6 +39,12 @@ void FastClock::Sleep(uint32_t ms)
     const uint32_t real = ms / m_speedUp;
     std::this_thread::sleep_for(std::chrono::milliseconds(real));
     m_skippedMs += ms - real;
+}
+
+uint32_t FastClock::QuietWait(uint32_t ms)
+{
+    constexpr uint32_t kShortestQuietMs = 20;
+    return std::min(ms, std::max(kShortestQuietMs, ms / m_speedUp));
 }
 
 Clock& SystemClock()

@@ -15,6 +15,9 @@ public:
     virtual uint32_t TickCount() = 0;
     // Pauses the calling thread for the given number of milliseconds.
     virtual void Sleep(uint32_t ms) = 0;
+    // How long a wait for the port to fall quiet really lasts (the drain before each
+    // command). Waiting for a device's answer is never shortened.
+    virtual uint32_t QuietWait(uint32_t ms) { return ms; }
 };
 
 // Real time.
@@ -26,12 +29,15 @@ public:
 
 // Real time in which pauses pass faster: Sleep(ms) really waits ms / speedUp and the
 // tick count moves on by the full ms. Waiting for bytes on the port stays real time,
-// so a simulated device still answers at its own pace.
+// so a simulated device still answers at its own pace; the wait for a quiet port is
+// shortened too, but never below 20 ms, so late bytes of a previous answer are still
+// drained.
 class FastClock : public Clock {
 public:
     explicit FastClock(uint32_t speedUp);
     uint32_t TickCount() override;
     void Sleep(uint32_t ms) override;
+    uint32_t QuietWait(uint32_t ms) override;
 
 private:
     const uint32_t m_speedUp;

@@ -104,9 +104,9 @@ bool SerialLink::OpenPort()
     return true;
 }
 
-// Reads what is waiting, or waits up to 100 ms for the first byte. False when the port
+// Reads what is waiting, or waits up to `waitMs` for the first byte. False when the port
 // is closed or the device went away (hang-up, EIO).
-bool SerialLink::ReadSome(char* into, std::size_t room, long& got)
+bool SerialLink::ReadSome(char* into, std::size_t room, long& got, int waitMs)
 {
     got = 0;
     if (m_fd < 0)
@@ -114,7 +114,7 @@ bool SerialLink::ReadSome(char* into, std::size_t room, long& got)
     pollfd pfd {m_fd, POLLIN, 0};
     int ready;
     do {
-        ready = ::poll(&pfd, 1, kReadWaitMs);
+        ready = ::poll(&pfd, 1, waitMs);
     } while (ready < 0 && errno == EINTR);
     if (ready < 0)
         return false;
@@ -176,11 +176,12 @@ long SerialLink::WriteRaw(const char* data, std::size_t length)
 bool SerialLink::DrainPort()
 {
     char discard[kDrainBufferSize];
+    const int quietMs = static_cast<int>(m_clock.QuietWait(kReadWaitMs));
     const uint32_t start = m_clock.TickCount();
     while (m_fd >= 0) {
         ::tcflush(m_fd, TCIOFLUSH);
         long got = 0;
-        if (!ReadSome(discard, sizeof discard, got) || got == 0)
+        if (!ReadSome(discard, sizeof discard, got, quietMs) || got == 0)
             break;
         if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs))
             break;
@@ -251,7 +252,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
         const std::size_t room = capacity - received;
         char* into = room > 0 ? buffer.data() + received : overflow;
         long got = 0;
-        if (ReadSome(into, room > 0 ? room : sizeof overflow, got)) {
+        if (ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs)) {
             if (got == 0 && progress)
                 progress->SetPosition(++counter);
             if (room > 0)

@@ -61,7 +61,7 @@ public:
     static bool CanOpen(const std::string& path);
 
 private:
-    bool ReadSome(char* into, std::size_t room, long& got);
+    bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
     bool WriteAll(std::string_view bytes, std::size_t* taken = nullptr);
 
     Clock& m_clock;
