@@ -1,11 +1,217 @@
 #include "PythonPage.h"
 
+#include "FileDialog.h"
+#include "PageQuestions.h"
+#include "PropertySheet.h"
+#include "RciDocuments.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
 namespace tervane {
+
+namespace {
+
+QPushButton* Button(const QString& text, const char* objectName)
+{
+    auto* button = new QPushButton(text);
+    button->setObjectName(QString::fromLatin1(objectName));
+    return button;
+}
+
+QLineEdit* Edit(const char* objectName)
+{
+    auto* edit = new QLineEdit;
+    edit->setObjectName(QString::fromLatin1(objectName));
+    return edit;
+}
+
+// The list's font: the dialog font at 12 pixels, any proportional sans-serif face where
+// that one is missing.
+QFont FileListFont()
+{
+    QFont font(QStringLiteral("MS Shell Dlg"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setFixedPitch(false);
+    font.setPixelSize(12);
+    return font;
+}
+
+} // namespace
 
 PythonPage::PythonPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
     : PropertyPage(QStringLiteral("Python"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("PythonPage"));
+    Bindings() = PythonBindings();
+    BuildControls();
+    ExchangeText(IDC_UPLOAD_PATH, IDC_UPLOAD_PATH);
+    ExchangeCheck(IDC_AUTOSTART_ENABLE, kAutoStartEnabledField);
+    ExchangeText(IDC_AUTOSTART_COMMAND, kAutoStartCommandField);
+    RouteToFieldChange(IDC_AUTOSTART_COMMAND);
+}
+
+void PythonPage::BuildControls()
+{
+    auto* list = AddControl(IDC_FILE_LIST, new QTreeWidget);
+    list->setObjectName(QStringLiteral("fileList"));
+    list->setColumnCount(1);
+    list->setHeaderHidden(true);
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    auto* download = AddControl(IDC_DOWNLOAD, Button(QStringLiteral("Download"), "download"));
+    auto* remove = AddControl(IDC_DELETE, Button(QStringLiteral("Delete"), "delete"));
+    connect(download, &QPushButton::clicked, this, &PythonPage::OnDownloadPythonFiles);
+    connect(remove, &QPushButton::clicked, this, &PythonPage::OnDeletePythonFiles);
+
+    auto* manage = new QGroupBox(QStringLiteral("Manage Files"), this);
+    auto* manageLayout = new QHBoxLayout(manage);
+    auto* manageButtons = new QVBoxLayout;
+    manageButtons->addWidget(download);
+    manageButtons->addWidget(remove);
+    manageButtons->addStretch(1);
+    manageLayout->addWidget(list, 1);
+    manageLayout->addLayout(manageButtons);
+
+    auto* path = AddControl(IDC_UPLOAD_PATH, Edit("uploadPath"));
+    auto* browse = AddControl(IDC_BROWSE_PYTHON, Button(QStringLiteral("Browse..."), "browsePython"));
+    auto* upload = AddControl(IDC_UPLOAD, Button(QStringLiteral("Upload"), "upload"));
+    connect(browse, &QPushButton::clicked, this, &PythonPage::OnBrowsePythonFile);
+    connect(upload, &QPushButton::clicked, this, &PythonPage::OnUploadPythonFile);
+
+    auto* uploadBox = new QGroupBox(QStringLiteral("Upload Files"), this);
+    auto* uploadGrid = new QGridLayout(uploadBox);
+    uploadGrid->addWidget(new QLabel(QStringLiteral("Upload File")), 0, 0);
+    uploadGrid->addWidget(path, 0, 1);
+    uploadGrid->addWidget(browse, 0, 2);
+    uploadGrid->addWidget(upload, 1, 2);
+    uploadGrid->setColumnStretch(1, 1);
+
+    auto* enable = AddControl(IDC_AUTOSTART_ENABLE, new QCheckBox(QStringLiteral("Enable")));
+    enable->setObjectName(QStringLiteral("autoStartEnable"));
+    // Only the user's click reaches the handler; filling the box from the fields does not.
+    connect(enable, &QCheckBox::clicked, this, &PythonPage::OnAutoStartClicked);
+    auto* command = AddControl(IDC_AUTOSTART_COMMAND, Edit("autoStartCommand"));
+
+    auto* autoStart = new QGroupBox(QStringLiteral("Auto-start Settings"), this);
+    auto* autoStartLayout = new QVBoxLayout(autoStart);
+    autoStartLayout->addWidget(new QLabel(QStringLiteral("Specify a Python program to be run when the device boots")));
+    autoStartLayout->addWidget(enable);
+    auto* commandLabel = new QLabel(
+        QStringLiteral("Auto-start command line (specify program filename to execute and any arguments)"));
+    commandLabel->setWordWrap(true);
+    autoStartLayout->addWidget(commandLabel);
+    autoStartLayout->addWidget(command);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(manage, 1);
+    layout->addWidget(uploadBox);
+    layout->addWidget(autoStart);
+}
+
+QTreeWidget* PythonPage::FileList() const
+{
+    return Control<QTreeWidget>(IDC_FILE_LIST);
+}
+
+bool PythonPage::OnInitDialog()
+{
+    PropertyPage::OnInitDialog();
+    LoadBindings(Documents().SettingsRoot());
+    FileList()->setFont(FileListFont());
+    RefreshFileList(ListPythonFiles(Runner()));
+    UpdateData(false);
+    SetModified(false);
+    return true;
+}
+
+bool PythonPage::OnSetActive()
+{
+    // The auto-start fields follow the settings document; the file list stays as it is.
+    LoadBindings(Documents().SettingsRoot());
+    return PropertyPage::OnSetActive();
+}
+
+bool PythonPage::OnApply()
+{
+    return ApplyBindings(&RciDocuments::SettingsRoot, WM_APPLY_SETTINGS);
+}
+
+void PythonPage::FillFileList(const PythonFileList& files)
+{
+    QTreeWidget* list = FileList();
+    for (const PythonFileEntry& entry : files) {
+        auto* item = new QTreeWidgetItem(list, {QString::fromStdString(FileListItemText(entry))});
+        item->setFlags((item->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsAutoTristate);
+        item->setCheckState(0, Qt::Unchecked);
+    }
+}
+
+void PythonPage::RefreshFileList(const PythonFileList& files)
+{
+    FileList()->clear();
+    FillFileList(files);
+}
+
+std::vector<PythonFileItem> PythonPage::TickedItems() const
+{
+    std::vector<PythonFileItem> items;
+    const QTreeWidget* list = FileList();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        if (item->checkState(0) == Qt::Checked)
+            items.push_back(SplitFileListItem(item->text(0).toStdString()));
+    }
+    return items;
+}
+
+void PythonPage::OnBrowsePythonFile()
+{
+    FileChoice choice = kPythonFileChoice;
+    choice.initialName = Fields().Text(IDC_UPLOAD_PATH);
+    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, choice))
+        Fields().SetText(IDC_UPLOAD_PATH, path->toStdString());
+    // Only the path is shown again: an auto-start edit not yet applied stays on the page.
+    SetDlgItemText(IDC_UPLOAD_PATH, QString::fromStdString(Fields().Text(IDC_UPLOAD_PATH)));
+}
+
+void PythonPage::OnUploadPythonFile()
+{
+    UpdateData(true);
+    PageQuestions questions(this);
+    const std::string path = QFile::encodeName(QString::fromStdString(Fields().Text(IDC_UPLOAD_PATH))).toStdString();
+    const PythonUploadResult result = UploadPythonFile(path, Runner(), questions);
+    if (result.listRefreshed)
+        RefreshFileList(result.files);
+}
+
+void PythonPage::OnDownloadPythonFiles()
+{
+    const std::vector<PythonFileItem> items = TickedItems();
+    if (items.empty())
+        return;
+    PageQuestions questions(this);
+    DownloadPythonFiles(items, Runner(), questions);
+}
+
+void PythonPage::OnDeletePythonFiles()
+{
+    PageQuestions questions(this);
+    RefreshFileList(DeletePythonFiles(TickedItems(), Runner(), questions).files);
+}
+
+void PythonPage::OnAutoStartClicked()
+{
+    UpdateData(true);
+    SetModified(true);
 }
 
 } // namespace tervane

@@ -1,11 +1,246 @@
 #include "RavloPage.h"
 
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "PageQuestions.h"
+#include "PropertySheet.h"
+#include "RadioFirmwareUpdate.h"
+#include "RadioSettingChecks.h"
+#include "RciDocuments.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include <array>
+
 namespace tervane {
+
+namespace {
+
+enum class Entry { ReadOnly, Text, Digits };
+
+// One line of a group: caption, edit and the hint beside it.
+struct Line {
+    int edit;
+    const char* caption;
+    Entry entry;
+    const char* hint;  // none: no hint
+};
+
+constexpr std::array<Line, 3> kInformationLines{{
+    {RavloPage::IDC_EXTENDED_ADDRESS, "Extended Address", Entry::ReadOnly, nullptr},
+    {RavloPage::IDC_PRODUCT_TYPE, "Product Type", Entry::ReadOnly, nullptr},
+    {RavloPage::IDC_RADIO_FIRMWARE_VERSION, "Firmware Version", Entry::ReadOnly, nullptr},
+}};
+
+constexpr std::array<Line, 6> kSettingLines{{
+    {RavloPage::IDC_EXTENDED_PAN_ID, "Extended PAN ID (ID)", Entry::Text,
+        "(Set to 0 to allow a random PAN ID to be used)"},
+    {RavloPage::IDC_NODE_ID, "Node Identifier (NI)", Entry::Text, nullptr},
+    {RavloPage::IDC_DISCOVER_TIMEOUT, "Discover Timeout (NT)", Entry::Digits, "tenths of second (0-252) "},
+    {RavloPage::IDC_SCAN_CHANNELS, "Scan Channels (SC)", Entry::Text, "hex (0xffff=all channels)"},
+    {RavloPage::IDC_SCAN_DURATION, "Scan Duration (SD)", Entry::Digits, "(0-7)"},
+    {RavloPage::IDC_JOIN_TIME, "Allows Join Time (NJ)", Entry::Digits, "seconds (0-255. 255=always) "},
+}};
+
+// The edits the binding table shows when their setting exists; hidden until then.
+constexpr std::array<int, 8> kBoundEdits{RavloPage::IDC_EXTENDED_ADDRESS, RavloPage::IDC_RADIO_FIRMWARE_VERSION,
+    RavloPage::IDC_EXTENDED_PAN_ID, RavloPage::IDC_NODE_ID, RavloPage::IDC_DISCOVER_TIMEOUT,
+    RavloPage::IDC_SCAN_CHANNELS, RavloPage::IDC_SCAN_DURATION, RavloPage::IDC_JOIN_TIME};
+
+int ControlOf(RadioField field)
+{
+    switch (field) {
+    case RadioField::ExtendedPanId: return RavloPage::IDC_EXTENDED_PAN_ID;
+    case RadioField::DiscoverTimeout: return RavloPage::IDC_DISCOVER_TIMEOUT;
+    case RadioField::ScanChannels: return RavloPage::IDC_SCAN_CHANNELS;
+    case RadioField::ScanDuration: return RavloPage::IDC_SCAN_DURATION;
+    case RadioField::JoinTime: return RavloPage::IDC_JOIN_TIME;
+    }
+    return 0;
+}
+
+} // namespace
 
 RavloPage::RavloPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
     : PropertyPage(QStringLiteral("Ravlo"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("RavloPage"));
+    Fields().SetText(IDC_PRODUCT_TYPE, kProductType);
+    // zigbee_state paths exist only in the state document, radio paths only in the radio
+    // settings document. The extended PAN ID is bound twice: the radio's own value, when
+    // the radio settings hold one, replaces the state's.
+    Bindings() = {
+        {"zigbee_state/gateway_addr", IDC_EXTENDED_ADDRESS, IDC_EXTENDED_ADDRESS, {}, BIND_TEXT, nullptr, nullptr},
+        {"zigbee_state/ext_pan_id", IDC_EXTENDED_PAN_ID, IDC_EXTENDED_PAN_ID, {}, BIND_TEXT, nullptr, nullptr},
+        {"zigbee_state/firmware_version", IDC_RADIO_FIRMWARE_VERSION, IDC_RADIO_FIRMWARE_VERSION, {}, BIND_TEXT,
+            nullptr, nullptr},
+        {"radio/ext_pan_id", IDC_EXTENDED_PAN_ID, IDC_EXTENDED_PAN_ID, {}, BIND_TEXT, nullptr, nullptr},
+        {"radio/join_time", IDC_JOIN_TIME, IDC_JOIN_TIME, {}, BIND_TEXT, nullptr, nullptr},
+        {"radio/node_id", IDC_NODE_ID, IDC_NODE_ID, {}, BIND_TEXT, nullptr, nullptr},
+        {"radio/discover_timeout", IDC_DISCOVER_TIMEOUT, IDC_DISCOVER_TIMEOUT, {}, BIND_TEXT, nullptr, nullptr},
+        {"radio/scan_channels", IDC_SCAN_CHANNELS, IDC_SCAN_CHANNELS, {}, BIND_TEXT, nullptr, nullptr},
+        {"radio/scan_duration", IDC_SCAN_DURATION, IDC_SCAN_DURATION, {}, BIND_TEXT, nullptr, nullptr},
+    };
+    BuildControls();
+
+    for (const Line& line : kInformationLines)
+        ExchangeText(line.edit, line.edit);
+    for (const Line& line : kSettingLines) {
+        ExchangeText(line.edit, line.edit);
+        RouteToFieldChange(line.edit);
+    }
+    // The image path is no setting: editing it leaves Apply as it is.
+    ExchangeText(IDC_FIRMWARE_FILE, IDC_FIRMWARE_FILE);
+
+    for (int edit : kBoundEdits)
+        ShowControl(edit, false);
+    ShowCaptions();
+}
+
+void RavloPage::BuildControls()
+{
+    const auto addLines = [this](QGroupBox* group, const auto& lines) {
+        auto* grid = new QGridLayout(group);
+        int row = 0;
+        for (const Line& line : lines) {
+            auto* caption = AddControl(line.edit + kCaptionOffset, new QLabel(QString::fromLatin1(line.caption)));
+            auto* edit = AddControl(line.edit, new QLineEdit);
+            caption->setBuddy(edit);
+            if (line.entry == Entry::ReadOnly)
+                edit->setReadOnly(true);
+            else if (line.entry == Entry::Digits)
+                edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+            grid->addWidget(caption, row, 0);
+            grid->addWidget(edit, row, 1);
+            if (line.hint != nullptr)
+                grid->addWidget(AddControl(line.edit + kHintOffset, new QLabel(QString::fromLatin1(line.hint))), row, 2);
+            ++row;
+        }
+        grid->setColumnStretch(1, 1);
+        grid->setColumnMinimumWidth(0, 150);
+        return grid;
+    };
+
+    auto* information = new QGroupBox(QStringLiteral("Ravlo Information"), this);
+    addLines(information, kInformationLines);
+    m_settingsGroup = new QGroupBox(QStringLiteral("Basic Ravlo Settings"), this);
+    m_settingsGroup->setObjectName(QStringLiteral("settingsGroup"));
+    addLines(m_settingsGroup, kSettingLines);
+    Control<QLineEdit>(IDC_EXTENDED_PAN_ID)->setMaxLength(kExtendedPanIdLength);
+
+    auto* update = new QGroupBox(QStringLiteral("Update Ravlo Firmware"), this);
+    auto* updateGrid = new QGridLayout(update);
+    auto* fileCaption = AddControl(IDC_FIRMWARE_FILE + kCaptionOffset, new QLabel(QStringLiteral("Select Firmware File")));
+    auto* file = AddControl(IDC_FIRMWARE_FILE, new QLineEdit);
+    fileCaption->setBuddy(file);
+    auto* browse = AddControl(IDC_BROWSE, new QPushButton(QStringLiteral("Browse...")));
+    auto* flash = AddControl(IDC_UPDATE, new QPushButton(QStringLiteral("Update")));
+    updateGrid->addWidget(fileCaption, 0, 0);
+    updateGrid->addWidget(file, 0, 1);
+    updateGrid->addWidget(browse, 0, 2);
+    updateGrid->addWidget(flash, 1, 2);
+    updateGrid->setColumnStretch(1, 1);
+    updateGrid->setColumnMinimumWidth(0, 150);
+    connect(browse, &QPushButton::clicked, this, &RavloPage::OnBrowseRadioFirmware);
+    connect(flash, &QPushButton::clicked, this, &RavloPage::OnUpdateRadioFirmware);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(information);
+    layout->addWidget(m_settingsGroup);
+    layout->addWidget(update);
+    layout->addStretch(1);
+}
+
+bool RavloPage::OnInitDialog()
+{
+    PropertyPage::OnInitDialog();
+    LoadBindings(Documents().StateRoot());
+    LoadBindings(Documents().RadioSettingsRoot());
+    ShowCaptions();
+    UpdateData(false);
+    SetModified(false);
+    return true;
+}
+
+bool RavloPage::OnApply()
+{
+    if (!IsActivePage())
+        return PropertyPage::OnApply();
+    UpdateData(true);
+    const RadioSettingTexts texts{
+        Fields().Text(IDC_EXTENDED_PAN_ID),
+        Fields().Text(IDC_DISCOVER_TIMEOUT),
+        Fields().Text(IDC_SCAN_CHANNELS),
+        Fields().Text(IDC_SCAN_DURATION),
+        Fields().Text(IDC_JOIN_TIME),
+    };
+    if (const auto refusal = CheckRadioSettings(texts))
+        return RefuseValue(ControlOf(refusal->field),
+            QString::fromUtf8(refusal->message.data(), static_cast<qsizetype>(refusal->message.size())));
+    const bool result = ApplyBindings(&RciDocuments::RadioSettingsRoot, WM_APPLY_RADIO_SETTINGS);
+    ShowCaptions();
+    return result;
+}
+
+bool RavloPage::RefuseValue(int controlId, const QString& message)
+{
+    MessageBox::Show(this, message, QStringLiteral("Error"), QMessageBox::NoIcon, QMessageBox::Ok);
+    if (auto* edit = Control<QLineEdit>(controlId)) {
+        edit->setFocus(Qt::OtherFocusReason);
+        edit->selectAll();
+    }
+    return false;
+}
+
+void RavloPage::OnBrowseRadioFirmware()
+{
+    // What was typed in the other edits is read first, so that showing the fields again
+    // does not put back their older values.
+    UpdateData(true);
+    FileChoice choice = kRadioFirmwareChoice;
+    choice.initialName = Fields().Text(IDC_FIRMWARE_FILE);
+    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, choice))
+        Fields().SetText(IDC_FIRMWARE_FILE, path->toStdString());
+    UpdateData(false);
+}
+
+void RavloPage::OnUpdateRadioFirmware()
+{
+    UpdateData(true);
+    PageQuestions questions(this, [this] { ReloadFromDocuments(); });
+    UpdateRadioFirmware(Fields().Text(IDC_FIRMWARE_FILE), Documents(), Runner(), questions);
+}
+
+void RavloPage::ReloadFromDocuments()
+{
+    LoadBindings(Documents().StateRoot());
+    LoadBindings(Documents().RadioSettingsRoot());
+    ShowCaptions();
+    UpdateData(false);
+}
+
+void RavloPage::ShowCaptions()
+{
+    bool anySetting = false;
+    for (const Line& line : kSettingLines)
+        anySetting = IsControlShown(line.edit) || anySetting;
+    m_settingsGroup->setVisible(anySetting);
+    const auto follow = [this](const Line& line) {
+        const bool shown = IsControlShown(line.edit);
+        ShowControl(line.edit + kCaptionOffset, shown);
+        if (line.hint != nullptr)
+            ShowControl(line.edit + kHintOffset, shown);
+    };
+    for (const Line& line : kInformationLines)
+        follow(line);
+    for (const Line& line : kSettingLines)
+        follow(line);
 }
 
 } // namespace tervane

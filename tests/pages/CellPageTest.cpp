@@ -1,0 +1,289 @@
+// The "Mobile" page driven as a person would, against the simulated device.
+#include "BandConverters.h"
+#include "CellPage.h"
+#include "PageSimFixture.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+using namespace tervane;
+using namespace tervane::test;
+
+class CellPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { InitXmlLibrary(); }
+    void init() { AnswerMessageBoxesWithOk(); }
+    void cleanup();
+
+    void showsTheDevicesSettings();
+    void showsOnlyTheSettingsTheDeviceHas_data();
+    void showsOnlyTheSettingsTheDeviceHas();
+    void userEditsEnableApply_data();
+    void userEditsEnableApply();
+    void applyWritesWhatWasTyped_data();
+    void applyWritesWhatWasTyped();
+    void choosingABandWritesItsValue_data();
+    void choosingABandWritesItsValue();
+    void unknownBandGoesBackAsTheDeviceReportedIt();
+    void applyWhileAnotherTabShowsSendsNothing();
+    void unappliedEditIsReplacedOnReturn();
+    void refusedApplyShowsWhatTheDeviceKept();
+    void screenshot();
+
+private:
+    void Open(const sim::DeviceConfig& config = {});
+    QLineEdit* Edit(const char* name) const { return m_f.Find<QLineEdit>(name); }
+    QComboBox* Band() const { return m_f.Find<QComboBox>("band"); }
+
+    PageSimFixture<CellPage> m_f;
+};
+
+void CellPageTest::cleanup()
+{
+    m_f.Close();
+    ShowMessageBoxesAgain();
+}
+
+void CellPageTest::Open(const sim::DeviceConfig& config)
+{
+    QVERIFY(m_f.StartDevice(config));
+    QVERIFY(m_f.Open());
+}
+
+void CellPageTest::showsTheDevicesSettings()
+{
+    Open();
+    QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
+    QCOMPARE(Edit("username")->text(), QString());
+    QCOMPARE(Edit("password")->echoMode(), QLineEdit::Normal);
+    QCOMPARE(Edit("pin")->echoMode(), QLineEdit::Normal);
+    QCOMPARE(Band()->count(), 7);
+    QCOMPARE(Band()->itemText(0), QStringLiteral("850/1900 MHz (North America)"));
+    QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
+    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    QVERIFY(!m_f.page->IsModified());
+}
+
+void CellPageTest::showsOnlyTheSettingsTheDeviceHas_data()
+{
+    QTest::addColumn<QStringList>("omitted");
+    QTest::addColumn<QList<int>>("shown");
+    const QList<int> provider{CellPage::IDC_PROVIDER_GROUP, CellPage::IDC_APN_CAPTION, CellPage::IDC_APN,
+        CellPage::IDC_USERNAME_CAPTION, CellPage::IDC_USERNAME, CellPage::IDC_PASSWORD_CAPTION, CellPage::IDC_PASSWORD,
+        CellPage::IDC_PIN_CAPTION, CellPage::IDC_PIN};
+    const QList<int> band{CellPage::IDC_BAND_GROUP, CellPage::IDC_BAND_CAPTION, CellPage::IDC_BAND};
+    QTest::newRow("every setting") << QStringList{} << provider + band;
+    QTest::newRow("no mobile_simple: an empty page") << QStringList{"mobile_simple"} << QList<int>{};
+    QTest::newRow("band only") << QStringList{"mobile_simple/apn", "mobile_simple/username", "mobile_simple/password",
+                                      "mobile_simple/pin"}
+                               << band;
+    QTest::newRow("no band") << QStringList{"mobile_simple/mobile_gsm_band"} << provider;
+    QTest::newRow("no APN: user, password and PIN without the group box")
+        << QStringList{"mobile_simple/apn"}
+        << QList<int>{CellPage::IDC_USERNAME_CAPTION, CellPage::IDC_USERNAME, CellPage::IDC_PASSWORD_CAPTION,
+               CellPage::IDC_PASSWORD, CellPage::IDC_PIN_CAPTION, CellPage::IDC_PIN}
+               + band;
+    QTest::newRow("no PIN")
+        << QStringList{"mobile_simple/pin"}
+        << QList<int>{CellPage::IDC_PROVIDER_GROUP, CellPage::IDC_APN_CAPTION, CellPage::IDC_APN,
+               CellPage::IDC_USERNAME_CAPTION, CellPage::IDC_USERNAME, CellPage::IDC_PASSWORD_CAPTION,
+               CellPage::IDC_PASSWORD}
+               + band;
+}
+
+void CellPageTest::showsOnlyTheSettingsTheDeviceHas()
+{
+    QFETCH(QStringList, omitted);
+    QFETCH(QList<int>, shown);
+    sim::DeviceConfig config;
+    for (const QString& path : omitted)
+        config.omitted.insert(path.toStdString());
+    Open(config);
+    QCOMPARE(m_f.page->ControlIds().size(), std::size_t(12));
+    for (int id : m_f.page->ControlIds())
+        QVERIFY2(m_f.page->GetDlgItem(id)->isVisible() == shown.contains(id), qPrintable(QString::number(id)));
+}
+
+void CellPageTest::userEditsEnableApply_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::newRow("Service Plan/APN") << "apn";
+    QTest::newRow("Username") << "username";
+    QTest::newRow("Password") << "password";
+    QTest::newRow("SIM Pin") << "pin";
+    QTest::newRow("Band Configuration") << "band";
+}
+
+void CellPageTest::userEditsEnableApply()
+{
+    QFETCH(QString, control);
+    Open();
+    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    if (control == QLatin1String("band"))
+        QVERIFY(ChooseEntry(Band(), QStringLiteral("1800 MHz")));
+    else
+        QTest::keyClicks(Edit(control.toLatin1().constData()), QStringLiteral("x"));
+    QVERIFY(m_f.sheet->IsApplyEnabled());
+    QVERIFY(m_f.page->IsModified());
+}
+
+void CellPageTest::applyWritesWhatWasTyped_data()
+{
+    QTest::addColumn<QString>("apn");
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("pin");
+    QTest::newRow("plain") << "m2m.example" << "user1" << "s3cret" << "1234";
+    QTest::newRow("markup characters") << "a&b.example" << "<user>" << "p&amp;<x>" << "&lt;";
+    QTest::newRow("quotes") << "\"apn\"" << "it's" << "say \"hi\" 'there'" << "'1'";
+    QTest::newRow("non-ASCII") << QStringLiteral("caf\u00e9.example") << QStringLiteral("J\u00fcrgen")
+                               << QStringLiteral("\u043f\u0430\u0440\u043e\u043b\u044c") << QStringLiteral("\u65e5\u672c");
+    QTest::newRow("all emptied") << "" << "" << "" << "";
+}
+
+void CellPageTest::applyWritesWhatWasTyped()
+{
+    QFETCH(QString, apn);
+    QFETCH(QString, username);
+    QFETCH(QString, password);
+    QFETCH(QString, pin);
+    Open();
+    TypeInto(Edit("apn"), apn);
+    TypeInto(Edit("username"), username);
+    TypeInto(Edit("password"), password);
+    TypeInto(Edit("pin"), pin);
+    QVERIFY(ChooseEntry(Band(), QStringLiteral("900 MHz")));
+    QCOMPARE(Edit("password")->text(), password);
+
+    m_f.ClickApply();
+
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/apn"), apn.toStdString());
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/username"), username.toStdString());
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/password"), password.toStdString());
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/pin"), pin.toStdString());
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/mobile_gsm_band"), std::string("2"));
+    // The page shows the settings as read back from the device.
+    QCOMPARE(m_f.DocumentSetting("mobile_simple/password"), password.toStdString());
+    QCOMPARE(Edit("apn")->text(), apn);
+    QCOMPARE(Edit("username")->text(), username);
+    QCOMPARE(Edit("password")->text(), password);
+    QCOMPARE(Edit("pin")->text(), pin);
+    QCOMPARE(Band()->currentText(), QStringLiteral("900 MHz"));
+    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    QVERIFY(!m_f.page->IsModified());
+    QCOMPARE(m_f.sheet->GetActivePage(), m_f.page.get());
+}
+
+void CellPageTest::choosingABandWritesItsValue_data()
+{
+    QTest::addColumn<QString>("initial");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("850 MHz") << "6" << "850 MHz" << "1";
+    QTest::newRow("900 MHz") << "6" << "900 MHz" << "2";
+    QTest::newRow("1800 MHz") << "6" << "1800 MHz" << "4";
+    QTest::newRow("Europe/World") << "9" << "900/1800 MHz (Europe/World)" << "6";
+    QTest::newRow("1900 MHz") << "6" << "1900 MHz" << "8";
+    QTest::newRow("North America") << "6" << "850/1900 MHz (North America)" << "9";
+    QTest::newRow("900/1900 MHz") << "6" << "900/1900 MHz" << "10";
+}
+
+void CellPageTest::choosingABandWritesItsValue()
+{
+    QFETCH(QString, initial);
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    QVERIFY(m_f.StartDevice());
+    QVERIFY(m_f.device->SetSetting("mobile_simple/mobile_gsm_band", initial.toStdString()));
+    QVERIFY(m_f.Open());
+    QCOMPARE(Band()->currentText().toStdString(), BandValueToLabel(initial.toStdString()));
+
+    QVERIFY(ChooseEntry(Band(), label));
+    m_f.ClickApply();
+
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/mobile_gsm_band"), value.toStdString());
+    QCOMPARE(Band()->currentText(), label);
+}
+
+// A band number the list does not know shows no entry, and an apply of other settings
+// sends it back as the device reported it rather than the list's first entry.
+void CellPageTest::unknownBandGoesBackAsTheDeviceReportedIt()
+{
+    QVERIFY(m_f.StartDevice());
+    QVERIFY(m_f.device->SetSetting("mobile_simple/mobile_gsm_band", "0"));
+    QVERIFY(m_f.Open());
+    QCOMPARE(Band()->currentIndex(), -1);
+
+    TypeInto(Edit("apn"), QStringLiteral("new.apn"));
+    m_f.ClickApply();
+    const std::string payload = m_f.LastPayload();
+    QVERIFY(payload.find("<apn>new.apn</apn>") != std::string::npos);
+    QVERIFY2(payload.find("<mobile_gsm_band>0</mobile_gsm_band>") != std::string::npos, payload.c_str());
+
+    // The simulated device takes no band 0 and so kept the whole group; a band chosen now
+    // replaces it.
+    QCOMPARE(Band()->currentIndex(), -1);
+    QVERIFY(ChooseEntry(Band(), QStringLiteral("1800 MHz")));
+    m_f.ClickApply();
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/mobile_gsm_band"), std::string("4"));
+    QCOMPARE(Band()->currentText(), QStringLiteral("1800 MHz"));
+}
+
+void CellPageTest::applyWhileAnotherTabShowsSendsNothing()
+{
+    Open();
+    TypeInto(Edit("apn"), QStringLiteral("unsent.apn"));
+    QVERIFY(ChooseEntry(Band(), QStringLiteral("850 MHz")));
+    m_f.ClickTab(m_f.kMainTab);
+    QCOMPARE(m_f.sheet->GetActivePage(), static_cast<PropertyPage*>(m_f.main.get()));
+    QVERIFY(m_f.sheet->IsApplyEnabled());
+    m_f.device->ClearReceivedCommands();
+
+    m_f.ClickApply();
+
+    QVERIFY(m_f.device->ReceivedCommands().empty());
+    QCOMPARE(m_f.DocumentSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QCOMPARE(m_f.DocumentSetting("mobile_simple/mobile_gsm_band"), std::string("6"));
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
+}
+
+void CellPageTest::unappliedEditIsReplacedOnReturn()
+{
+    Open();
+    TypeInto(Edit("apn"), QStringLiteral("not.applied"));
+    QVERIFY(ChooseEntry(Band(), QStringLiteral("850 MHz")));
+    m_f.ClickTab(m_f.kMainTab);
+    m_f.ClickTab(m_f.kPageTab);
+    QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
+    QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
+    QCOMPARE(m_f.DocumentSetting("mobile_simple/apn"), std::string("internet.tervane"));
+}
+
+void CellPageTest::refusedApplyShowsWhatTheDeviceKept()
+{
+    Open();
+    m_f.device->ChangeFaults([](sim::Faults& f) { f.errorFor = {"<set_setting>"}; });
+    TypeInto(Edit("apn"), QStringLiteral("refused.apn"));
+    TypeInto(Edit("pin"), QStringLiteral("9999"));
+    QVERIFY(ChooseEntry(Band(), QStringLiteral("1900 MHz")));
+
+    m_f.ClickApply();
+
+    QVERIFY(!m_f.LastPayload().empty());
+    QCOMPARE(m_f.DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
+    QCOMPARE(Edit("pin")->text(), QString());
+    QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
+    QVERIFY(!m_f.sheet->IsApplyEnabled());
+}
+
+void CellPageTest::screenshot()
+{
+    Open();
+    QVERIFY(SaveScreenshot(m_f.sheet.get(), QStringLiteral("CellPage.png")));
+}
+
+QTEST_MAIN(CellPageTest)
+#include "CellPageTest.moc"

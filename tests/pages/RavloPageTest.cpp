@@ -1,0 +1,526 @@
+#include "FileDialog.h"
+#include "MessageBox.h"
+#include "RadioSettingChecks.h"
+#include "RavloPage.h"
+#include "SimPageRig.h"
+#include "TestSupport.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+using namespace tervane;
+using namespace tervane::test;
+
+namespace {
+
+using P = RavloPage;
+
+// The edits the binding table fills, each with its caption (and hint, for the settings).
+const QList<int> kBoundEdits{P::IDC_EXTENDED_ADDRESS, P::IDC_RADIO_FIRMWARE_VERSION, P::IDC_EXTENDED_PAN_ID,
+    P::IDC_NODE_ID, P::IDC_DISCOVER_TIMEOUT, P::IDC_SCAN_CHANNELS, P::IDC_SCAN_DURATION, P::IDC_JOIN_TIME};
+const QList<int> kHinted{P::IDC_EXTENDED_PAN_ID, P::IDC_DISCOVER_TIMEOUT, P::IDC_SCAN_CHANNELS, P::IDC_SCAN_DURATION,
+    P::IDC_JOIN_TIME};
+// Shown whatever the device reports.
+const QList<int> kAlwaysShown{P::IDC_PRODUCT_TYPE, P::IDC_PRODUCT_TYPE + P::kCaptionOffset, P::IDC_FIRMWARE_FILE,
+    P::IDC_FIRMWARE_FILE + P::kCaptionOffset, P::IDC_BROWSE, P::IDC_UPDATE};
+// The five checked edits in the order of the checks, and what the device holds in them.
+const QList<int> kChecked{P::IDC_EXTENDED_PAN_ID, P::IDC_DISCOVER_TIMEOUT, P::IDC_SCAN_CHANNELS, P::IDC_SCAN_DURATION,
+    P::IDC_JOIN_TIME};
+const QStringList kDeviceValues{"0x0", "60", "0x7FFF", "3", "255"};
+
+std::string Text(const char* text)
+{
+    return std::string(text);
+}
+
+} // namespace
+
+class RavloPageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void showsTheRadioModule();
+    void deviceVariants_data();
+    void deviceVariants();
+    void panIdComesFromTheStateWhenTheRadioLacksIt();
+    void checks_data();
+    void checks();
+    void appliesTheValuesAsTyped();
+    void markupAndNonAsciiReachTheDeviceAsTyped();
+    void applyWhileAnotherTabShowsSendsNothing();
+    void showsWhatTheDeviceKept_data();
+    void showsWhatTheDeviceKept();
+    void browseChoosesTheImage();
+    void updateFlashesAndShowsTheReadBack();
+    void uploadMismatchAsksRetryOrCancel_data();
+    void uploadMismatchAsksRetryOrCancel();
+    void updateWithoutFileSendsNothing();
+    void screenshot();
+
+private:
+    // A device as configured, its documents read and the page shown; see SimPageRig::Start.
+    void Start(const sim::DeviceConfig& config = {}, const sim::Faults& faults = {}, bool deviceQuery = false);
+    QLineEdit* Edit(int id) const
+    {
+        auto* edit = m_page->Control<QLineEdit>(id);
+        if (edit == nullptr)
+            qFatal("no edit %d", id);
+        return edit;
+    }
+    std::optional<std::string> Radio(const char* path) const { return m_rig->device.RadioSetting(path); }
+    void ClickApply() { QTest::mouseClick(m_rig->sheet.ApplyButton(), Qt::LeftButton); }
+    QString ImageFile(const QString& name);
+
+    std::string m_dir;
+    // Answers of the Retry/Cancel questions in turn; Cancel once they run out.
+    QList<QMessageBox::StandardButton> m_retryAnswers;
+    std::unique_ptr<SimPageRig> m_rig;
+    std::unique_ptr<RavloPage> m_page;
+};
+
+void RavloPageTest::initTestCase()
+{
+    InitXmlLibrary();
+    m_dir = MakeScratchDir("tervane-ravlo-page");
+    QVERIFY(!m_dir.empty());
+}
+
+void RavloPageTest::cleanupTestCase()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+}
+
+void RavloPageTest::init()
+{
+    m_retryAnswers.clear();
+    MessageBox::clearHistory();
+    MessageBox::setAnswerer([this](const MessageBoxRequest& request) {
+        if (!(request.buttons & QMessageBox::Retry))
+            return QMessageBox::Ok;
+        return m_retryAnswers.isEmpty() ? QMessageBox::Cancel : m_retryAnswers.takeFirst();
+    });
+    FileDialog::clearHistory();
+    FileDialog::setAnswerer([](const FileDialogRequest&) { return std::optional<QString>(); });
+}
+
+void RavloPageTest::cleanup()
+{
+    m_page.reset();
+    m_rig.reset();
+    MessageBox::setAnswerer({});
+    FileDialog::setAnswerer({});
+}
+
+void RavloPageTest::Start(const sim::DeviceConfig& config, const sim::Faults& faults, bool deviceQuery)
+{
+    m_rig = std::make_unique<SimPageRig>(config);
+    QVERIFY(m_rig->Start(faults, deviceQuery));
+    m_page = std::make_unique<RavloPage>(m_rig->documents, m_rig->runner);
+    m_rig->Show(*m_page);
+    m_rig->device.ClearReceivedCommands();
+}
+
+QString RavloPageTest::ImageFile(const QString& name)
+{
+    const std::string path = m_dir + "/" + name.toStdString();
+    if (!WriteWholeFile(path, std::string(3000, '\x5a') + "radio image"))
+        qFatal("cannot write %s", path.c_str());
+    return QString::fromStdString(path);
+}
+
+void RavloPageTest::showsTheRadioModule()
+{
+    Start({}, {}, true);
+    QCOMPARE(Edit(P::IDC_EXTENDED_ADDRESS)->text(), "00:13:a2:00:40:9a:0b:1c!");
+    QCOMPARE(Edit(P::IDC_PRODUCT_TYPE)->text(), "Q7 Gateway");
+    QCOMPARE(Edit(P::IDC_RADIO_FIRMWARE_VERSION)->text(), "0x2164");
+    // The radio's own PAN ID replaces the state's.
+    QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0");
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "GATEWAY");
+    QCOMPARE(Edit(P::IDC_DISCOVER_TIMEOUT)->text(), "60");
+    QCOMPARE(Edit(P::IDC_SCAN_CHANNELS)->text(), "0x7FFF");
+    QCOMPARE(Edit(P::IDC_SCAN_DURATION)->text(), "3");
+    QCOMPARE(Edit(P::IDC_JOIN_TIME)->text(), "255");
+    QCOMPARE(Edit(P::IDC_FIRMWARE_FILE)->text(), "");
+    for (int id : {P::IDC_EXTENDED_ADDRESS, P::IDC_PRODUCT_TYPE, P::IDC_RADIO_FIRMWARE_VERSION})
+        QVERIFY(Edit(id)->isReadOnly());
+    QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->maxLength(), 20);
+    QVERIFY(!m_page->IsModified());
+    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+
+    // Digits-only edits take no other keys; the others take any.
+    Retype(Edit(P::IDC_DISCOVER_TIMEOUT), "-1x2");
+    QCOMPARE(Edit(P::IDC_DISCOVER_TIMEOUT)->text(), "12");
+    Retype(Edit(P::IDC_SCAN_CHANNELS), "-0xfF");
+    QCOMPARE(Edit(P::IDC_SCAN_CHANNELS)->text(), "-0xfF");
+    Retype(Edit(P::IDC_EXTENDED_PAN_ID), "0x0123456789abcdef0123456789");
+    QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0123456789abcdef01");
+    QVERIFY(m_rig->sheet.IsApplyEnabled());
+}
+
+void RavloPageTest::deviceVariants_data()
+{
+    QTest::addColumn<QStringList>("omitted");
+    QTest::addColumn<bool>("noRadio");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::addColumn<bool>("settingsGroup");
+    QTest::newRow("every setting") << QStringList{} << false << kBoundEdits << true;
+    QList<int> withoutNodeId = kBoundEdits;
+    withoutNodeId.removeAll(P::IDC_NODE_ID);
+    QTest::newRow("no node identifier") << QStringList{"radio/node_id"} << false << withoutNodeId << true;
+    // The PAN ID still comes from the state.
+    QTest::newRow("no radio settings")
+        << QStringList{"radio"} << false
+        << QList<int>{P::IDC_EXTENDED_ADDRESS, P::IDC_RADIO_FIRMWARE_VERSION, P::IDC_EXTENDED_PAN_ID} << true;
+    QTest::newRow("radio not configured") << QStringList{} << true << QList<int>{} << false;
+}
+
+void RavloPageTest::deviceVariants()
+{
+    QFETCH(QStringList, omitted);
+    QFETCH(bool, noRadio);
+    QFETCH(QList<int>, shown);
+    QFETCH(bool, settingsGroup);
+    sim::DeviceConfig config;
+    for (const QString& path : omitted)
+        config.omitted.insert(path.toStdString());
+    sim::Faults faults;
+    faults.noRadio = noRadio;
+    Start(config, faults, true);
+    for (int id : kBoundEdits) {
+        const bool expected = shown.contains(id);
+        const QString name = QString::number(id);
+        QVERIFY2(m_page->GetDlgItem(id)->isVisible() == expected, qPrintable(name));
+        QVERIFY2(m_page->GetDlgItem(id + P::kCaptionOffset)->isVisible() == expected, qPrintable(name));
+        if (kHinted.contains(id))
+            QVERIFY2(m_page->GetDlgItem(id + P::kHintOffset)->isVisible() == expected, qPrintable(name));
+    }
+    for (int id : kAlwaysShown)
+        QVERIFY2(m_page->GetDlgItem(id)->isVisible(), qPrintable(QString::number(id)));
+    QCOMPARE(m_page->findChild<QGroupBox*>("settingsGroup")->isVisible(), settingsGroup);
+    QCOMPARE(m_rig->documents.RadioPageFlag(), !noRadio);
+}
+
+void RavloPageTest::panIdComesFromTheStateWhenTheRadioLacksIt()
+{
+    sim::DeviceConfig config;
+    config.omitted.insert("radio/ext_pan_id");
+    Start(config);
+    QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0013A200409A0B1C");
+    Retype(Edit(P::IDC_NODE_ID), "HUB");
+
+    ClickApply();
+
+    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+    QVERIFY(m_rig->Received("<node_id>HUB</node_id>"));
+    QVERIFY(!m_rig->Received("ext_pan_id"));
+    QCOMPARE(Radio("radio/node_id"), Text("HUB"));
+    QCOMPARE(Radio("radio/ext_pan_id"), std::nullopt);
+    // The state's value stays on the page: the apply reloads the radio settings only.
+    QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0013A200409A0B1C");
+}
+
+void RavloPageTest::checks_data()
+{
+    // Typed over the device's values; an empty message means the values are sent.
+    QTest::addColumn<QStringList>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("focus");
+    const auto row = [](const char* name, int field, const QString& text, std::string_view message) {
+        QStringList typed = kDeviceValues;
+        typed[int(kChecked.indexOf(field))] = text;
+        QTest::newRow(name) << typed << QString::fromUtf8(message.data(), qsizetype(message.size()))
+                            << (message.empty() ? 0 : field);
+    };
+    row("device values", P::IDC_EXTENDED_PAN_ID, "0x0", {});
+    row("pan id 0", P::IDC_EXTENDED_PAN_ID, "0", kExtendedPanIdMessage);
+    row("pan id upper-case X", P::IDC_EXTENDED_PAN_ID, "0X0", kExtendedPanIdMessage);
+    row("pan id empty", P::IDC_EXTENDED_PAN_ID, "", kExtendedPanIdMessage);
+    row("pan id not hexadecimal", P::IDC_EXTENDED_PAN_ID, "0xGHIJ", kExtendedPanIdMessage);
+    row("pan id of 9 bytes", P::IDC_EXTENDED_PAN_ID, "0x0013A200409A0B1C00", kExtendedPanIdMessage);
+    row("pan id of 8 bytes", P::IDC_EXTENDED_PAN_ID, "0x0013a200409A0B1C", {});
+    row("discover timeout 252", P::IDC_DISCOVER_TIMEOUT, "252", {});
+    row("discover timeout 253", P::IDC_DISCOVER_TIMEOUT, "253", kDiscoverTimeoutMessage);
+    row("discover timeout empty", P::IDC_DISCOVER_TIMEOUT, "", {});
+    row("scan channels ffff", P::IDC_SCAN_CHANNELS, "ffff", {});
+    row("scan channels 0xffff", P::IDC_SCAN_CHANNELS, "0xffff", {});
+    row("scan channels FFFF", P::IDC_SCAN_CHANNELS, "FFFF", {});
+    row("scan channels 10000", P::IDC_SCAN_CHANNELS, "10000", kScanChannelsMessage);
+    row("scan channels -1", P::IDC_SCAN_CHANNELS, "-1", kScanChannelsMessage);
+    row("scan channels not hexadecimal", P::IDC_SCAN_CHANNELS, "xyz", {});
+    row("scan duration 7", P::IDC_SCAN_DURATION, "7", {});
+    row("scan duration 8", P::IDC_SCAN_DURATION, "8", kScanDurationMessage);
+    row("join time 255", P::IDC_JOIN_TIME, "255", {});
+    row("join time 256", P::IDC_JOIN_TIME, "256", kJoinTimeMessage);
+    row("join time empty", P::IDC_JOIN_TIME, "", {});
+    QTest::newRow("several bad values") << QStringList{"0x1", "253", "10000", "8", "256"}
+                                        << QString::fromUtf8(kDiscoverTimeoutMessage.data()) << int(P::IDC_DISCOVER_TIMEOUT);
+    QTest::newRow("last two bad") << QStringList{"0x1", "1", "1", "8", "256"}
+                                  << QString::fromUtf8(kScanDurationMessage.data()) << int(P::IDC_SCAN_DURATION);
+}
+
+void RavloPageTest::checks()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QString, message);
+    QFETCH(int, focus);
+    Start();
+    QVERIFY(QTest::qWaitForWindowActive(&m_rig->sheet));
+    Retype(Edit(P::IDC_NODE_ID), "NEW NODE");
+    for (int i = 0; i < kChecked.size(); ++i)
+        Retype(Edit(kChecked[i]), typed[i]);
+    const std::string state = Dump(m_rig->documents.StateDocument());
+    const std::string radio = Dump(m_rig->documents.RadioSettingsDocument());
+
+    ClickApply();
+
+    if (message.isEmpty()) {
+        QVERIFY(MessageBox::history().isEmpty());
+        QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+        QVERIFY(!m_page->IsModified());
+        return;
+    }
+    QCOMPARE(MessageBox::history().size(), 1);
+    const MessageBoxRequest& box = MessageBox::history().constFirst();
+    QCOMPARE(box.text, message);
+    QCOMPARE(box.caption, "Error");
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(box.owner, m_page.get());
+    QCOMPARE(m_rig->sheet.focusWidget(), Edit(focus));
+    // Nothing stored or sent; the page keeps what was typed and stays changed.
+    QVERIFY(m_rig->sheet.messages.isEmpty());
+    QVERIFY(m_rig->device.ReceivedCommands().empty());
+    QCOMPARE(Dump(m_rig->documents.StateDocument()), state);
+    QCOMPARE(Dump(m_rig->documents.RadioSettingsDocument()), radio);
+    for (int i = 0; i < kChecked.size(); ++i)
+        QCOMPARE(Edit(kChecked[i])->text(), typed[i]);
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "NEW NODE");
+    QVERIFY(m_page->IsModified());
+    QVERIFY(m_rig->sheet.IsApplyEnabled());
+    QCOMPARE(m_rig->sheet.GetActivePage(), m_page.get());
+}
+
+void RavloPageTest::appliesTheValuesAsTyped()
+{
+    Start();
+    Retype(Edit(P::IDC_EXTENDED_PAN_ID), "0x00aB");
+    Retype(Edit(P::IDC_NODE_ID), "HUB-7");
+    Retype(Edit(P::IDC_DISCOVER_TIMEOUT), "252");
+    Retype(Edit(P::IDC_SCAN_CHANNELS), "ffff");
+    Retype(Edit(P::IDC_SCAN_DURATION), "7");
+    Retype(Edit(P::IDC_JOIN_TIME), "0");
+
+    ClickApply();
+
+    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+    QCOMPARE(Radio("radio/ext_pan_id"), Text("0x00aB"));
+    QCOMPARE(Radio("radio/node_id"), Text("HUB-7"));
+    QCOMPARE(Radio("radio/discover_timeout"), Text("252"));
+    QCOMPARE(Radio("radio/scan_channels"), Text("ffff"));
+    QCOMPARE(Radio("radio/scan_duration"), Text("7"));
+    QCOMPARE(Radio("radio/join_time"), Text("0"));
+    // Settings the page does not show are sent back as the device gave them.
+    QCOMPARE(Radio("radio/power_level"), Text("4"));
+    QCOMPARE(Edit(P::IDC_SCAN_CHANNELS)->text(), "ffff");
+    QVERIFY(!m_page->IsModified());
+    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    // No settings document went out, only the radio's.
+    QVERIFY(!m_rig->Received("<serial"));
+}
+
+void RavloPageTest::markupAndNonAsciiReachTheDeviceAsTyped()
+{
+    Start();
+    const QString typed = QStringLiteral("a&b<c>\"d'\u00e9\u20ac");
+    Retype(Edit(P::IDC_NODE_ID), typed);
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), typed);
+
+    ClickApply();
+
+    QCOMPARE(Radio("radio/node_id"), typed.toStdString());
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), typed);
+    QVERIFY(!m_page->IsModified());
+}
+
+void RavloPageTest::applyWhileAnotherTabShowsSendsNothing()
+{
+    Start();
+    Retype(Edit(P::IDC_NODE_ID), "ELSEWHERE");
+    QVERIFY(m_rig->sheet.SetActivePage(&m_rig->otherPage));
+
+    ClickApply();
+
+    QVERIFY(m_rig->sheet.messages.isEmpty());
+    QVERIFY(m_rig->device.ReceivedCommands().empty());
+    QCOMPARE(Radio("radio/node_id"), Text("GATEWAY"));
+    // Coming back shows the edit as it was left: the page does not reload on return.
+    QVERIFY(m_rig->sheet.SetActivePage(m_page.get()));
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "ELSEWHERE");
+}
+
+void RavloPageTest::showsWhatTheDeviceKept_data()
+{
+    QTest::addColumn<QStringList>("errorFor");
+    QTest::addColumn<int>("edit");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("sent");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("device answers ERROR") << QStringList{"set_setting"} << int(P::IDC_NODE_ID) << "CHANGED"
+                                          << "<node_id>CHANGED</node_id>" << "radio/node_id" << "GATEWAY";
+    QTest::newRow("device refuses a long node identifier")
+        << QStringList{} << int(P::IDC_NODE_ID) << "NODE-IDENTIFIER-OF-21"
+        << "<node_id>NODE-IDENTIFIER-OF-21</node_id>" << "radio/node_id" << "GATEWAY";
+    // An empty timeout counts as 0 on the page and goes out empty; the device refuses it.
+    QTest::newRow("empty discover timeout") << QStringList{} << int(P::IDC_DISCOVER_TIMEOUT) << ""
+                                            << "<discover_timeout/>" << "radio/discover_timeout" << "60";
+}
+
+void RavloPageTest::showsWhatTheDeviceKept()
+{
+    QFETCH(QStringList, errorFor);
+    QFETCH(int, edit);
+    QFETCH(QString, typed);
+    QFETCH(QString, sent);
+    QFETCH(QString, path);
+    QFETCH(QString, kept);
+    sim::Faults faults;
+    for (const QString& text : errorFor)
+        faults.errorFor.push_back(text.toStdString());
+    Start({}, faults);
+    Retype(Edit(edit), typed);
+
+    ClickApply();
+
+    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+    QVERIFY2(m_rig->Received(sent.toStdString()), qPrintable(sent));
+    QCOMPARE(Radio(path.toUtf8().constData()), kept.toStdString());
+    QCOMPARE(Edit(edit)->text(), kept);
+    QVERIFY(!m_page->IsModified());
+}
+
+void RavloPageTest::browseChoosesTheImage()
+{
+    Start();
+    Retype(Edit(P::IDC_NODE_ID), "TYPED");
+    const QString chosen = QStringLiteral("/images/ravlo 2.1.ebl");
+    FileDialog::setAnswerer([&](const FileDialogRequest&) { return std::optional<QString>(chosen); });
+
+    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_BROWSE), Qt::LeftButton);
+
+    QCOMPARE(FileDialog::history().size(), 1);
+    const FileDialogRequest& request = FileDialog::history().constFirst();
+    QCOMPARE(request.owner, m_page.get());
+    QCOMPARE(request.mode, FileDialogRequest::Mode::Open);
+    QCOMPARE(request.defaultSuffix, "ebl");
+    QCOMPARE(request.nameFilters, QStringList{"*.ebl (*)"});
+    QCOMPARE(request.initialName, "");
+    QCOMPARE(Edit(P::IDC_FIRMWARE_FILE)->text(), chosen);
+    // What was typed elsewhere stays, and choosing a file is no change to apply.
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "TYPED");
+    QVERIFY(m_page->IsModified());
+
+    // Cancel keeps the path; the dialog starts from it.
+    FileDialog::setAnswerer([](const FileDialogRequest&) { return std::optional<QString>(); });
+    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_BROWSE), Qt::LeftButton);
+    QCOMPARE(FileDialog::history().size(), 2);
+    QCOMPARE(FileDialog::history().constLast().initialName, chosen);
+    QCOMPARE(Edit(P::IDC_FIRMWARE_FILE)->text(), chosen);
+    QVERIFY(m_rig->device.ReceivedCommands().empty());
+}
+
+void RavloPageTest::updateFlashesAndShowsTheReadBack()
+{
+    Start();
+    Retype(Edit(P::IDC_FIRMWARE_FILE), ImageFile("ravlo_fw.ebl"));
+    QVERIFY(!m_page->IsModified());
+    Retype(Edit(P::IDC_NODE_ID), "UNAPPLIED");
+
+    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
+
+    QVERIFY(MessageBox::history().isEmpty());
+    QVERIFY(m_rig->Received("<fw_update file='ravlo_fw.ebl'/>"));
+    QVERIFY(m_rig->device.HasFile("/WEB/mesh/ravlo_fw.ebl"));
+    QCOMPARE(m_rig->device.RadioFirmwareVersion(), m_rig->device.Config().updatedRadioFirmwareVersion);
+    // The page shows what the device reports now; the unapplied edit gave way to it.
+    QCOMPARE(Edit(P::IDC_RADIO_FIRMWARE_VERSION)->text(),
+        QString::fromStdString(m_rig->device.Config().updatedRadioFirmwareVersion));
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "GATEWAY");
+    QCOMPARE(Edit(P::IDC_EXTENDED_ADDRESS)->text(), "00:13:a2:00:40:9a:0b:1c!");
+    QVERIFY(m_rig->sheet.messages.isEmpty());
+}
+
+void RavloPageTest::uploadMismatchAsksRetryOrCancel_data()
+{
+    QTest::addColumn<QList<QMessageBox::StandardButton>>("answers");
+    QTest::addColumn<int>("questions");
+    QTest::newRow("cancel") << QList<QMessageBox::StandardButton>{QMessageBox::Cancel} << 1;
+    QTest::newRow("retry, then cancel") << QList<QMessageBox::StandardButton>{QMessageBox::Retry, QMessageBox::Cancel}
+                                        << 2;
+}
+
+void RavloPageTest::uploadMismatchAsksRetryOrCancel()
+{
+    QFETCH(QList<QMessageBox::StandardButton>, answers);
+    QFETCH(int, questions);
+    sim::Faults faults;
+    faults.corruptUploads = true;
+    Start({}, faults);
+    m_retryAnswers = answers;
+    Retype(Edit(P::IDC_FIRMWARE_FILE), ImageFile("ravlo_fw.ebl"));
+    Retype(Edit(P::IDC_NODE_ID), "UNAPPLIED");
+
+    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
+
+    QCOMPARE(MessageBox::history().size(), questions);
+    for (const MessageBoxRequest& box : MessageBox::history()) {
+        QCOMPARE(box.caption, "Error");
+        QCOMPARE(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.owner, nullptr);
+        QVERIFY(box.text.startsWith("File upload failed.  MD5 sum should have been "));
+        QVERIFY(box.text.endsWith(".\r\nSelect Retry to attempt the file upload again."));
+    }
+    QCOMPARE(m_rig->Received("rm name='/WEB/mesh/ravlo_fw.ebl'"), questions > 1);
+    // Cancelled: the image stays, nothing is flashed and the page is as it was.
+    QVERIFY(m_rig->device.HasFile("/WEB/mesh/ravlo_fw.ebl"));
+    QVERIFY(!m_rig->Received("fw_update"));
+    QCOMPARE(Edit(P::IDC_RADIO_FIRMWARE_VERSION)->text(), "0x2164");
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "UNAPPLIED");
+    QVERIFY(m_page->IsModified());
+}
+
+void RavloPageTest::updateWithoutFileSendsNothing()
+{
+    Start();
+
+    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
+
+    QCOMPARE(MessageBox::history().size(), 1);
+    QCOMPARE(MessageBox::history().constFirst().text, "You must select the firmware file to update.");
+    QCOMPARE(MessageBox::history().constFirst().caption, "Please enter a filename");
+    QVERIFY(m_rig->device.ReceivedCommands().empty());
+}
+
+void RavloPageTest::screenshot()
+{
+    Start();
+    m_rig->sheet.resize(640, 560);
+    QVERIFY(m_rig->sheet.grab().save(QStringLiteral(TERVANE_SCREENSHOT_DIR "/RavloPage.png")));
+}
+
+QTEST_MAIN(RavloPageTest)
+#include "RavloPageTest.moc"
