@@ -1,11 +1,9 @@
 #include "FirmwarePage.h"
 
-#include "FileDialog.h"
 #include "FirmwareUpdate.h"
 #include "PageQuestions.h"
 #include "RciDocuments.h"
 
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,25 +12,6 @@
 #include <QVBoxLayout>
 
 namespace tervane {
-
-namespace {
-
-QLineEdit* Edit(const char* objectName, bool readOnly)
-{
-    auto* edit = new QLineEdit;
-    edit->setReadOnly(readOnly);
-    edit->setObjectName(QString::fromLatin1(objectName));
-    return edit;
-}
-
-QPushButton* Button(const QString& text, const char* objectName)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(QString::fromLatin1(objectName));
-    return button;
-}
-
-} // namespace
 
 FirmwarePage::FirmwarePage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
     : PropertyPage(QStringLiteral("Firmware Update"), documents, runner, parent)
@@ -49,11 +28,13 @@ FirmwarePage::FirmwarePage(RciDocuments& documents, DeviceRunner& runner, QWidge
 
 void FirmwarePage::BuildControls()
 {
-    auto* product = AddControl(IDC_PRODUCT, Edit("product", true));
-    auto* version = AddControl(IDC_FIRMWARE_VERSION, Edit("firmwareVersion", true));
-    auto* image = AddControl(IDC_FIRMWARE_IMAGE, Edit("firmwareImage", false));
-    auto* browse = AddControl(IDC_BROWSE_FIRMWARE, Button(QStringLiteral("Browse..."), "browseFirmware"));
-    auto* update = AddControl(IDC_UPDATE_FIRMWARE, Button(QStringLiteral("Update"), "updateFirmware"));
+    auto* product = AddControl(IDC_PRODUCT, "product", new QLineEdit);
+    auto* version = AddControl(IDC_FIRMWARE_VERSION, "firmwareVersion", new QLineEdit);
+    auto* image = AddControl(IDC_FIRMWARE_IMAGE, "firmwareImage", new QLineEdit);
+    product->setReadOnly(true);
+    version->setReadOnly(true);
+    auto* browse = AddControl(IDC_BROWSE_FIRMWARE, "browseFirmware", new QPushButton(QStringLiteral("Browse...")));
+    auto* update = AddControl(IDC_UPDATE_FIRMWARE, "updateFirmware", new QPushButton(QStringLiteral("Update")));
     connect(browse, &QPushButton::clicked, this, &FirmwarePage::OnBrowseFirmware);
     connect(update, &QPushButton::clicked, this, &FirmwarePage::OnUpdateFirmware);
 
@@ -97,11 +78,7 @@ QString FirmwarePage::ImagePath() const
 
 void FirmwarePage::OnBrowseFirmware()
 {
-    FileChoice choice = kFirmwareImageChoice;
-    choice.initialName = Fields().Text(IDC_FIRMWARE_IMAGE);
-    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, choice))
-        Fields().SetText(IDC_FIRMWARE_IMAGE, path->toStdString());
-    UpdateData(false);
+    BrowseForFile(IDC_FIRMWARE_IMAGE, IDC_FIRMWARE_IMAGE, kFirmwareImageChoice);
 }
 
 void FirmwarePage::OnUpdateFirmware()
@@ -109,7 +86,7 @@ void FirmwarePage::OnUpdateFirmware()
     UpdateData(true);
     // The state read back after the install is on the page before a failure is reported.
     PageQuestions questions(this, [this] { ShowState(); });
-    UpdateFirmware(QFile::encodeName(ImagePath()).toStdString(), Documents(), Runner(), questions);
+    UpdateFirmware(LocalPath(IDC_FIRMWARE_IMAGE), Documents(), Runner(), questions);
 }
 
 void FirmwarePage::ShowState()

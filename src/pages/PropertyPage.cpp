@@ -1,6 +1,7 @@
 #include "PropertyPage.h"
 
 #include "ChoiceList.h"
+#include "FileDialog.h"
 #include "MessageBox.h"
 #include "PropertySheet.h"
 #include "RciDocuments.h"
@@ -8,6 +9,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -355,6 +357,20 @@ void PropertyPage::RouteToFieldChange(int controlId)
         connect(list, &QComboBox::activated, this, &PropertyPage::OnFieldChange);
     else if (auto* button = qobject_cast<QAbstractButton*>(control))
         connect(button, &QAbstractButton::clicked, this, &PropertyPage::OnFieldChange);
+}
+
+void PropertyPage::BrowseForFile(int controlId, FieldId field, const FileChoice& choice)
+{
+    FileChoice proposed = choice;
+    proposed.initialName = m_fields.Text(field);
+    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, proposed))
+        m_fields.SetText(field, path->toStdString());
+    SetDlgItemText(controlId, QString::fromStdString(m_fields.Text(field)));
+}
+
+std::string PropertyPage::LocalPath(FieldId field) const
+{
+    return QFile::encodeName(QString::fromStdString(m_fields.Text(field))).toStdString();
 }
 
 } // namespace tervane

@@ -2,6 +2,7 @@
 
 #include "BindingTable.h"
 #include "FieldStore.h"
+#include "ProcedureQuestions.h"
 
 #include <QString>
 #include <QWidget>
@@ -128,6 +129,12 @@ public:
     RciDocuments& Documents() const { return m_documents; }
     DeviceRunner& Runner() const { return m_runner; }
 
+    // The "Browse..." of a path edit: an open-file dialog proposing the field's path; a chosen
+    // path replaces it. Only that edit is shown again, so typing elsewhere on the page stays.
+    void BrowseForFile(int controlId, FieldId field, const FileChoice& choice);
+    // A path field as the file system spells it.
+    std::string LocalPath(FieldId field) const;
+
     // Which document a page binds: &RciDocuments::SettingsRoot, ::StateRoot or ::RadioSettingsRoot.
     using DocumentRoot = xmlNodePtr (RciDocuments::*)() const;
 
@@ -147,6 +154,14 @@ protected:
     template <class T>
     T* AddControl(int controlId, T* control)
     {
+        RegisterControl(controlId, control);
+        return control;
+    }
+    // The same, with the object name tests and style sheets know the control by.
+    template <class T>
+    T* AddControl(int controlId, const char* objectName, T* control)
+    {
+        control->setObjectName(QString::fromLatin1(objectName));
         RegisterControl(controlId, control);
         return control;
     }

@@ -1,12 +1,10 @@
 #include "PythonPage.h"
 
-#include "FileDialog.h"
 #include "PageQuestions.h"
 #include "PropertySheet.h"
 #include "RciDocuments.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,20 +17,6 @@
 namespace tervane {
 
 namespace {
-
-QPushButton* Button(const QString& text, const char* objectName)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(QString::fromLatin1(objectName));
-    return button;
-}
-
-QLineEdit* Edit(const char* objectName)
-{
-    auto* edit = new QLineEdit;
-    edit->setObjectName(QString::fromLatin1(objectName));
-    return edit;
-}
 
 // The list's font: the dialog font at 12 pixels, any proportional sans-serif face where
 // that one is missing.
@@ -67,8 +51,8 @@ void PythonPage::BuildControls()
     list->setHeaderHidden(true);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
-    auto* download = AddControl(IDC_DOWNLOAD, Button(QStringLiteral("Download"), "download"));
-    auto* remove = AddControl(IDC_DELETE, Button(QStringLiteral("Delete"), "delete"));
+    auto* download = AddControl(IDC_DOWNLOAD, "download", new QPushButton(QStringLiteral("Download")));
+    auto* remove = AddControl(IDC_DELETE, "delete", new QPushButton(QStringLiteral("Delete")));
     connect(download, &QPushButton::clicked, this, &PythonPage::OnDownloadPythonFiles);
     connect(remove, &QPushButton::clicked, this, &PythonPage::OnDeletePythonFiles);
 
@@ -81,9 +65,9 @@ void PythonPage::BuildControls()
     manageLayout->addWidget(list, 1);
     manageLayout->addLayout(manageButtons);
 
-    auto* path = AddControl(IDC_UPLOAD_PATH, Edit("uploadPath"));
-    auto* browse = AddControl(IDC_BROWSE_PYTHON, Button(QStringLiteral("Browse..."), "browsePython"));
-    auto* upload = AddControl(IDC_UPLOAD, Button(QStringLiteral("Upload"), "upload"));
+    auto* path = AddControl(IDC_UPLOAD_PATH, "uploadPath", new QLineEdit);
+    auto* browse = AddControl(IDC_BROWSE_PYTHON, "browsePython", new QPushButton(QStringLiteral("Browse...")));
+    auto* upload = AddControl(IDC_UPLOAD, "upload", new QPushButton(QStringLiteral("Upload")));
     connect(browse, &QPushButton::clicked, this, &PythonPage::OnBrowsePythonFile);
     connect(upload, &QPushButton::clicked, this, &PythonPage::OnUploadPythonFile);
 
@@ -99,7 +83,7 @@ void PythonPage::BuildControls()
     enable->setObjectName(QStringLiteral("autoStartEnable"));
     // Only the user's click reaches the handler; filling the box from the fields does not.
     connect(enable, &QCheckBox::clicked, this, &PythonPage::OnAutoStartClicked);
-    auto* command = AddControl(IDC_AUTOSTART_COMMAND, Edit("autoStartCommand"));
+    auto* command = AddControl(IDC_AUTOSTART_COMMAND, "autoStartCommand", new QLineEdit);
 
     auto* autoStart = new QGroupBox(QStringLiteral("Auto-start Settings"), this);
     auto* autoStartLayout = new QVBoxLayout(autoStart);
@@ -175,19 +159,15 @@ std::vector<PythonFileItem> PythonPage::TickedItems() const
 
 void PythonPage::OnBrowsePythonFile()
 {
-    FileChoice choice = kPythonFileChoice;
-    choice.initialName = Fields().Text(IDC_UPLOAD_PATH);
-    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, choice))
-        Fields().SetText(IDC_UPLOAD_PATH, path->toStdString());
     // Only the path is shown again: an auto-start edit not yet applied stays on the page.
-    SetDlgItemText(IDC_UPLOAD_PATH, QString::fromStdString(Fields().Text(IDC_UPLOAD_PATH)));
+    BrowseForFile(IDC_UPLOAD_PATH, IDC_UPLOAD_PATH, kPythonFileChoice);
 }
 
 void PythonPage::OnUploadPythonFile()
 {
     UpdateData(true);
     PageQuestions questions(this);
-    const std::string path = QFile::encodeName(QString::fromStdString(Fields().Text(IDC_UPLOAD_PATH))).toStdString();
+    const std::string path = LocalPath(IDC_UPLOAD_PATH);
     const PythonUploadResult result = UploadPythonFile(path, Runner(), questions);
     if (result.listRefreshed)
         RefreshFileList(result.files);

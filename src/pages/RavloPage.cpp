@@ -1,6 +1,5 @@
 #include "RavloPage.h"
 
-#include "FileDialog.h"
 #include "MessageBox.h"
 #include "PageQuestions.h"
 #include "PropertySheet.h"
@@ -200,21 +199,14 @@ bool RavloPage::RefuseValue(int controlId, const QString& message)
 
 void RavloPage::OnBrowseRadioFirmware()
 {
-    // What was typed in the other edits is read first, so that showing the fields again
-    // does not put back their older values.
-    UpdateData(true);
-    FileChoice choice = kRadioFirmwareChoice;
-    choice.initialName = Fields().Text(IDC_FIRMWARE_FILE);
-    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, choice))
-        Fields().SetText(IDC_FIRMWARE_FILE, path->toStdString());
-    UpdateData(false);
+    BrowseForFile(IDC_FIRMWARE_FILE, IDC_FIRMWARE_FILE, kRadioFirmwareChoice);
 }
 
 void RavloPage::OnUpdateRadioFirmware()
 {
     UpdateData(true);
     PageQuestions questions(this, [this] { ReloadFromDocuments(); });
-    UpdateRadioFirmware(Fields().Text(IDC_FIRMWARE_FILE), Documents(), Runner(), questions);
+    UpdateRadioFirmware(LocalPath(IDC_FIRMWARE_FILE), Documents(), Runner(), questions);
 }
 
 void RavloPage::ReloadFromDocuments()

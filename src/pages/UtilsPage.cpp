@@ -2,10 +2,8 @@
 
 #include "ConfigBackup.h"
 #include "DeviceReset.h"
-#include "FileDialog.h"
 #include "PageQuestions.h"
 
-#include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,13 +14,6 @@
 namespace tervane {
 
 namespace {
-
-QPushButton* Button(const QString& text, const char* objectName)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(QString::fromLatin1(objectName));
-    return button;
-}
 
 QLabel* Explanation(const QString& text)
 {
@@ -61,13 +52,13 @@ UtilsPage::UtilsPage(RciDocuments& documents, DeviceRunner& runner, QWidget* par
 
 void UtilsPage::BuildControls()
 {
-    auto* backup = AddControl(IDC_BACKUP, Button(QStringLiteral("Backup"), "backup"));
+    auto* backup = AddControl(IDC_BACKUP, "backup", new QPushButton(QStringLiteral("Backup")));
     auto* path = AddControl(IDC_RESTORE_PATH, new QLineEdit);
     path->setObjectName(QStringLiteral("restorePath"));
-    auto* browse = AddControl(IDC_BROWSE_CONFIG, Button(QStringLiteral("Browse..."), "browseConfig"));
-    auto* restore = AddControl(IDC_RESTORE_CONFIG, Button(QStringLiteral("Restore"), "restoreConfig"));
-    auto* reboot = AddControl(IDC_REBOOT, Button(QStringLiteral("Reboot"), "reboot"));
-    auto* defaults = AddControl(IDC_RESTORE_DEFAULTS, Button(QStringLiteral("Restore"), "restoreDefaults"));
+    auto* browse = AddControl(IDC_BROWSE_CONFIG, "browseConfig", new QPushButton(QStringLiteral("Browse...")));
+    auto* restore = AddControl(IDC_RESTORE_CONFIG, "restoreConfig", new QPushButton(QStringLiteral("Restore")));
+    auto* reboot = AddControl(IDC_REBOOT, "reboot", new QPushButton(QStringLiteral("Reboot")));
+    auto* defaults = AddControl(IDC_RESTORE_DEFAULTS, "restoreDefaults", new QPushButton(QStringLiteral("Restore")));
     connect(backup, &QPushButton::clicked, this, &UtilsPage::OnBackup);
     connect(browse, &QPushButton::clicked, this, &UtilsPage::OnBrowseConfig);
     connect(restore, &QPushButton::clicked, this, &UtilsPage::OnRestoreConfig);
@@ -111,18 +102,14 @@ void UtilsPage::OnBackup()
 
 void UtilsPage::OnBrowseConfig()
 {
-    FileChoice choice = kConfigFileChoice;
-    choice.initialName = Fields().Text(IDC_RESTORE_PATH);
-    if (const std::optional<QString> path = FileDialog::GetOpenFileName(this, choice))
-        Fields().SetText(IDC_RESTORE_PATH, path->toStdString());
-    UpdateData(false);
+    BrowseForFile(IDC_RESTORE_PATH, IDC_RESTORE_PATH, kConfigFileChoice);
 }
 
 void UtilsPage::OnRestoreConfig()
 {
     UpdateData(true);
     PageQuestions questions(this);
-    RestoreConfig(QFile::encodeName(RestorePath()).toStdString(), Documents(), Runner(), questions);
+    RestoreConfig(LocalPath(IDC_RESTORE_PATH), Documents(), Runner(), questions);
 }
 
 void UtilsPage::OnReboot()

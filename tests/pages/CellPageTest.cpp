@@ -14,8 +14,8 @@ class CellPageTest : public QObject {
 
 private slots:
     void initTestCase() { InitXmlLibrary(); }
-    void init() { AnswerMessageBoxesWithOk(); }
-    void cleanup();
+    void init() { m_f = std::make_unique<PageSimFixture<CellPage>>(); }
+    void cleanup() { m_f.reset(); }
 
     void showsTheDevicesSettings();
     void showsOnlyTheSettingsTheDeviceHas_data();
@@ -33,28 +33,15 @@ private slots:
     void screenshot();
 
 private:
-    void Open(const sim::DeviceConfig& config = {});
-    QLineEdit* Edit(const char* name) const { return m_f.Find<QLineEdit>(name); }
-    QComboBox* Band() const { return m_f.Find<QComboBox>("band"); }
+    QLineEdit* Edit(const char* name) const { return m_f->Find<QLineEdit>(name); }
+    QComboBox* Band() const { return m_f->Find<QComboBox>("band"); }
 
-    PageSimFixture<CellPage> m_f;
+    std::unique_ptr<PageSimFixture<CellPage>> m_f;
 };
-
-void CellPageTest::cleanup()
-{
-    m_f.Close();
-    ShowMessageBoxesAgain();
-}
-
-void CellPageTest::Open(const sim::DeviceConfig& config)
-{
-    QVERIFY(m_f.StartDevice(config));
-    QVERIFY(m_f.Open());
-}
 
 void CellPageTest::showsTheDevicesSettings()
 {
-    Open();
+    QVERIFY(m_f->Open(FastRestarts(), {}, DocumentsFrom::DeviceQuery));
     QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
     QCOMPARE(Edit("username")->text(), QString());
     QCOMPARE(Edit("password")->echoMode(), QLineEdit::Normal);
@@ -62,8 +49,8 @@ void CellPageTest::showsTheDevicesSettings()
     QCOMPARE(Band()->count(), 7);
     QCOMPARE(Band()->itemText(0), QStringLiteral("850/1900 MHz (North America)"));
     QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
-    QVERIFY(!m_f.page->IsModified());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
 }
 
 void CellPageTest::showsOnlyTheSettingsTheDeviceHas_data()
@@ -97,13 +84,9 @@ void CellPageTest::showsOnlyTheSettingsTheDeviceHas()
 {
     QFETCH(QStringList, omitted);
     QFETCH(QList<int>, shown);
-    sim::DeviceConfig config;
-    for (const QString& path : omitted)
-        config.omitted.insert(path.toStdString());
-    Open(config);
-    QCOMPARE(m_f.page->ControlIds().size(), std::size_t(12));
-    for (int id : m_f.page->ControlIds())
-        QVERIFY2(m_f.page->GetDlgItem(id)->isVisible() == shown.contains(id), qPrintable(QString::number(id)));
+    QVERIFY(m_f->Open(Omitting(omitted)));
+    QCOMPARE(m_f->page->ControlIds().size(), std::size_t(12));
+    QCOMPARE(m_f->ShownControls(), Sorted(shown));
 }
 
 void CellPageTest::userEditsEnableApply_data()
@@ -119,14 +102,14 @@ void CellPageTest::userEditsEnableApply_data()
 void CellPageTest::userEditsEnableApply()
 {
     QFETCH(QString, control);
-    Open();
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    QVERIFY(m_f->Open());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
     if (control == QLatin1String("band"))
-        QVERIFY(ChooseEntry(Band(), QStringLiteral("1800 MHz")));
+        QVERIFY(Choose(Band(), QStringLiteral("1800 MHz")));
     else
         QTest::keyClicks(Edit(control.toLatin1().constData()), QStringLiteral("x"));
-    QVERIFY(m_f.sheet->IsApplyEnabled());
-    QVERIFY(m_f.page->IsModified());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
+    QVERIFY(m_f->page->IsModified());
 }
 
 void CellPageTest::applyWritesWhatWasTyped_data()
@@ -149,31 +132,31 @@ void CellPageTest::applyWritesWhatWasTyped()
     QFETCH(QString, username);
     QFETCH(QString, password);
     QFETCH(QString, pin);
-    Open();
-    TypeInto(Edit("apn"), apn);
-    TypeInto(Edit("username"), username);
-    TypeInto(Edit("password"), password);
-    TypeInto(Edit("pin"), pin);
-    QVERIFY(ChooseEntry(Band(), QStringLiteral("900 MHz")));
+    QVERIFY(m_f->Open());
+    Retype(Edit("apn"), apn);
+    Retype(Edit("username"), username);
+    Retype(Edit("password"), password);
+    Retype(Edit("pin"), pin);
+    QVERIFY(Choose(Band(), QStringLiteral("900 MHz")));
     QCOMPARE(Edit("password")->text(), password);
 
-    m_f.ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/apn"), apn.toStdString());
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/username"), username.toStdString());
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/password"), password.toStdString());
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/pin"), pin.toStdString());
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/mobile_gsm_band"), std::string("2"));
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/apn"), apn.toStdString());
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/username"), username.toStdString());
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/password"), password.toStdString());
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/pin"), pin.toStdString());
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/mobile_gsm_band"), std::string("2"));
     // The page shows the settings as read back from the device.
-    QCOMPARE(m_f.DocumentSetting("mobile_simple/password"), password.toStdString());
+    QCOMPARE(m_f->DocumentSetting("mobile_simple/password"), password.toStdString());
     QCOMPARE(Edit("apn")->text(), apn);
     QCOMPARE(Edit("username")->text(), username);
     QCOMPARE(Edit("password")->text(), password);
     QCOMPARE(Edit("pin")->text(), pin);
     QCOMPARE(Band()->currentText(), QStringLiteral("900 MHz"));
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
-    QVERIFY(!m_f.page->IsModified());
-    QCOMPARE(m_f.sheet->GetActivePage(), m_f.page.get());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
+    QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
 }
 
 void CellPageTest::choosingABandWritesItsValue_data()
@@ -195,15 +178,15 @@ void CellPageTest::choosingABandWritesItsValue()
     QFETCH(QString, initial);
     QFETCH(QString, label);
     QFETCH(QString, value);
-    QVERIFY(m_f.StartDevice());
-    QVERIFY(m_f.device->SetSetting("mobile_simple/mobile_gsm_band", initial.toStdString()));
-    QVERIFY(m_f.Open());
+    QVERIFY(m_f->StartDevice());
+    QVERIFY(m_f->device->SetSetting("mobile_simple/mobile_gsm_band", initial.toStdString()));
+    QVERIFY(m_f->OpenStarted());
     QCOMPARE(Band()->currentText().toStdString(), BandValueToLabel(initial.toStdString()));
 
-    QVERIFY(ChooseEntry(Band(), label));
-    m_f.ClickApply();
+    QVERIFY(Choose(Band(), label));
+    m_f->ClickApply();
 
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/mobile_gsm_band"), value.toStdString());
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/mobile_gsm_band"), value.toStdString());
     QCOMPARE(Band()->currentText(), label);
 }
 
@@ -211,78 +194,75 @@ void CellPageTest::choosingABandWritesItsValue()
 // sends it back as the device reported it rather than the list's first entry.
 void CellPageTest::unknownBandGoesBackAsTheDeviceReportedIt()
 {
-    QVERIFY(m_f.StartDevice());
-    QVERIFY(m_f.device->SetSetting("mobile_simple/mobile_gsm_band", "0"));
-    QVERIFY(m_f.Open());
+    QVERIFY(m_f->StartDevice());
+    QVERIFY(m_f->device->SetSetting("mobile_simple/mobile_gsm_band", "0"));
+    QVERIFY(m_f->OpenStarted());
     QCOMPARE(Band()->currentIndex(), -1);
 
-    TypeInto(Edit("apn"), QStringLiteral("new.apn"));
-    m_f.ClickApply();
-    const std::string payload = m_f.LastPayload();
+    Retype(Edit("apn"), QStringLiteral("new.apn"));
+    m_f->ClickApply();
+    const std::string payload = m_f->LastPayload();
     QVERIFY(payload.find("<apn>new.apn</apn>") != std::string::npos);
     QVERIFY2(payload.find("<mobile_gsm_band>0</mobile_gsm_band>") != std::string::npos, payload.c_str());
 
     // The simulated device takes no band 0 and so kept the whole group; a band chosen now
     // replaces it.
     QCOMPARE(Band()->currentIndex(), -1);
-    QVERIFY(ChooseEntry(Band(), QStringLiteral("1800 MHz")));
-    m_f.ClickApply();
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/mobile_gsm_band"), std::string("4"));
+    QVERIFY(Choose(Band(), QStringLiteral("1800 MHz")));
+    m_f->ClickApply();
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/mobile_gsm_band"), std::string("4"));
     QCOMPARE(Band()->currentText(), QStringLiteral("1800 MHz"));
 }
 
 void CellPageTest::applyWhileAnotherTabShowsSendsNothing()
 {
-    Open();
-    TypeInto(Edit("apn"), QStringLiteral("unsent.apn"));
-    QVERIFY(ChooseEntry(Band(), QStringLiteral("850 MHz")));
-    m_f.ClickTab(m_f.kMainTab);
-    QCOMPARE(m_f.sheet->GetActivePage(), static_cast<PropertyPage*>(m_f.main.get()));
-    QVERIFY(m_f.sheet->IsApplyEnabled());
-    m_f.device->ClearReceivedCommands();
+    QVERIFY(m_f->Open());
+    m_f->device->ClearReceivedCommands();
+    Retype(Edit("apn"), QStringLiteral("unsent.apn"));
+    QVERIFY(Choose(Band(), QStringLiteral("850 MHz")));
 
-    m_f.ClickApply();
+    m_f->ApplyOnTheOtherTab();
 
-    QVERIFY(m_f.device->ReceivedCommands().empty());
-    QCOMPARE(m_f.DocumentSetting("mobile_simple/apn"), std::string("internet.tervane"));
-    QCOMPARE(m_f.DocumentSetting("mobile_simple/mobile_gsm_band"), std::string("6"));
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(m_f->DocumentSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QCOMPARE(m_f->DocumentSetting("mobile_simple/mobile_gsm_band"), std::string("6"));
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
 }
 
 void CellPageTest::unappliedEditIsReplacedOnReturn()
 {
-    Open();
-    TypeInto(Edit("apn"), QStringLiteral("not.applied"));
-    QVERIFY(ChooseEntry(Band(), QStringLiteral("850 MHz")));
-    m_f.ClickTab(m_f.kMainTab);
-    m_f.ClickTab(m_f.kPageTab);
+    QVERIFY(m_f->Open());
+    Retype(Edit("apn"), QStringLiteral("not.applied"));
+    QVERIFY(Choose(Band(), QStringLiteral("850 MHz")));
+    m_f->ClickTab(m_f->kMainTab);
+    m_f->ClickTab(m_f->kPageTab);
     QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
     QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
-    QCOMPARE(m_f.DocumentSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QCOMPARE(m_f->DocumentSetting("mobile_simple/apn"), std::string("internet.tervane"));
 }
 
 void CellPageTest::refusedApplyShowsWhatTheDeviceKept()
 {
-    Open();
-    m_f.device->ChangeFaults([](sim::Faults& f) { f.errorFor = {"<set_setting>"}; });
-    TypeInto(Edit("apn"), QStringLiteral("refused.apn"));
-    TypeInto(Edit("pin"), QStringLiteral("9999"));
-    QVERIFY(ChooseEntry(Band(), QStringLiteral("1900 MHz")));
+    QVERIFY(m_f->Open());
+    m_f->device->ChangeFaults([](sim::Faults& f) { f.errorFor = {"<set_setting>"}; });
+    Retype(Edit("apn"), QStringLiteral("refused.apn"));
+    Retype(Edit("pin"), QStringLiteral("9999"));
+    QVERIFY(Choose(Band(), QStringLiteral("1900 MHz")));
 
-    m_f.ClickApply();
+    m_f->ClickApply();
 
-    QVERIFY(!m_f.LastPayload().empty());
-    QCOMPARE(m_f.DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QVERIFY(!m_f->LastPayload().empty());
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
     QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
     QCOMPARE(Edit("pin")->text(), QString());
     QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void CellPageTest::screenshot()
 {
-    Open();
-    QVERIFY(SaveScreenshot(m_f.sheet.get(), QStringLiteral("CellPage.png")));
+    QVERIFY(m_f->Open());
+    QVERIFY(m_f->SaveScreenshot(QStringLiteral("CellPage.png")));
 }
 
 QTEST_MAIN(CellPageTest)

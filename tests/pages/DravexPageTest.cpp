@@ -30,8 +30,8 @@ class DravexPageTest : public QObject {
 
 private slots:
     void initTestCase() { InitXmlLibrary(); }
-    void init() { AnswerMessageBoxesWithOk(); }
-    void cleanup();
+    void init() { m_f = std::make_unique<PageSimFixture<DravexPage>>(); }
+    void cleanup() { m_f.reset(); }
 
     void showsTheDevicesSettings();
     void showsOnlyTheConnectionsTheDeviceHas_data();
@@ -51,29 +51,23 @@ private slots:
 
 private:
     // Starts the device with these settings changed, reads it and opens the page.
-    void Open(const sim::DeviceConfig& config = {}, const QList<QPair<const char*, QString>>& settings = {});
-    QLineEdit* Edit(const QString& name) const { return m_f.Find<QLineEdit>(name.toLatin1().constData()); }
-    QCheckBox* Box(const QString& name) const { return m_f.Find<QCheckBox>(name.toLatin1().constData()); }
-    QWidget* Control(const QString& name) const { return m_f.Find<QWidget>(name.toLatin1().constData()); }
+    void Open(const sim::DeviceConfig& config = FastRestarts(), const QList<QPair<const char*, QString>>& settings = {});
+    QLineEdit* Edit(const QString& name) const { return m_f->Find<QLineEdit>(name.toLatin1().constData()); }
+    QCheckBox* Box(const QString& name) const { return m_f->Find<QCheckBox>(name.toLatin1().constData()); }
+    QWidget* Control(const QString& name) const { return m_f->Find<QWidget>(name.toLatin1().constData()); }
     QStringList Time(const char* prefix) const;
     // Types the address again as it stands, which is enough to enable Apply.
-    void Touch() { TypeInto(Edit("serverAddress"), Edit("serverAddress")->text()); }
+    void Touch() { Retype(Edit("serverAddress"), Edit("serverAddress")->text()); }
 
-    PageSimFixture<DravexPage> m_f;
+    std::unique_ptr<PageSimFixture<DravexPage>> m_f;
 };
-
-void DravexPageTest::cleanup()
-{
-    m_f.Close();
-    ShowMessageBoxesAgain();
-}
 
 void DravexPageTest::Open(const sim::DeviceConfig& config, const QList<QPair<const char*, QString>>& settings)
 {
-    QVERIFY(m_f.StartDevice(config));
+    QVERIFY(m_f->StartDevice(config));
     for (const auto& [path, value] : settings)
-        QVERIFY(m_f.device->SetSetting(path, value.toStdString()));
-    QVERIFY(m_f.Open());
+        QVERIFY(m_f->device->SetSetting(path, value.toStdString()));
+    QVERIFY(m_f->OpenStarted());
 }
 
 QStringList DravexPageTest::Time(const char* prefix) const
@@ -86,7 +80,7 @@ QStringList DravexPageTest::Time(const char* prefix) const
 
 void DravexPageTest::showsTheDevicesSettings()
 {
-    Open();
+    QVERIFY(m_f->Open(FastRestarts(), {}, DocumentsFrom::DeviceQuery));
     QVERIFY(Box("deviceInitiated")->isChecked());
     QCOMPARE(Edit("serverAddress")->text(), QStringLiteral("dravex.skellin.com"));
     QVERIFY(Box("reconnect")->isChecked());
@@ -98,9 +92,9 @@ void DravexPageTest::showsTheDevicesSettings()
     QVERIFY(!Box("lkaRetry")->isChecked());
     QCOMPARE(Time("retry"), (QStringList{"0", "1", "0"}));
     QVERIFY(!Edit("retryHours")->isEnabled());
-    QCOMPARE(m_f.page->GetDlgItemText(DravexPage::IDC_RETRY_CAPTION), QStringLiteral("Rety after:"));
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
-    QVERIFY(!m_f.page->IsModified());
+    QCOMPARE(m_f->page->GetDlgItemText(DravexPage::IDC_RETRY_CAPTION), QStringLiteral("Rety after:"));
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
 }
 
 void DravexPageTest::showsOnlyTheConnectionsTheDeviceHas_data()
@@ -124,13 +118,14 @@ void DravexPageTest::showsOnlyTheConnectionsTheDeviceHas()
 {
     QFETCH(QStringList, omitted);
     QFETCH(QList<int>, hidden);
-    sim::DeviceConfig config;
-    for (const QString& path : omitted)
-        config.omitted.insert(path.toStdString());
-    Open(config);
-    QCOMPARE(m_f.page->ControlIds().size(), std::size_t(25));
-    for (int id : m_f.page->ControlIds())
-        QVERIFY2(m_f.page->GetDlgItem(id)->isVisible() == !hidden.contains(id), qPrintable(QString::number(id)));
+    Open(Omitting(omitted));
+    const std::vector<int> ids = m_f->page->ControlIds();
+    QCOMPARE(ids.size(), std::size_t(25));
+    QList<int> shown;
+    for (int id : ids)
+        if (!hidden.contains(id))
+            shown.append(id);
+    QCOMPARE(m_f->ShownControls(), Sorted(shown));
 }
 
 void DravexPageTest::intervals_data()
@@ -181,7 +176,7 @@ void DravexPageTest::intervals()
     QFETCH(QStringList, typed);
     QFETCH(QString, written);
     const std::string settingPath = path.toStdString();
-    Open({}, {{settingPath.c_str(), initial}});
+    Open(FastRestarts(), {{settingPath.c_str(), initial}});
     const bool on = initial.toInt() >= 0;
     QCOMPARE(Box(box)->isChecked(), on);
     QCOMPARE(Time(prefix.toLatin1().constData()), shown);
@@ -190,30 +185,30 @@ void DravexPageTest::intervals()
     const auto type = [&] {
         const char* parts[] = {"Hours", "Minutes", "Seconds"};
         for (int i = 0; i < typed.size(); ++i)
-            TypeInto(Edit(prefix + QString::fromLatin1(parts[i])), typed[i]);
+            Retype(Edit(prefix + QString::fromLatin1(parts[i])), typed[i]);
     };
     if (action == QLatin1String("set")) {
-        ClickBox(Box(box));
+        Toggle(Box(box));
         QVERIFY(Edit(prefix + "Hours")->isEnabled());
         type();
     } else if (action == QLatin1String("clear")) {
         type();
-        ClickBox(Box(box));
+        Toggle(Box(box));
         QVERIFY(!Edit(prefix + "Hours")->isEnabled());
     } else {
         type();
     }
     Touch();
-    m_f.ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_f.DeviceSetting(settingPath), written.toStdString());
+    QCOMPARE(m_f->DeviceSetting(settingPath), written.toStdString());
     // The page shows the interval the device read back.
     const ScreenInterval back = IntervalToScreen(written.toInt());
     QCOMPARE(Box(box)->isChecked(), back.enabled == 1);
     QCOMPARE(Time(prefix.toLatin1().constData()),
         (QStringList{QString::number(back.hours), QString::number(back.minutes), QString::number(back.seconds)}));
     QVERIFY(MessageBox::history().isEmpty());
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void DravexPageTest::serverAddresses_data()
@@ -244,16 +239,16 @@ void DravexPageTest::serverAddresses()
     QFETCH(QString, typed);
     QFETCH(QString, written);
     QFETCH(QString, lkaTyped);
-    Open({}, {{kDeviceAddress, initial}});
+    Open(FastRestarts(), {{kDeviceAddress, initial}});
     QCOMPARE(Edit("serverAddress")->text(), shown);
 
-    TypeInto(Edit("serverAddress"), typed);
-    TypeInto(Edit("lkaServerAddress"), lkaTyped);
-    m_f.ClickApply();
+    Retype(Edit("serverAddress"), typed);
+    Retype(Edit("lkaServerAddress"), lkaTyped);
+    m_f->ClickApply();
 
-    QCOMPARE(m_f.DeviceSetting(kDeviceAddress), written.toStdString());
+    QCOMPARE(m_f->DeviceSetting(kDeviceAddress), written.toStdString());
     // The server-initiated address has no prefix added.
-    QCOMPARE(m_f.DeviceSetting(kLkaAddress), lkaTyped.toStdString());
+    QCOMPARE(m_f->DeviceSetting(kLkaAddress), lkaTyped.toStdString());
     QCOMPARE(Edit("serverAddress")->text().toStdString(), StripServerPrefix(written.toStdString()));
     QCOMPARE(Edit("lkaServerAddress")->text(), lkaTyped);
 }
@@ -295,11 +290,11 @@ void DravexPageTest::checkBoxesSwitchTheControlsUnderThem()
     Open();
     for (const QString& name : clicks) {
         QVERIFY2(Box(name)->isEnabled(), qPrintable(name));
-        ClickBox(Box(name));
+        Toggle(Box(name));
     }
     for (const QString& name : kDependents)
         QVERIFY2(Control(name)->isEnabled() == enabled.contains(name), qPrintable(name));
-    QCOMPARE(m_f.sheet->IsApplyEnabled(), !clicks.isEmpty());
+    QCOMPARE(m_f->sheet->IsApplyEnabled(), !clicks.isEmpty());
     QVERIFY(MessageBox::history().isEmpty());
 }
 
@@ -332,91 +327,88 @@ void DravexPageTest::refusedTimes()
     QFETCH(QString, typed);
     QFETCH(QString, step);
     QFETCH(QString, prompt);
-    Open({}, {{kReconnect, reconnect}, {kRetry, "90"}});
-    const std::string documentBefore = m_f.DocumentSetting(kReconnect);
+    Open(FastRestarts(), {{kReconnect, reconnect}, {kRetry, "90"}});
+    const std::string documentBefore = m_f->DocumentSetting(kReconnect);
     if (!typed.isNull())
-        TypeInto(Edit(control), typed);
+        Retype(Edit(control), typed);
     const QString shown = Edit(control)->text();
     Touch();
-    m_f.device->ClearReceivedCommands();
+    m_f->device->ClearReceivedCommands();
 
     if (step == QLatin1String("apply"))
-        m_f.ClickApply();
+        m_f->ClickApply();
     else if (step == QLatin1String("leave"))
-        m_f.ClickTab(m_f.kMainTab);
+        m_f->ClickTab(m_f->kMainTab);
     else
-        ClickBox(Box("reconnect"));
+        Toggle(Box("reconnect"));
 
     QCOMPARE(MessageBox::history().size(), 1);
     QCOMPARE(MessageBox::history().front().text, prompt);
     QCOMPARE(MessageBox::history().front().caption, QStringLiteral("Tervane Q7 Dashboard"));
-    QCOMPARE(m_f.sheet->focusWidget(), Control(control));
-    QCOMPARE(m_f.sheet->GetActivePage(), m_f.page.get());
-    QCOMPARE(m_f.sheet->Tabs()->currentWidget(), m_f.page.get());
+    QCOMPARE(m_f->sheet->focusWidget(), Control(control));
+    QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
+    QCOMPARE(m_f->sheet->Tabs()->currentWidget(), m_f->page.get());
     QCOMPARE(Edit(control)->text(), shown);
-    QVERIFY(m_f.sheet->IsApplyEnabled());
-    QVERIFY(m_f.device->ReceivedCommands().empty());
-    QCOMPARE(m_f.DocumentSetting(kReconnect), documentBefore);
-    QCOMPARE(m_f.DocumentSetting(kRetry), std::string("90"));
-    QCOMPARE(m_f.DocumentSetting(kDeviceAddress), std::string("en://dravex.skellin.com"));
+    QVERIFY(m_f->sheet->IsApplyEnabled());
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(m_f->DocumentSetting(kReconnect), documentBefore);
+    QCOMPARE(m_f->DocumentSetting(kRetry), std::string("90"));
+    QCOMPARE(m_f->DocumentSetting(kDeviceAddress), std::string("en://dravex.skellin.com"));
 }
 
 void DravexPageTest::applyWhileAnotherTabShowsSendsNothing()
 {
     Open();
-    TypeInto(Edit("serverAddress"), QStringLiteral("unsent.example"));
-    ClickBox(Box("reconnect"));
-    m_f.ClickTab(m_f.kMainTab);
-    QCOMPARE(m_f.sheet->GetActivePage(), static_cast<PropertyPage*>(m_f.main.get()));
-    QVERIFY(m_f.sheet->IsApplyEnabled());
-    m_f.device->ClearReceivedCommands();
+    m_f->device->ClearReceivedCommands();
+    Retype(Edit("serverAddress"), QStringLiteral("unsent.example"));
+    Toggle(Box("reconnect"));
 
-    m_f.ClickApply();
+    m_f->ApplyOnTheOtherTab();
 
-    QVERIFY(m_f.device->ReceivedCommands().empty());
-    QCOMPARE(m_f.DocumentSetting(kDeviceAddress), std::string("en://dravex.skellin.com"));
-    QCOMPARE(m_f.DocumentSetting(kReconnect), std::string("3725"));
-    QCOMPARE(m_f.DeviceSetting(kReconnect), std::string("3725"));
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(m_f->DocumentSetting(kDeviceAddress), std::string("en://dravex.skellin.com"));
+    QCOMPARE(m_f->DocumentSetting(kReconnect), std::string("3725"));
+    QCOMPARE(m_f->DeviceSetting(kReconnect), std::string("3725"));
 }
 
 void DravexPageTest::returningKeepsTheTimeButReloadsTheAddress()
 {
     Open();
-    TypeInto(Edit("serverAddress"), QStringLiteral("not.applied"));
-    TypeInto(Edit("reconnectMinutes"), QStringLiteral("7"));
-    m_f.ClickTab(m_f.kMainTab);
-    m_f.ClickTab(m_f.kPageTab);
+    Retype(Edit("serverAddress"), QStringLiteral("not.applied"));
+    Retype(Edit("reconnectMinutes"), QStringLiteral("7"));
+    m_f->ClickTab(m_f->kMainTab);
+    m_f->ClickTab(m_f->kPageTab);
     QCOMPARE(Edit("serverAddress")->text(), QStringLiteral("dravex.skellin.com"));
     QCOMPARE(Time("reconnect"), (QStringList{"1", "7", "5"}));
-    QCOMPARE(m_f.DocumentSetting(kReconnect), std::string("3725"));
+    QCOMPARE(m_f->DocumentSetting(kReconnect), std::string("3725"));
 }
 
 void DravexPageTest::refusedApplyShowsWhatTheDeviceKept()
 {
     Open();
-    m_f.device->ChangeFaults([](sim::Faults& f) { f.errorFor = {"<set_setting>"}; });
-    TypeInto(Edit("serverAddress"), QStringLiteral("refused.example"));
-    TypeInto(Edit("reconnectMinutes"), QStringLiteral("9"));
-    ClickBox(Box("deviceInitiated"));
-    TypeInto(Edit("lkaServerAddress"), QStringLiteral("refused-lka.example"));
+    m_f->device->ChangeFaults([](sim::Faults& f) { f.errorFor = {"<set_setting>"}; });
+    Retype(Edit("serverAddress"), QStringLiteral("refused.example"));
+    Retype(Edit("reconnectMinutes"), QStringLiteral("9"));
+    Toggle(Box("deviceInitiated"));
+    Retype(Edit("lkaServerAddress"), QStringLiteral("refused-lka.example"));
 
-    m_f.ClickApply();
+    m_f->ClickApply();
 
-    QVERIFY(!m_f.LastPayload().empty());
-    QCOMPARE(m_f.DeviceSetting(kDeviceEnabled), std::string("on"));
+    QVERIFY(!m_f->LastPayload().empty());
+    QCOMPARE(m_f->DeviceSetting(kDeviceEnabled), std::string("on"));
     QVERIFY(Box("deviceInitiated")->isChecked());
     QCOMPARE(Edit("serverAddress")->text(), QStringLiteral("dravex.skellin.com"));
     QCOMPARE(Edit("lkaServerAddress")->text(), QStringLiteral("lka.skellin.com"));
     QCOMPARE(Time("reconnect"), (QStringList{"1", "2", "5"}));
     for (const QString& name : kDeviceInitiatedDependents)
         QVERIFY2(Control(name)->isEnabled(), qPrintable(name));
-    QVERIFY(!m_f.sheet->IsApplyEnabled());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void DravexPageTest::screenshot()
 {
     Open();
-    QVERIFY(SaveScreenshot(m_f.sheet.get(), QStringLiteral("DravexPage.png")));
+    QVERIFY(m_f->SaveScreenshot(QStringLiteral("DravexPage.png")));
 }
 
 QTEST_MAIN(DravexPageTest)

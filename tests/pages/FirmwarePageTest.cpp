@@ -1,6 +1,6 @@
 // The "Firmware Update" page driven as a person would, against the simulated device.
 #include "FirmwarePage.h"
-#include "MaintenancePageFixture.h"
+#include "PageSimFixture.h"
 #include "ProcedureSteps.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
@@ -16,7 +16,7 @@ class FirmwarePageTest : public QObject {
 
 private slots:
     void initTestCase() { InitXmlLibrary(); }
-    void init() { m_f = std::make_unique<MaintenancePageFixture<FirmwarePage>>(); }
+    void init() { m_f = std::make_unique<PageSimFixture<FirmwarePage>>(kRestartClock); }
     void cleanup() { m_f.reset(); }
 
     void showsTheDevicesState();
@@ -30,14 +30,14 @@ private slots:
 
 private:
     QLineEdit* Edit(const char* name) const { return m_f->Find<QLineEdit>(name); }
-    std::string Image() const { return m_f->LocalFile("q7-update.img", Bytes(6000)); }
+    std::string Image() const { return m_f->LocalFile("q7-update.img", Pattern(6000)); }
 
-    std::unique_ptr<MaintenancePageFixture<FirmwarePage>> m_f;
+    std::unique_ptr<PageSimFixture<FirmwarePage>> m_f;
 };
 
 void FirmwarePageTest::showsTheDevicesState()
 {
-    QVERIFY(m_f->Open());
+    QVERIFY(m_f->Open(FastRestarts(), {}, DocumentsFrom::DeviceQuery));
     const std::string product = SettingText(m_f->documents.StateRoot(), "device_info/product").value_or("");
     QVERIFY(!product.empty());
     QCOMPARE(Edit("product")->text(), QString::fromStdString(product));
@@ -57,7 +57,7 @@ void FirmwarePageTest::browseChoosesTheImage()
     QCOMPARE(Edit("firmwareImage")->text(), chosen);
 
     // Cancelled: the stored path is proposed and shown again, an unsaved edit discarded.
-    m_f->TypeInto(Edit("firmwareImage"), QStringLiteral("typed.bin"));
+    Retype(Edit("firmwareImage"), QStringLiteral("typed.bin"));
     FileDialog::setAnswerer([](const FileDialogRequest&) { return std::optional<QString>(); });
     m_f->Click("browseFirmware");
     QCOMPARE(Edit("firmwareImage")->text(), chosen);
@@ -75,7 +75,7 @@ void FirmwarePageTest::browseChoosesTheImage()
 void FirmwarePageTest::updateInstallsAndShowsTheNewVersion()
 {
     QVERIFY(m_f->Open());
-    m_f->TypeInto(Edit("firmwareImage"), QString::fromStdString(Image()));
+    Retype(Edit("firmwareImage"), QString::fromStdString(Image()));
     m_f->device->ClearReceivedCommands();
 
     m_f->Click("updateFirmware");
@@ -100,7 +100,7 @@ void FirmwarePageTest::mismatchAsksToUploadAgain()
     QVERIFY(m_f->Open());
     const std::string image = Image();
     const std::string digest = FileDigestHex(image).value_or("");
-    m_f->TypeInto(Edit("firmwareImage"), QString::fromStdString(image));
+    Retype(Edit("firmwareImage"), QString::fromStdString(image));
     m_f->device->ChangeFaults([](sim::Faults& faults) { faults.corruptUploads = true; });
     m_f->device->ClearReceivedCommands();
     MessageBox::setAnswerer([&](const MessageBoxRequest&) {
@@ -155,7 +155,7 @@ void FirmwarePageTest::refusedPathSendsNothing()
     QFETCH(QString, caption);
     QFETCH(QString, text);
     QVERIFY(m_f->Open());
-    m_f->TypeInto(Edit("firmwareImage"), path);
+    Retype(Edit("firmwareImage"), path);
     m_f->device->ClearReceivedCommands();
 
     m_f->Click("updateFirmware");

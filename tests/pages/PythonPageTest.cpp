@@ -1,5 +1,5 @@
 // The "Python" page driven as a person would, against the simulated device.
-#include "MaintenancePageFixture.h"
+#include "PageSimFixture.h"
 #include "PythonPage.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
@@ -17,7 +17,7 @@ class PythonPageTest : public QObject {
 
 private slots:
     void initTestCase() { InitXmlLibrary(); }
-    void init() { m_f = std::make_unique<MaintenancePageFixture<PythonPage>>(); }
+    void init() { m_f = std::make_unique<PageSimFixture<PythonPage>>(kRestartClock); }
     void cleanup() { m_f.reset(); }
 
     void listsTheDevicesFiles();
@@ -39,10 +39,10 @@ private:
     QStringList Ticked() const;
     QTreeWidgetItem* Item(const QString& name) const;
     // Ticks or unticks an item as a person does from the keyboard: make it current, press Space.
-    void Toggle(const QString& name);
+    void Tick(const QString& name);
     std::string SavedPath(const std::string& name) const { return m_f->dir + "/saved-" + name; }
 
-    std::unique_ptr<MaintenancePageFixture<PythonPage>> m_f;
+    std::unique_ptr<PageSimFixture<PythonPage>> m_f;
 };
 
 QStringList PythonPageTest::Texts() const
@@ -72,7 +72,7 @@ QTreeWidgetItem* PythonPageTest::Item(const QString& name) const
     return nullptr;
 }
 
-void PythonPageTest::Toggle(const QString& name)
+void PythonPageTest::Tick(const QString& name)
 {
     QTreeWidgetItem* item = Item(name);
     QVERIFY2(item != nullptr, qPrintable(name));
@@ -85,7 +85,7 @@ void PythonPageTest::Toggle(const QString& name)
 
 void PythonPageTest::listsTheDevicesFiles()
 {
-    QVERIFY(m_f->Open());
+    QVERIFY(m_f->Open(FastRestarts(), {}, DocumentsFrom::DeviceQuery));
     QStringList expected;
     for (const std::string& path : m_f->device->FilePaths()) {
         if (path.starts_with("/WEB/python/")) {
@@ -108,14 +108,14 @@ void PythonPageTest::listsTheDevicesFiles()
     QCOMPARE(m_f->Find<QCheckBox>("autoStartEnable")->isChecked(), m_f->device->Setting("python/state") == "on");
     QCOMPARE(Edit("autoStartCommand")->text(), QString::fromStdString(*m_f->device->Setting("python/command")));
     QVERIFY(!m_f->page->IsModified());
-    Toggle(QStringLiteral("main.py"));
+    Tick(QStringLiteral("main.py"));
     QVERIFY(m_f->SaveScreenshot(QStringLiteral("PythonPage.png")));
 }
 
 void PythonPageTest::browseThenUploadVerifiesAndRefreshes()
 {
     QVERIFY(m_f->Open());
-    const std::string bytes = "import time\nprint('blink')\n" + Bytes(3000);
+    const std::string bytes = "import time\nprint('blink')\n" + Pattern(3000);
     const QString path = QString::fromStdString(m_f->LocalFile("blink.py", bytes));
     FileDialog::setAnswerer([&](const FileDialogRequest&) { return std::optional<QString>(path); });
     m_f->Click("browsePython");
@@ -125,7 +125,7 @@ void PythonPageTest::browseThenUploadVerifiesAndRefreshes()
     QCOMPARE(browse.defaultSuffix, QStringLiteral("py"));
     QCOMPARE(browse.nameFilters, QStringList{QStringLiteral("*.py (*)")});
     QVERIFY(browse.initialName.isEmpty());
-    Toggle(QStringLiteral("xbee.py"));
+    Tick(QStringLiteral("xbee.py"));
 
     m_f->Click("upload");
 
@@ -148,9 +148,9 @@ void PythonPageTest::uploadMismatch()
 {
     QFETCH(bool, retry);
     QVERIFY(m_f->Open());
-    const std::string bytes = Bytes(2000);
+    const std::string bytes = Pattern(2000);
     const std::string path = m_f->LocalFile("blink.py", bytes);
-    m_f->TypeInto(Edit("uploadPath"), QString::fromStdString(path));
+    Retype(Edit("uploadPath"), QString::fromStdString(path));
     m_f->device->ChangeFaults([](sim::Faults& faults) { faults.corruptUploads = true; });
     m_f->device->ClearReceivedCommands();
     MessageBox::setAnswerer([&](const MessageBoxRequest&) {
@@ -188,12 +188,12 @@ void PythonPageTest::uploadWithoutPathSendsNothing()
 
 void PythonPageTest::downloadsTickedFilesAskingWhereForEach()
 {
-    const std::string big = Bytes(20000, 3);
-    sim::DeviceConfig config;
+    const std::string big = Pattern(20000, 3);
+    sim::DeviceConfig config = FastRestarts();
     config.files["/WEB/python/tables.py"] = big;
     QVERIFY(m_f->Open(config));
     for (const char* name : {"main.py", "tables.py", "xbee.py"})
-        Toggle(QString::fromLatin1(name));
+        Tick(QString::fromLatin1(name));
     // xbee.py is cancelled at its save dialog; the others are saved where the test says.
     FileDialog::setAnswerer([&](const FileDialogRequest& request) -> std::optional<QString> {
         if (request.initialName == QStringLiteral("xbee.py"))
@@ -230,8 +230,8 @@ void PythonPageTest::downloadsTickedFilesAskingWhereForEach()
 void PythonPageTest::deleteRemovesTickedFilesAndRebuildsTheList()
 {
     QVERIFY(m_f->Open());
-    Toggle(QStringLiteral("main.py"));
-    Toggle(QStringLiteral("xbee.py"));
+    Tick(QStringLiteral("main.py"));
+    Tick(QStringLiteral("xbee.py"));
     m_f->device->ClearReceivedCommands();
 
     m_f->Click("delete");
@@ -276,13 +276,13 @@ void PythonPageTest::applySendsTheAutoStartSettings()
     QVERIFY(m_f->Open());
     QCOMPARE(m_f->device->Setting("python/state"), std::optional<std::string>("off"));
     auto* enable = m_f->Find<QCheckBox>("autoStartEnable");
-    QTest::mouseClick(enable, Qt::LeftButton, {}, QPoint(6, enable->height() / 2));
+    Toggle(enable);
     QVERIFY(enable->isChecked());
     QVERIFY(m_f->page->IsModified());
-    m_f->TypeInto(Edit("autoStartCommand"), QStringLiteral("blink.py --fast"));
+    Retype(Edit("autoStartCommand"), QStringLiteral("blink.py --fast"));
     QVERIFY(m_f->sheet->IsApplyEnabled());
 
-    QTest::mouseClick(m_f->sheet->ApplyButton(), Qt::LeftButton);
+    m_f->ClickApply();
 
     QCOMPARE(m_f->device->Setting("python/state"), std::optional<std::string>("on"));
     QCOMPARE(m_f->device->Setting("python/command"), std::optional<std::string>("blink.py --fast"));
@@ -296,7 +296,7 @@ void PythonPageTest::applySendsTheAutoStartSettings()
 void PythonPageTest::unappliedAutoStartEditSurvivesFileActions()
 {
     QVERIFY(m_f->Open());
-    m_f->TypeInto(Edit("autoStartCommand"), QStringLiteral("typed.py"));
+    Retype(Edit("autoStartCommand"), QStringLiteral("typed.py"));
 
     // A browse given up and a list rebuilt by Delete leave the typed command line alone.
     m_f->Click("browsePython");
@@ -304,7 +304,7 @@ void PythonPageTest::unappliedAutoStartEditSurvivesFileActions()
 
     QCOMPARE(Edit("autoStartCommand")->text(), QStringLiteral("typed.py"));
     QVERIFY(m_f->page->IsModified());
-    QTest::mouseClick(m_f->sheet->ApplyButton(), Qt::LeftButton);
+    m_f->ClickApply();
     QCOMPARE(m_f->device->Setting("python/command"), std::optional<std::string>("typed.py"));
 }
 

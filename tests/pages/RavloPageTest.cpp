@@ -1,16 +1,14 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "PageSimFixture.h"
 #include "RadioSettingChecks.h"
 #include "RavloPage.h"
-#include "SimPageRig.h"
-#include "TestSupport.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
-#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -34,21 +32,15 @@ const QList<int> kChecked{P::IDC_EXTENDED_PAN_ID, P::IDC_DISCOVER_TIMEOUT, P::ID
     P::IDC_JOIN_TIME};
 const QStringList kDeviceValues{"0x0", "60", "0x7FFF", "3", "255"};
 
-std::string Text(const char* text)
-{
-    return std::string(text);
-}
-
 } // namespace
 
 class RavloPageTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() { InitXmlLibrary(); }
+    void init() { m_f = std::make_unique<PageSimFixture<RavloPage>>(); }
+    void cleanup() { m_f.reset(); }
 
     void showsTheRadioModule();
     void deviceVariants_data();
@@ -69,80 +61,30 @@ private slots:
     void screenshot();
 
 private:
-    // A device as configured, its documents read and the page shown; see SimPageRig::Start.
-    void Start(const sim::DeviceConfig& config = {}, const sim::Faults& faults = {}, bool deviceQuery = false);
-    QLineEdit* Edit(int id) const
-    {
-        auto* edit = m_page->Control<QLineEdit>(id);
-        if (edit == nullptr)
-            qFatal("no edit %d", id);
-        return edit;
-    }
-    std::optional<std::string> Radio(const char* path) const { return m_rig->device.RadioSetting(path); }
-    void ClickApply() { QTest::mouseClick(m_rig->sheet.ApplyButton(), Qt::LeftButton); }
-    QString ImageFile(const QString& name);
+    // The page on a device as configured, the commands of the opening forgotten.
+    void Start(const sim::DeviceConfig& config = FastRestarts(), const sim::Faults& faults = {},
+        DocumentsFrom from = DocumentsFrom::Simulator);
+    QLineEdit* Edit(int id) const { return m_f->Control<QLineEdit>(id); }
+    std::string Radio(const char* path) const { return m_f->RadioSetting(path); }
+    QString ImageFile(const QString& name) const;
 
-    std::string m_dir;
-    // Answers of the Retry/Cancel questions in turn; Cancel once they run out.
-    QList<QMessageBox::StandardButton> m_retryAnswers;
-    std::unique_ptr<SimPageRig> m_rig;
-    std::unique_ptr<RavloPage> m_page;
+    std::unique_ptr<PageSimFixture<RavloPage>> m_f;
 };
 
-void RavloPageTest::initTestCase()
+void RavloPageTest::Start(const sim::DeviceConfig& config, const sim::Faults& faults, DocumentsFrom from)
 {
-    InitXmlLibrary();
-    m_dir = MakeScratchDir("tervane-ravlo-page");
-    QVERIFY(!m_dir.empty());
+    QVERIFY(m_f->Open(config, faults, from));
+    m_f->device->ClearReceivedCommands();
 }
 
-void RavloPageTest::cleanupTestCase()
+QString RavloPageTest::ImageFile(const QString& name) const
 {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_dir, ignored);
-}
-
-void RavloPageTest::init()
-{
-    m_retryAnswers.clear();
-    MessageBox::clearHistory();
-    MessageBox::setAnswerer([this](const MessageBoxRequest& request) {
-        if (!(request.buttons & QMessageBox::Retry))
-            return QMessageBox::Ok;
-        return m_retryAnswers.isEmpty() ? QMessageBox::Cancel : m_retryAnswers.takeFirst();
-    });
-    FileDialog::clearHistory();
-    FileDialog::setAnswerer([](const FileDialogRequest&) { return std::optional<QString>(); });
-}
-
-void RavloPageTest::cleanup()
-{
-    m_page.reset();
-    m_rig.reset();
-    MessageBox::setAnswerer({});
-    FileDialog::setAnswerer({});
-}
-
-void RavloPageTest::Start(const sim::DeviceConfig& config, const sim::Faults& faults, bool deviceQuery)
-{
-    m_rig = std::make_unique<SimPageRig>(config);
-    QVERIFY(m_rig->Start(faults, deviceQuery));
-    m_page = std::make_unique<RavloPage>(m_rig->documents, m_rig->runner);
-    m_rig->Show(*m_page);
-    m_rig->device.ClearReceivedCommands();
-}
-
-QString RavloPageTest::ImageFile(const QString& name)
-{
-    const std::string path = m_dir + "/" + name.toStdString();
-    if (!WriteWholeFile(path, std::string(3000, '\x5a') + "radio image"))
-        qFatal("cannot write %s", path.c_str());
-    return QString::fromStdString(path);
+    return QString::fromStdString(m_f->LocalFile(name.toStdString(), std::string(3000, '\x5a') + "radio image"));
 }
 
 void RavloPageTest::showsTheRadioModule()
 {
-    Start({}, {}, true);
+    Start(FastRestarts(), {}, DocumentsFrom::DeviceQuery);
     QCOMPARE(Edit(P::IDC_EXTENDED_ADDRESS)->text(), "00:13:a2:00:40:9a:0b:1c!");
     QCOMPARE(Edit(P::IDC_PRODUCT_TYPE)->text(), "Q7 Gateway");
     QCOMPARE(Edit(P::IDC_RADIO_FIRMWARE_VERSION)->text(), "0x2164");
@@ -157,8 +99,8 @@ void RavloPageTest::showsTheRadioModule()
     for (int id : {P::IDC_EXTENDED_ADDRESS, P::IDC_PRODUCT_TYPE, P::IDC_RADIO_FIRMWARE_VERSION})
         QVERIFY(Edit(id)->isReadOnly());
     QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->maxLength(), 20);
-    QVERIFY(!m_page->IsModified());
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 
     // Digits-only edits take no other keys; the others take any.
     Retype(Edit(P::IDC_DISCOVER_TIMEOUT), "-1x2");
@@ -167,7 +109,7 @@ void RavloPageTest::showsTheRadioModule()
     QCOMPARE(Edit(P::IDC_SCAN_CHANNELS)->text(), "-0xfF");
     Retype(Edit(P::IDC_EXTENDED_PAN_ID), "0x0123456789abcdef0123456789");
     QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0123456789abcdef01");
-    QVERIFY(m_rig->sheet.IsApplyEnabled());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
 }
 
 void RavloPageTest::deviceVariants_data()
@@ -193,41 +135,36 @@ void RavloPageTest::deviceVariants()
     QFETCH(bool, noRadio);
     QFETCH(QList<int>, shown);
     QFETCH(bool, settingsGroup);
-    sim::DeviceConfig config;
-    for (const QString& path : omitted)
-        config.omitted.insert(path.toStdString());
     sim::Faults faults;
     faults.noRadio = noRadio;
-    Start(config, faults, true);
+    Start(Omitting(omitted), faults, DocumentsFrom::DeviceQuery);
     for (int id : kBoundEdits) {
         const bool expected = shown.contains(id);
         const QString name = QString::number(id);
-        QVERIFY2(m_page->GetDlgItem(id)->isVisible() == expected, qPrintable(name));
-        QVERIFY2(m_page->GetDlgItem(id + P::kCaptionOffset)->isVisible() == expected, qPrintable(name));
+        QVERIFY2(m_f->page->GetDlgItem(id)->isVisible() == expected, qPrintable(name));
+        QVERIFY2(m_f->page->GetDlgItem(id + P::kCaptionOffset)->isVisible() == expected, qPrintable(name));
         if (kHinted.contains(id))
-            QVERIFY2(m_page->GetDlgItem(id + P::kHintOffset)->isVisible() == expected, qPrintable(name));
+            QVERIFY2(m_f->page->GetDlgItem(id + P::kHintOffset)->isVisible() == expected, qPrintable(name));
     }
     for (int id : kAlwaysShown)
-        QVERIFY2(m_page->GetDlgItem(id)->isVisible(), qPrintable(QString::number(id)));
-    QCOMPARE(m_page->findChild<QGroupBox*>("settingsGroup")->isVisible(), settingsGroup);
-    QCOMPARE(m_rig->documents.RadioPageFlag(), !noRadio);
+        QVERIFY2(m_f->page->GetDlgItem(id)->isVisible(), qPrintable(QString::number(id)));
+    QCOMPARE(m_f->Find<QGroupBox>("settingsGroup")->isVisible(), settingsGroup);
+    QCOMPARE(m_f->documents.RadioPageFlag(), !noRadio);
 }
 
 void RavloPageTest::panIdComesFromTheStateWhenTheRadioLacksIt()
 {
-    sim::DeviceConfig config;
-    config.omitted.insert("radio/ext_pan_id");
-    Start(config);
+    Start(Omitting({"radio/ext_pan_id"}));
     QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0013A200409A0B1C");
     Retype(Edit(P::IDC_NODE_ID), "HUB");
 
-    ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
-    QVERIFY(m_rig->Received("<node_id>HUB</node_id>"));
-    QVERIFY(!m_rig->Received("ext_pan_id"));
-    QCOMPARE(Radio("radio/node_id"), Text("HUB"));
-    QCOMPARE(Radio("radio/ext_pan_id"), std::nullopt);
+    QCOMPARE(m_f->sheet->messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+    QVERIFY(AnyReceived(*m_f->device, "<node_id>HUB</node_id>"));
+    QVERIFY(!AnyReceived(*m_f->device, "ext_pan_id"));
+    QCOMPARE(Radio("radio/node_id"), std::string("HUB"));
+    QCOMPARE(Radio("radio/ext_pan_id"), std::string("<missing>"));
     // The state's value stays on the page: the apply reloads the radio settings only.
     QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->text(), "0x0013A200409A0B1C");
 }
@@ -277,19 +214,19 @@ void RavloPageTest::checks()
     QFETCH(QString, message);
     QFETCH(int, focus);
     Start();
-    QVERIFY(QTest::qWaitForWindowActive(&m_rig->sheet));
+    QVERIFY(QTest::qWaitForWindowActive(m_f->sheet.get()));
     Retype(Edit(P::IDC_NODE_ID), "NEW NODE");
     for (int i = 0; i < kChecked.size(); ++i)
         Retype(Edit(kChecked[i]), typed[i]);
-    const std::string state = Dump(m_rig->documents.StateDocument());
-    const std::string radio = Dump(m_rig->documents.RadioSettingsDocument());
+    const std::string state = Dump(m_f->documents.StateDocument());
+    const std::string radio = Dump(m_f->documents.RadioSettingsDocument());
 
-    ClickApply();
+    m_f->ClickApply();
 
     if (message.isEmpty()) {
         QVERIFY(MessageBox::history().isEmpty());
-        QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
-        QVERIFY(!m_page->IsModified());
+        QCOMPARE(m_f->sheet->messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+        QVERIFY(!m_f->page->IsModified());
         return;
     }
     QCOMPARE(MessageBox::history().size(), 1);
@@ -298,19 +235,19 @@ void RavloPageTest::checks()
     QCOMPARE(box.caption, "Error");
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QCOMPARE(box.owner, m_page.get());
-    QCOMPARE(m_rig->sheet.focusWidget(), Edit(focus));
+    QCOMPARE(box.owner, m_f->page.get());
+    QCOMPARE(m_f->sheet->focusWidget(), Edit(focus));
     // Nothing stored or sent; the page keeps what was typed and stays changed.
-    QVERIFY(m_rig->sheet.messages.isEmpty());
-    QVERIFY(m_rig->device.ReceivedCommands().empty());
-    QCOMPARE(Dump(m_rig->documents.StateDocument()), state);
-    QCOMPARE(Dump(m_rig->documents.RadioSettingsDocument()), radio);
+    QVERIFY(m_f->sheet->messages.isEmpty());
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(Dump(m_f->documents.StateDocument()), state);
+    QCOMPARE(Dump(m_f->documents.RadioSettingsDocument()), radio);
     for (int i = 0; i < kChecked.size(); ++i)
         QCOMPARE(Edit(kChecked[i])->text(), typed[i]);
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "NEW NODE");
-    QVERIFY(m_page->IsModified());
-    QVERIFY(m_rig->sheet.IsApplyEnabled());
-    QCOMPARE(m_rig->sheet.GetActivePage(), m_page.get());
+    QVERIFY(m_f->page->IsModified());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
+    QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
 }
 
 void RavloPageTest::appliesTheValuesAsTyped()
@@ -323,22 +260,22 @@ void RavloPageTest::appliesTheValuesAsTyped()
     Retype(Edit(P::IDC_SCAN_DURATION), "7");
     Retype(Edit(P::IDC_JOIN_TIME), "0");
 
-    ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
-    QCOMPARE(Radio("radio/ext_pan_id"), Text("0x00aB"));
-    QCOMPARE(Radio("radio/node_id"), Text("HUB-7"));
-    QCOMPARE(Radio("radio/discover_timeout"), Text("252"));
-    QCOMPARE(Radio("radio/scan_channels"), Text("ffff"));
-    QCOMPARE(Radio("radio/scan_duration"), Text("7"));
-    QCOMPARE(Radio("radio/join_time"), Text("0"));
+    QCOMPARE(m_f->sheet->messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+    QCOMPARE(Radio("radio/ext_pan_id"), std::string("0x00aB"));
+    QCOMPARE(Radio("radio/node_id"), std::string("HUB-7"));
+    QCOMPARE(Radio("radio/discover_timeout"), std::string("252"));
+    QCOMPARE(Radio("radio/scan_channels"), std::string("ffff"));
+    QCOMPARE(Radio("radio/scan_duration"), std::string("7"));
+    QCOMPARE(Radio("radio/join_time"), std::string("0"));
     // Settings the page does not show are sent back as the device gave them.
-    QCOMPARE(Radio("radio/power_level"), Text("4"));
+    QCOMPARE(Radio("radio/power_level"), std::string("4"));
     QCOMPARE(Edit(P::IDC_SCAN_CHANNELS)->text(), "ffff");
-    QVERIFY(!m_page->IsModified());
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
     // No settings document went out, only the radio's.
-    QVERIFY(!m_rig->Received("<serial"));
+    QVERIFY(!AnyReceived(*m_f->device, "<serial"));
 }
 
 void RavloPageTest::markupAndNonAsciiReachTheDeviceAsTyped()
@@ -348,26 +285,25 @@ void RavloPageTest::markupAndNonAsciiReachTheDeviceAsTyped()
     Retype(Edit(P::IDC_NODE_ID), typed);
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), typed);
 
-    ClickApply();
+    m_f->ClickApply();
 
     QCOMPARE(Radio("radio/node_id"), typed.toStdString());
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), typed);
-    QVERIFY(!m_page->IsModified());
+    QVERIFY(!m_f->page->IsModified());
 }
 
 void RavloPageTest::applyWhileAnotherTabShowsSendsNothing()
 {
     Start();
     Retype(Edit(P::IDC_NODE_ID), "ELSEWHERE");
-    QVERIFY(m_rig->sheet.SetActivePage(&m_rig->otherPage));
 
-    ClickApply();
+    m_f->ApplyOnTheOtherTab();
 
-    QVERIFY(m_rig->sheet.messages.isEmpty());
-    QVERIFY(m_rig->device.ReceivedCommands().empty());
-    QCOMPARE(Radio("radio/node_id"), Text("GATEWAY"));
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(Radio("radio/node_id"), std::string("GATEWAY"));
     // Coming back shows the edit as it was left: the page does not reload on return.
-    QVERIFY(m_rig->sheet.SetActivePage(m_page.get()));
+    m_f->ClickTab(m_f->kPageTab);
+    QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "ELSEWHERE");
 }
 
@@ -397,19 +333,16 @@ void RavloPageTest::showsWhatTheDeviceKept()
     QFETCH(QString, sent);
     QFETCH(QString, path);
     QFETCH(QString, kept);
-    sim::Faults faults;
-    for (const QString& text : errorFor)
-        faults.errorFor.push_back(text.toStdString());
-    Start({}, faults);
+    Start(FastRestarts(), ErrorFor(errorFor));
     Retype(Edit(edit), typed);
 
-    ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
-    QVERIFY2(m_rig->Received(sent.toStdString()), qPrintable(sent));
+    QCOMPARE(m_f->sheet->messages, QList<int>{WM_APPLY_RADIO_SETTINGS});
+    QVERIFY2(AnyReceived(*m_f->device, sent.toStdString()), qPrintable(sent));
     QCOMPARE(Radio(path.toUtf8().constData()), kept.toStdString());
     QCOMPARE(Edit(edit)->text(), kept);
-    QVERIFY(!m_page->IsModified());
+    QVERIFY(!m_f->page->IsModified());
 }
 
 void RavloPageTest::browseChoosesTheImage()
@@ -419,11 +352,11 @@ void RavloPageTest::browseChoosesTheImage()
     const QString chosen = QStringLiteral("/images/ravlo 2.1.ebl");
     FileDialog::setAnswerer([&](const FileDialogRequest&) { return std::optional<QString>(chosen); });
 
-    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_BROWSE), Qt::LeftButton);
+    QTest::mouseClick(m_f->Control<QPushButton>(P::IDC_BROWSE), Qt::LeftButton);
 
     QCOMPARE(FileDialog::history().size(), 1);
     const FileDialogRequest& request = FileDialog::history().constFirst();
-    QCOMPARE(request.owner, m_page.get());
+    QCOMPARE(request.owner, m_f->page.get());
     QCOMPARE(request.mode, FileDialogRequest::Mode::Open);
     QCOMPARE(request.defaultSuffix, "ebl");
     QCOMPARE(request.nameFilters, QStringList{"*.ebl (*)"});
@@ -431,36 +364,36 @@ void RavloPageTest::browseChoosesTheImage()
     QCOMPARE(Edit(P::IDC_FIRMWARE_FILE)->text(), chosen);
     // What was typed elsewhere stays, and choosing a file is no change to apply.
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "TYPED");
-    QVERIFY(m_page->IsModified());
+    QVERIFY(m_f->page->IsModified());
 
     // Cancel keeps the path; the dialog starts from it.
     FileDialog::setAnswerer([](const FileDialogRequest&) { return std::optional<QString>(); });
-    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_BROWSE), Qt::LeftButton);
+    QTest::mouseClick(m_f->Control<QPushButton>(P::IDC_BROWSE), Qt::LeftButton);
     QCOMPARE(FileDialog::history().size(), 2);
     QCOMPARE(FileDialog::history().constLast().initialName, chosen);
     QCOMPARE(Edit(P::IDC_FIRMWARE_FILE)->text(), chosen);
-    QVERIFY(m_rig->device.ReceivedCommands().empty());
+    QVERIFY(m_f->device->ReceivedCommands().empty());
 }
 
 void RavloPageTest::updateFlashesAndShowsTheReadBack()
 {
     Start();
     Retype(Edit(P::IDC_FIRMWARE_FILE), ImageFile("ravlo_fw.ebl"));
-    QVERIFY(!m_page->IsModified());
+    QVERIFY(!m_f->page->IsModified());
     Retype(Edit(P::IDC_NODE_ID), "UNAPPLIED");
 
-    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
+    QTest::mouseClick(m_f->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
 
     QVERIFY(MessageBox::history().isEmpty());
-    QVERIFY(m_rig->Received("<fw_update file='ravlo_fw.ebl'/>"));
-    QVERIFY(m_rig->device.HasFile("/WEB/mesh/ravlo_fw.ebl"));
-    QCOMPARE(m_rig->device.RadioFirmwareVersion(), m_rig->device.Config().updatedRadioFirmwareVersion);
+    QVERIFY(AnyReceived(*m_f->device, "<fw_update file='ravlo_fw.ebl'/>"));
+    QVERIFY(m_f->device->HasFile("/WEB/mesh/ravlo_fw.ebl"));
+    QCOMPARE(m_f->device->RadioFirmwareVersion(), m_f->device->Config().updatedRadioFirmwareVersion);
     // The page shows what the device reports now; the unapplied edit gave way to it.
     QCOMPARE(Edit(P::IDC_RADIO_FIRMWARE_VERSION)->text(),
-        QString::fromStdString(m_rig->device.Config().updatedRadioFirmwareVersion));
+        QString::fromStdString(m_f->device->Config().updatedRadioFirmwareVersion));
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "GATEWAY");
     QCOMPARE(Edit(P::IDC_EXTENDED_ADDRESS)->text(), "00:13:a2:00:40:9a:0b:1c!");
-    QVERIFY(m_rig->sheet.messages.isEmpty());
+    QVERIFY(m_f->sheet->messages.isEmpty());
 }
 
 void RavloPageTest::uploadMismatchAsksRetryOrCancel_data()
@@ -478,12 +411,17 @@ void RavloPageTest::uploadMismatchAsksRetryOrCancel()
     QFETCH(int, questions);
     sim::Faults faults;
     faults.corruptUploads = true;
-    Start({}, faults);
-    m_retryAnswers = answers;
+    Start(FastRestarts(), faults);
+    // The Retry/Cancel questions are answered in turn; Cancel once the answers run out.
+    MessageBox::setAnswerer([&answers](const MessageBoxRequest& request) {
+        if (!(request.buttons & QMessageBox::Retry))
+            return QMessageBox::Ok;
+        return answers.isEmpty() ? QMessageBox::Cancel : answers.takeFirst();
+    });
     Retype(Edit(P::IDC_FIRMWARE_FILE), ImageFile("ravlo_fw.ebl"));
     Retype(Edit(P::IDC_NODE_ID), "UNAPPLIED");
 
-    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
+    QTest::mouseClick(m_f->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
 
     QCOMPARE(MessageBox::history().size(), questions);
     for (const MessageBoxRequest& box : MessageBox::history()) {
@@ -494,32 +432,31 @@ void RavloPageTest::uploadMismatchAsksRetryOrCancel()
         QVERIFY(box.text.startsWith("File upload failed.  MD5 sum should have been "));
         QVERIFY(box.text.endsWith(".\r\nSelect Retry to attempt the file upload again."));
     }
-    QCOMPARE(m_rig->Received("rm name='/WEB/mesh/ravlo_fw.ebl'"), questions > 1);
+    QCOMPARE(AnyReceived(*m_f->device, "rm name='/WEB/mesh/ravlo_fw.ebl'"), questions > 1);
     // Cancelled: the image stays, nothing is flashed and the page is as it was.
-    QVERIFY(m_rig->device.HasFile("/WEB/mesh/ravlo_fw.ebl"));
-    QVERIFY(!m_rig->Received("fw_update"));
+    QVERIFY(m_f->device->HasFile("/WEB/mesh/ravlo_fw.ebl"));
+    QVERIFY(!AnyReceived(*m_f->device, "fw_update"));
     QCOMPARE(Edit(P::IDC_RADIO_FIRMWARE_VERSION)->text(), "0x2164");
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "UNAPPLIED");
-    QVERIFY(m_page->IsModified());
+    QVERIFY(m_f->page->IsModified());
 }
 
 void RavloPageTest::updateWithoutFileSendsNothing()
 {
     Start();
 
-    QTest::mouseClick(m_page->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
+    QTest::mouseClick(m_f->Control<QPushButton>(P::IDC_UPDATE), Qt::LeftButton);
 
     QCOMPARE(MessageBox::history().size(), 1);
     QCOMPARE(MessageBox::history().constFirst().text, "You must select the firmware file to update.");
     QCOMPARE(MessageBox::history().constFirst().caption, "Please enter a filename");
-    QVERIFY(m_rig->device.ReceivedCommands().empty());
+    QVERIFY(m_f->device->ReceivedCommands().empty());
 }
 
 void RavloPageTest::screenshot()
 {
     Start();
-    m_rig->sheet.resize(640, 560);
-    QVERIFY(m_rig->sheet.grab().save(QStringLiteral(TERVANE_SCREENSHOT_DIR "/RavloPage.png")));
+    QVERIFY(m_f->SaveScreenshot(QStringLiteral("RavloPage.png")));
 }
 
 QTEST_MAIN(RavloPageTest)

@@ -1,6 +1,6 @@
 #include "MessageBox.h"
+#include "PageSimFixture.h"
 #include "SerialPage.h"
-#include "SimPageRig.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,11 +42,6 @@ QList<int> AllBut(const QList<int>& hidden)
     return shown;
 }
 
-std::string Text(const char* text)
-{
-    return std::string(text);
-}
-
 } // namespace
 
 class SerialPageTest : public QObject {
@@ -54,8 +49,8 @@ class SerialPageTest : public QObject {
 
 private slots:
     void initTestCase() { InitXmlLibrary(); }
-    void init();
-    void cleanup();
+    void init() { m_f = std::make_unique<PageSimFixture<SerialPage>>(); }
+    void cleanup() { m_f.reset(); }
 
     void showsTheDevicesSettings();
     void appliesWhatWasChosenAndTyped();
@@ -74,55 +69,28 @@ private slots:
     void screenshot();
 
 private:
-    // A device as configured, its documents read and the page shown; see SimPageRig::Start.
-    void Start(const sim::DeviceConfig& config = {}, const sim::Faults& faults = {}, bool deviceQuery = false);
-    // The same for the device of m_rig.
-    void Open(const sim::Faults& faults = {}, bool deviceQuery = false);
+    // The page on a device as configured, the commands of the opening forgotten.
+    void Start(const sim::DeviceConfig& config = FastRestarts(), const sim::Faults& faults = {},
+        DocumentsFrom from = DocumentsFrom::Simulator);
     template <class T>
     T* Ctl(int id) const
     {
-        T* control = m_page->Control<T>(id);
-        if (control == nullptr)
-            qFatal("no control %d", id);
-        return control;
+        return m_f->Control<T>(id);
     }
-    std::optional<std::string> Device(const char* path) const { return m_rig->device.Setting(path); }
-    void ClickApply() { QTest::mouseClick(m_rig->sheet.ApplyButton(), Qt::LeftButton); }
+    std::string Device(const char* path) const { return m_f->DeviceSetting(path); }
 
-    std::unique_ptr<SimPageRig> m_rig;
-    std::unique_ptr<SerialPage> m_page;
+    std::unique_ptr<PageSimFixture<SerialPage>> m_f;
 };
 
-void SerialPageTest::init()
+void SerialPageTest::Start(const sim::DeviceConfig& config, const sim::Faults& faults, DocumentsFrom from)
 {
-    MessageBox::clearHistory();
-    MessageBox::setAnswerer([](const MessageBoxRequest&) { return QMessageBox::Ok; });
-}
-
-void SerialPageTest::cleanup()
-{
-    m_page.reset();
-    m_rig.reset();
-    MessageBox::setAnswerer({});
-}
-
-void SerialPageTest::Start(const sim::DeviceConfig& config, const sim::Faults& faults, bool deviceQuery)
-{
-    m_rig = std::make_unique<SimPageRig>(config);
-    Open(faults, deviceQuery);
-}
-
-void SerialPageTest::Open(const sim::Faults& faults, bool deviceQuery)
-{
-    QVERIFY(m_rig->Start(faults, deviceQuery));
-    m_page = std::make_unique<SerialPage>(m_rig->documents, m_rig->runner);
-    m_rig->Show(*m_page);
-    m_rig->device.ClearReceivedCommands();
+    QVERIFY(m_f->Open(config, faults, from));
+    m_f->device->ClearReceivedCommands();
 }
 
 void SerialPageTest::showsTheDevicesSettings()
 {
-    Start({}, {}, true);
+    Start(FastRestarts(), {}, DocumentsFrom::DeviceQuery);
     QCOMPARE(Ctl<QComboBox>(P::IDC_BAUD_RATE)->currentText(), "9600");
     QCOMPARE(Ctl<QComboBox>(P::IDC_BAUD_RATE)->count(), 11);
     QCOMPARE(Ctl<QComboBox>(P::IDC_DATA_BITS)->currentText(), "8");
@@ -144,15 +112,15 @@ void SerialPageTest::showsTheDevicesSettings()
     QVERIFY(!Ctl<QLineEdit>(P::IDC_SSH_PORT)->isEnabled());
     QVERIFY(!Ctl<QCheckBox>(P::IDC_SSH_KEEPALIVE)->isEnabled());
     QVERIFY(!Ctl<QLineEdit>(P::IDC_UDP_PORT)->isEnabled());
-    QVERIFY(!m_page->IsModified());
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void SerialPageTest::appliesWhatWasChosenAndTyped()
 {
     Start();
     QVERIFY(Choose(Ctl<QComboBox>(P::IDC_BAUD_RATE), "115200"));
-    QVERIFY(m_rig->sheet.IsApplyEnabled());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
     QVERIFY(Choose(Ctl<QComboBox>(P::IDC_DATA_BITS), "7"));
     QVERIFY(Choose(Ctl<QComboBox>(P::IDC_PARITY), "Even"));
     QVERIFY(Choose(Ctl<QComboBox>(P::IDC_STOP_BITS), "2"));
@@ -166,36 +134,36 @@ void SerialPageTest::appliesWhatWasChosenAndTyped()
     Toggle(Ctl<QCheckBox>(P::IDC_UDP));
     Retype(Ctl<QLineEdit>(P::IDC_UDP_PORT), "5005");
 
-    ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_SETTINGS});
+    QCOMPARE(m_f->sheet->messages, QList<int>{WM_APPLY_SETTINGS});
     // The entries' own texts went out; the device keeps its words in lower case.
     for (const char* sent : {"<baud>115200</baud>", "<databits>7</databits>", "<parity>Even</parity>",
              "<stopbits>2</stopbits>", "<flowcontrol>Hardware</flowcontrol>"})
-        QVERIFY2(m_rig->Received(sent), sent);
-    QCOMPARE(Device("serial/baud"), Text("115200"));
-    QCOMPARE(Device("serial/databits"), Text("7"));
-    QCOMPARE(Device("serial/parity"), Text("even"));
-    QCOMPARE(Device("serial/stopbits"), Text("2"));
-    QCOMPARE(Device("serial/flowcontrol"), Text("hardware"));
-    QCOMPARE(Device("telnet_server/state"), Text("on"));
-    QCOMPARE(Device("telnet_server/keepalive"), Text("off"));
-    QCOMPARE(Device("tcp_server/port"), Text("4001"));
-    QCOMPARE(Device("ssh_server/state"), Text("on"));
-    QCOMPARE(Device("ssh_server/port"), Text("2222"));
-    QCOMPARE(Device("ssh_server/keepalive"), Text("off"));
-    QCOMPARE(Device("securesocket/state"), Text("on"));
-    QCOMPARE(Device("securesocket/port"), Text("2601"));
-    QCOMPARE(Device("udp_server/state"), Text("on"));
-    QCOMPARE(Device("udp_server/port"), Text("5005"));
+        QVERIFY2(AnyReceived(*m_f->device, sent), sent);
+    QCOMPARE(Device("serial/baud"), std::string("115200"));
+    QCOMPARE(Device("serial/databits"), std::string("7"));
+    QCOMPARE(Device("serial/parity"), std::string("even"));
+    QCOMPARE(Device("serial/stopbits"), std::string("2"));
+    QCOMPARE(Device("serial/flowcontrol"), std::string("hardware"));
+    QCOMPARE(Device("telnet_server/state"), std::string("on"));
+    QCOMPARE(Device("telnet_server/keepalive"), std::string("off"));
+    QCOMPARE(Device("tcp_server/port"), std::string("4001"));
+    QCOMPARE(Device("ssh_server/state"), std::string("on"));
+    QCOMPARE(Device("ssh_server/port"), std::string("2222"));
+    QCOMPARE(Device("ssh_server/keepalive"), std::string("off"));
+    QCOMPARE(Device("securesocket/state"), std::string("on"));
+    QCOMPARE(Device("securesocket/port"), std::string("2601"));
+    QCOMPARE(Device("udp_server/state"), std::string("on"));
+    QCOMPARE(Device("udp_server/port"), std::string("5005"));
 
     // What the device read back is on the page.
     QCOMPARE(Ctl<QComboBox>(P::IDC_PARITY)->currentText(), "Even");
     QCOMPARE(Ctl<QComboBox>(P::IDC_FLOW_CONTROL)->currentText(), "Hardware");
     QVERIFY(Ctl<QCheckBox>(P::IDC_SSH)->isChecked());
     QVERIFY(Ctl<QLineEdit>(P::IDC_SSH_PORT)->isEnabled());
-    QVERIFY(!m_page->IsModified());
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    QVERIFY(!m_f->page->IsModified());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void SerialPageTest::listsShowTheDevicesValue_data()
@@ -231,26 +199,27 @@ void SerialPageTest::listsShowTheDevicesValue()
     QFETCH(int, entries);
     QFETCH(QString, written);
     QFETCH(int, offered);
-    m_rig = std::make_unique<SimPageRig>();
-    QVERIFY(m_rig->device.SetSetting(path.toStdString(), deviceValue.toStdString()));
-    Open();
+    QVERIFY(m_f->StartDevice());
+    QVERIFY(m_f->device->SetSetting(path.toStdString(), deviceValue.toStdString()));
+    QVERIFY(m_f->OpenStarted());
+    m_f->device->ClearReceivedCommands();
     auto* box = Ctl<QComboBox>(list);
     QCOMPARE(box->currentText(), shown);
     QCOMPARE(box->count(), entries);
 
     // An apply for another setting writes the list's value as shown.
     Retype(Ctl<QLineEdit>(P::IDC_TELNET_PORT), "2323");
-    ClickApply();
+    m_f->ClickApply();
     const QByteArray element = path.section(u'/', 1).toUtf8();
     const std::string sentElement = "<" + element.toStdString() + ">" + written.toStdString() + "</" + element.toStdString() + ">";
-    QVERIFY2(m_rig->Received(sentElement), sentElement.c_str());
+    QVERIFY2(AnyReceived(*m_f->device, sentElement), sentElement.c_str());
     QCOMPARE(box->currentText(), shown);
     QCOMPARE(box->count(), entries);
 
     // Choosing an offered entry replaces the device's own value, which then leaves the list.
     QVERIFY(Choose(box, box->itemText(1)));
     const QString chosen = box->currentText();
-    ClickApply();
+    m_f->ClickApply();
     QCOMPARE(box->currentText(), chosen);
     QCOMPARE(box->count(), offered);
 }
@@ -274,16 +243,12 @@ void SerialPageTest::deviceVariants()
 {
     QFETCH(QStringList, omitted);
     QFETCH(QList<int>, shown);
-    sim::DeviceConfig config;
-    for (const QString& path : omitted)
-        config.omitted.insert(path.toStdString());
-    Start(config);
-    for (int id : kAllControls) {
-        QVERIFY2(m_page->IsControlShown(id) == shown.contains(id), qPrintable(QString::number(id)));
-        // No control is hidden away inside a hidden frame.
-        QVERIFY2(m_page->GetDlgItem(id)->isVisible() == shown.contains(id), qPrintable(QString::number(id)));
-    }
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    Start(Omitting(omitted));
+    for (int id : kAllControls)
+        QVERIFY2(m_f->page->IsControlShown(id) == shown.contains(id), qPrintable(QString::number(id)));
+    // No control is hidden away inside a hidden frame.
+    QCOMPARE(m_f->ShownControls(kAllControls), Sorted(shown));
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void SerialPageTest::enableBoxesSwitchTheirService_data()
@@ -309,15 +274,15 @@ void SerialPageTest::enableBoxesSwitchTheirService()
     QFETCH(bool, onAtFirst);
     Start();
     const auto serviceEnabled = [&](bool on) {
-        return m_page->GetDlgItem(port)->isEnabled() == on
-               && (keepalive == 0 || m_page->GetDlgItem(keepalive)->isEnabled() == on);
+        return m_f->page->GetDlgItem(port)->isEnabled() == on
+               && (keepalive == 0 || m_f->page->GetDlgItem(keepalive)->isEnabled() == on);
     };
     QVERIFY(serviceEnabled(onAtFirst));
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 
     Toggle(Ctl<QCheckBox>(enable));
     QVERIFY(serviceEnabled(!onAtFirst));
-    QVERIFY(m_rig->sheet.IsApplyEnabled());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
     Toggle(Ctl<QCheckBox>(enable));
     QVERIFY(serviceEnabled(onAtFirst));
     // The other services were left alone.
@@ -340,28 +305,24 @@ void SerialPageTest::portEditsTakeTheirCharacters()
 {
     QFETCH(int, edit);
     QFETCH(QString, shown);
-    sim::DeviceConfig config;
-    Start(config);
+    Start();
     // Every service on, so that each port edit takes keys.
     for (int box : {P::IDC_SSH, P::IDC_SECURE_SOCKET, P::IDC_UDP})
         Toggle(Ctl<QCheckBox>(box));
     Retype(Ctl<QLineEdit>(edit), "1-2 ab3");
     QCOMPARE(Ctl<QLineEdit>(edit)->text(), shown);
-    QVERIFY(m_page->IsModified());
+    QVERIFY(m_f->page->IsModified());
 }
 
 void SerialPageTest::applyWhileAnotherTabShowsSendsNothing()
 {
     Start();
     Retype(Ctl<QLineEdit>(P::IDC_TELNET_PORT), "2323");
-    QVERIFY(m_rig->sheet.SetActivePage(&m_rig->otherPage));
-    QVERIFY(m_rig->sheet.IsApplyEnabled());
 
-    ClickApply();
+    m_f->ApplyOnTheOtherTab();
 
-    QVERIFY(m_rig->sheet.messages.isEmpty());
-    QVERIFY(m_rig->device.ReceivedCommands().empty());
-    QCOMPARE(Device("telnet_server/port"), Text("2001"));
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(Device("telnet_server/port"), std::string("2001"));
 }
 
 void SerialPageTest::showsWhatTheDeviceKept_data()
@@ -393,18 +354,15 @@ void SerialPageTest::showsWhatTheDeviceKept()
     QFETCH(QString, sent);
     QFETCH(QString, path);
     QFETCH(QString, kept);
-    sim::Faults faults;
-    for (const QString& text : errorFor)
-        faults.errorFor.push_back(text.toStdString());
-    Start({}, faults);
+    Start(FastRestarts(), ErrorFor(errorFor));
     if (box != 0)
         Toggle(Ctl<QCheckBox>(box));
     Retype(Ctl<QLineEdit>(edit), typed);
 
-    ClickApply();
+    m_f->ClickApply();
 
-    QCOMPARE(m_rig->sheet.messages, QList<int>{WM_APPLY_SETTINGS});
-    QVERIFY2(m_rig->Received(sent.toStdString()), qPrintable(sent));
+    QCOMPARE(m_f->sheet->messages, QList<int>{WM_APPLY_SETTINGS});
+    QVERIFY2(AnyReceived(*m_f->device, sent.toStdString()), qPrintable(sent));
     QCOMPARE(Device(path.toUtf8().constData()), kept.toStdString());
     QCOMPARE(Ctl<QLineEdit>(edit)->text(), kept);
     if (box != 0) {
@@ -412,7 +370,7 @@ void SerialPageTest::showsWhatTheDeviceKept()
         QVERIFY(!Ctl<QCheckBox>(box)->isChecked());
         QVERIFY(!Ctl<QLineEdit>(edit)->isEnabled());
     }
-    QVERIFY(!m_rig->sheet.IsApplyEnabled());
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
 }
 
 void SerialPageTest::returningToThePageShowsTheDocument()
@@ -420,8 +378,9 @@ void SerialPageTest::returningToThePageShowsTheDocument()
     Start();
     Toggle(Ctl<QCheckBox>(P::IDC_TELNET));
     QVERIFY(!Ctl<QLineEdit>(P::IDC_TELNET_PORT)->isEnabled());
-    QVERIFY(m_rig->sheet.SetActivePage(&m_rig->otherPage));
-    QVERIFY(m_rig->sheet.SetActivePage(m_page.get()));
+    m_f->ClickTab(m_f->kMainTab);
+    m_f->ClickTab(m_f->kPageTab);
+    QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
     // The unapplied edit gave way to the document's value, and the port follows its box.
     QVERIFY(Ctl<QCheckBox>(P::IDC_TELNET)->isChecked());
     QVERIFY(Ctl<QLineEdit>(P::IDC_TELNET_PORT)->isEnabled());
@@ -431,8 +390,8 @@ void SerialPageTest::returningToThePageShowsTheDocument()
 void SerialPageTest::screenshot()
 {
     Start();
-    m_rig->sheet.resize(640, 520);
-    QVERIFY(m_rig->sheet.grab().save(QStringLiteral(TERVANE_SCREENSHOT_DIR "/SerialPage.png")));
+    m_f->sheet->resize(640, 520);
+    QVERIFY(m_f->SaveScreenshot(QStringLiteral("SerialPage.png")));
 }
 
 QTEST_MAIN(SerialPageTest)

@@ -1,5 +1,5 @@
 // The "Utilities" page driven as a person would, against the simulated device.
-#include "MaintenancePageFixture.h"
+#include "PageSimFixture.h"
 #include "ProcedureSteps.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
@@ -17,7 +17,7 @@ class UtilsPageTest : public QObject {
 
 private slots:
     void initTestCase() { InitXmlLibrary(); }
-    void init() { m_f = std::make_unique<MaintenancePageFixture<UtilsPage>>(); }
+    void init() { m_f = std::make_unique<PageSimFixture<UtilsPage>>(kRestartClock); }
     void cleanup() { m_f.reset(); }
 
     void showsItsFourGroups();
@@ -30,12 +30,12 @@ private slots:
 private:
     QLineEdit* Path() const { return m_f->Find<QLineEdit>("restorePath"); }
 
-    std::unique_ptr<MaintenancePageFixture<UtilsPage>> m_f;
+    std::unique_ptr<PageSimFixture<UtilsPage>> m_f;
 };
 
 void UtilsPageTest::showsItsFourGroups()
 {
-    QVERIFY(m_f->Open());
+    QVERIFY(m_f->Open(FastRestarts(), {}, DocumentsFrom::DeviceQuery));
     QVERIFY(Path()->text().isEmpty());
     QVERIFY(m_f->device->ReceivedCommands().size() > 0);
     QVERIFY(m_f->SaveScreenshot(QStringLiteral("UtilsPage.png")));
@@ -90,7 +90,7 @@ void UtilsPageTest::browseCancelledShowsTheStoredPathAgain()
     const QString chosen = QString::fromStdString(m_f->LocalFile("site.cfg", "<rci_request/>"));
     FileDialog::setAnswerer([&](const FileDialogRequest&) { return std::optional<QString>(chosen); });
     m_f->Click("browseConfig");
-    m_f->TypeInto(Path(), QStringLiteral("unsaved.cfg"));
+    Retype(Path(), QStringLiteral("unsaved.cfg"));
     FileDialog::setAnswerer([](const FileDialogRequest&) { return std::optional<QString>(); });
 
     m_f->Click("browseConfig");
