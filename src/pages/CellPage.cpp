@@ -113,20 +113,12 @@ bool CellPage::OnSetActive()
 
 bool CellPage::OnApply()
 {
-    if (IsActivePage()) {
-        // A band the list does not know (the device may report one) is sent back as the
-        // device reported it: only a band the user chose replaces it.
-        BindingTable table = Bindings();
-        if (BandLabelToValue(Fields().Text(IDC_BAND)).empty())
-            std::erase_if(table, [](const BindingRecord& record) { return record.target == IDC_BAND; });
-        tervane::StoreBindings(table, Fields(), Documents().SettingsRoot());
-        SendMessageToSheet(WM_APPLY_SETTINGS);
-        SetModified(false);
-        // The send replaced the document: its root is read again.
-        LoadBindings(Documents().SettingsRoot());
-        UpdateData(false);
-    }
-    return PropertyPage::OnApply();
+    // A band the list does not know (the device may report one) is sent back as the
+    // device reported it: only a band the user chose replaces it.
+    BindingTable stored = Bindings();
+    if (BandLabelToValue(Fields().Text(IDC_BAND)).empty())
+        std::erase_if(stored, [](const BindingRecord& record) { return record.target == IDC_BAND; });
+    return ApplyBindings(&RciDocuments::SettingsRoot, WM_APPLY_SETTINGS, stored);
 }
 
 bool CellPage::DoDataExchange(bool saveAndValidate)

@@ -300,8 +300,13 @@ void PropertyPage::FillChoiceList(int controlId, std::string_view choiceList)
 
 bool PropertyPage::ApplyBindings(DocumentRoot root, int message)
 {
+    return ApplyBindings(root, message, m_bindings);
+}
+
+bool PropertyPage::ApplyBindings(DocumentRoot root, int message, const BindingTable& storedRows)
+{
     if (IsActivePage()) {
-        StoreBindings((m_documents.*root)());
+        tervane::StoreBindings(storedRows, m_fields, (m_documents.*root)());
         SendMessageToSheet(message);
         SetModified(false);
         // The send replaced the document: its root is read again.

@@ -143,6 +143,9 @@ public:
     // LoadBindings from the document's new root and UpdateData(false). Returns the base
     // OnApply's result in every case.
     bool ApplyBindings(DocumentRoot root, int message);
+    // The same with the rows to store given: a page that keeps some of its values as the
+    // device reported them leaves their rows out.
+    bool ApplyBindings(DocumentRoot root, int message, const BindingTable& storedRows);
 
 public slots:
     // The shared change handler: marks the page changed.
