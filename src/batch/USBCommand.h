@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace tervane {
 
@@ -13,5 +14,16 @@ struct USBCommand {
     int failed = 0;           // set by the worker: 1 when the send failed or the answer was an error
     int responseReserve = 0;  // receive room wanted beyond the base of 100000 bytes
 };
+
+// A row as a procedure fills it, before the worker has run it.
+inline USBCommand CommandRow(std::string command, std::string prompt, int timeout, int responseReserve = 0)
+{
+    USBCommand row;
+    row.command = std::move(command);
+    row.prompt = std::move(prompt);
+    row.timeout = timeout;
+    row.responseReserve = responseReserve;
+    return row;
+}
 
 } // namespace tervane
