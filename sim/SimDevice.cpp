@@ -95,10 +95,13 @@ SimReply SimDevice::Handle(const SimInput& input)
     case SimInput::Kind::Line:
     case SimInput::Kind::RawRequest: break;
     }
-    for (const std::string& part : faults_.errorFor) {
-        if (!part.empty() && input.text.find(part) != std::string::npos)
-            return Error();
-    }
+    const auto holds = [&input](const std::string& part) {
+        return !part.empty() && input.text.find(part) != std::string::npos;
+    };
+    if (std::any_of(faults_.silentFor.begin(), faults_.silentFor.end(), holds))
+        return Nothing();
+    if (std::any_of(faults_.errorFor.begin(), faults_.errorFor.end(), holds))
+        return Error();
     if (input.kind == SimInput::Kind::RawRequest)
         return HandleRci(input.text);
     return HandleLine(input.text);

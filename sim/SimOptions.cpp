@@ -56,6 +56,12 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         faults.errorFor.push_back(value);
         return {};
     }
+    if (name == "silent-for") {
+        if (value.empty())
+            return "fault silent-for needs the text of the command";
+        faults.silentFor.push_back(value);
+        return {};
+    }
     if (name == "unsolicited") {
         faults.unsolicited = hasValue ? value : "\r\n+CREG: 1\r\n";
         return {};
@@ -132,6 +138,13 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args)
             }
         } else if (option == "--no-radio-config") {
             options.config.radioConfigured = false;
+        } else if (option == "--no-radio-answer") {
+            if (auto v = value()) {
+                if (*v == "bare" || *v == "wrapped")
+                    options.config.wrapsNoRadioAnswer = *v == "wrapped";
+                else
+                    options.error = "--no-radio-answer takes bare or wrapped";
+            }
         } else if (option == "--without") {
             if (auto v = value())
                 options.config.omitted.insert(*v);
@@ -157,6 +170,8 @@ std::string SimUsage()
            "  --answer-delay MS      pause before each answer (default 5)\n"
            "  --signal N             signal quality for AT+CSQ, 0-31 or 99 (default 20)\n"
            "  --no-radio-config      the device has no configured Ravlo radio\n"
+           "  --no-radio-answer bare|wrapped\n"
+           "                         the no-radio answer alone (default) or inside an rci_reply\n"
            "  --without PATH         leave a setting group or setting out, e.g. telnet_server,\n"
            "                         mgmtconnection&index=3, mobile_simple/pin (repeatable)\n"
            "  --fault NAME[=VALUE]   switch a fault on (repeatable):\n"
@@ -165,6 +180,7 @@ std::string SimUsage()
            "      cnum-error           AT+CNUM answers ERROR\n"
            "      silent               nothing is answered\n"
            "      error-for=TEXT       commands containing TEXT answer ERROR\n"
+           "      silent-for=TEXT      commands containing TEXT are not answered\n"
            "      fragments=BYTES[:MS] answers come in pieces with pauses (default pause 20)\n"
            "      print-spans          <pyPrint> and <usb> spans mixed into answers\n"
            "      unsolicited[=TEXT]   an unsolicited line after each echo (default +CREG: 1)\n"

@@ -2,6 +2,8 @@
 
 #include "SimEncoding.h"
 
+#include <algorithm>
+
 namespace tervane::sim {
 
 namespace {
@@ -31,6 +33,8 @@ std::optional<std::string> SimRci::Answer(std::string_view request)
     const auto document = ParseXml(request);
     if (!document)
         return std::nullopt;
+    if (AnswersBareNoRadio(*document))
+        return std::string(kNoRadio);
     SimNode reply("rci_reply");
     reply.Attr("version", "1.1");
     if (!NamesEqual(document->name, "rci_request")) {
@@ -42,6 +46,15 @@ std::optional<std::string> SimRci::Answer(std::string_view request)
     std::string text = WriteXml(reply);
     text.pop_back(); // the final line end
     return text;
+}
+
+bool SimRci::AnswersBareNoRadio(const SimNode& request) const
+{
+    if (state_.radioPresent || state_.Config().wrapsNoRadioAnswer || !NamesEqual(request.name, "rci_request"))
+        return false;
+    return std::any_of(request.children.begin(), request.children.end(), [](const SimNode& command) {
+        return NamesEqual(command.name, "do_command") && NamesEqual(command.Attribute("target"), "zigbee");
+    });
 }
 
 SimNode SimRci::Command(const SimNode& command)

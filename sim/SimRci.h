@@ -19,6 +19,8 @@ public:
     std::optional<std::string> Answer(std::string_view request);
 
 private:
+    // A zigbee request to a device without a configured radio, answered with the text alone.
+    bool AnswersBareNoRadio(const SimNode& request) const;
     SimNode Command(const SimNode& command);
     SimNode Zigbee(const SimNode& doCommand);
     SimNode FileSystem(const SimNode& doCommand);

@@ -58,7 +58,7 @@ const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string&
 
 std::optional<int> CheckDeviceName(CliSession& session, const std::string& name, std::string_view subcommand)
 {
-    if (!IsSafeDeviceFileName(name))
+    if (!IsSafeListedFileName(name))
         return session.UsageFailure("'" + name + "' cannot be a file name on the device", subcommand);
     return std::nullopt;
 }

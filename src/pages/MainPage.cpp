@@ -1,6 +1,7 @@
 #include "MainPage.h"
 
 #include "AppImages.h"
+#include "ReadOnlyEdit.h"
 #include "RciDocuments.h"
 
 #include <QGridLayout>
@@ -19,8 +20,7 @@ namespace {
 
 QLineEdit* ReadOnlyEdit(const char* objectName)
 {
-    auto* edit = new QLineEdit;
-    edit->setReadOnly(true);
+    auto* edit = MakeReadOnly(new QLineEdit);
     edit->setObjectName(QString::fromLatin1(objectName));
     return edit;
 }

@@ -83,7 +83,7 @@ std::string ProposedName(const std::string& devicePath, const std::string& asked
 {
     const auto slash = devicePath.rfind('/');
     std::string name = slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
-    return IsSafeDeviceFileName(name) ? name : askedName;
+    return IsSafeListedFileName(name) ? name : askedName;
 }
 
 int Base64Value(char c)
@@ -115,15 +115,24 @@ PythonFileItem ItemOf(std::string name, std::string_view sizeText)
 
 } // namespace
 
-std::string FileListItemText(const PythonFileEntry& entry)
+std::string FileListItemText(const PythonFileEntry& entry, std::size_t nameWidth)
 {
-    std::string text = entry.name.substr(0, 12);
-    text.resize(12, ' ');
+    std::string text = entry.name;
+    if (text.size() < nameWidth)
+        text.resize(nameWidth, ' ');
     text += "    ";
     text += entry.size;
     if (entry.size.size() < 8)
         text.append(8 - entry.size.size(), ' ');
     return text;
+}
+
+std::size_t FileListNameWidth(const PythonFileList& files)
+{
+    std::size_t width = kFileListNameWidth;
+    for (const PythonFileEntry& entry : files)
+        width = std::max(width, entry.name.size());
+    return width;
 }
 
 PythonFileItem SplitFileListItem(std::string_view itemText)
@@ -220,7 +229,7 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
     for (const PythonFileItem& item : items) {
         PythonDownloadResult& result = results.emplace_back();
         result.name = item.name;
-        if (!IsSafeDeviceFileName(item.name)) {
+        if (!IsSafeListedFileName(item.name)) {
             questions.Ask(QuestionKind::Error, std::string(kErrorCaption), UnsafeNameMessage(item.name));
             result.outcome = PythonDownloadOutcome::NameRefused;
             continue;
@@ -287,7 +296,7 @@ PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, D
     PythonDeleteResult result;
     CommandBatch batch;
     for (const PythonFileItem& item : items) {
-        if (!IsSafeDeviceFileName(item.name)) {
+        if (!IsSafeListedFileName(item.name)) {
             questions.Ask(QuestionKind::Error, std::string(kErrorCaption), UnsafeNameMessage(item.name));
             result.refused.push_back(item.name);
             continue;

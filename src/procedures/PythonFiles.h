@@ -22,9 +22,14 @@ struct PythonFileEntry {
 };
 using PythonFileList = std::vector<PythonFileEntry>;
 
-// The file list's item text: the name cut or padded to 12 characters, four blanks, the size
-// padded to at least 8 ("%-12.12s    %-8s").
-std::string FileListItemText(const PythonFileEntry& entry);
+// The narrowest the name column of the file list gets.
+inline constexpr std::size_t kFileListNameWidth = 12;
+// The file list's item text: the whole name padded to `nameWidth` characters, four blanks,
+// the size padded to at least 8.
+std::string FileListItemText(const PythonFileEntry& entry, std::size_t nameWidth = kFileListNameWidth);
+// The name column's width that shows every name of the list whole: the longest name, and
+// at least kFileListNameWidth.
+std::size_t FileListNameWidth(const PythonFileList& files);
 
 // A file as a download or a deletion acts on it.
 struct PythonFileItem {
@@ -33,10 +38,10 @@ struct PythonFileItem {
     long long size = 0;    // its decimal value; 0 when there is none
 };
 // Splits an item text again (at most its first 99 characters): the name is the text
-// before the first blank, the size text the rest without blanks and tabs. A name the list
-// cut to 12 characters stays cut.
+// before the first blank, the size text the rest without blanks and tabs. Only for texts
+// of names without blanks; the list keeps each entry with its item and acts on that.
 PythonFileItem SplitFileListItem(std::string_view itemText);
-// The item for a listed entry with its name whole, for a caller without a list control.
+// The item for a listed entry, its name whole as the device gave it.
 PythonFileItem ItemForEntry(const PythonFileEntry& entry);
 
 // The entries of a listing reply: the first child of do_command/ls whatever its name, then

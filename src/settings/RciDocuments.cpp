@@ -62,14 +62,20 @@ void RciDocuments::ParseState(std::string_view response)
         m_stateRoot = query->children;
 }
 
+bool ReportsRadioNotConfigured(std::string_view response)
+{
+    return response.find(kRadioNotConfigured) != std::string_view::npos;
+}
+
 void RciDocuments::ParseRadioSettings(std::string_view response)
 {
-    const std::string_view text = CutReply(response);
-    if (text.find(kRadioNotConfigured) != std::string_view::npos) {
+    // The whole answer is searched: a device may send the text alone, with no XML around it.
+    if (ReportsRadioNotConfigured(response)) {
         m_radioPageFlag = false;
         m_lastParseError.clear();
         return;
     }
+    const std::string_view text = CutReply(response);
     m_radioSettings.reset();
     m_radioSettingsRoot = nullptr;
     m_radioSettings = ReadUntrustedXml(text, "ravlosetting.xml", &m_lastParseError);

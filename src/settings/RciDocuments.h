@@ -65,6 +65,10 @@ private:
 // no "<" before a ">".
 std::string_view CutReply(std::string_view response);
 
+// The device's answer to a radio query says it has no configured radio, whether the text
+// comes alone or inside a reply document.
+bool ReportsRadioNotConfigured(std::string_view response);
+
 // The end of the program's life with XML: frees the documents, then cleans up libxml2.
 void ShutdownXml(RciDocuments& documents);
 

@@ -1,4 +1,5 @@
 #include "DeviceRunner.h"
+#include "EditLooks.h"
 #include "MainPage.h"
 #include "PropertySheet.h"
 #include "RciDocuments.h"
@@ -14,6 +15,7 @@
 #include <memory>
 
 using namespace tervane;
+using tervane::test::LooksReadOnly;
 
 class MainPageTest : public QObject {
     Q_OBJECT
@@ -88,7 +90,9 @@ void MainPageTest::showsTheDevicesFacts()
     QCOMPARE(Edit("modemRevision"), QString::fromStdString(config.modemRevision));
     QCOMPARE(Edit("mobileIpAddress"), QString::fromStdString(config.mobileIpAddress));
     QVERIFY(!m_page->findChild<QLineEdit*>("mobileIpAddress")->isEnabled());
-    QVERIFY(m_page->findChild<QLineEdit*>("imei")->isReadOnly());
+    for (const char* name : {"status", "product", "firmwareVersion", "imei", "phoneNumber", "iccid", "imsi",
+             "modemType", "modemRevision"})
+        QVERIFY2(LooksReadOnly(m_page->findChild<QLineEdit*>(name)), name);
     QVERIFY(m_page->IsLinkLampLit());
     QVERIFY(!m_page->IsModified());
 }

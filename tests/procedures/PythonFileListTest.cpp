@@ -32,12 +32,25 @@ TEST_P(FileListItems, FormatAndSplit)
 INSTANTIATE_TEST_SUITE_P(Items, FileListItems,
     ::testing::Values(ItemCase{"Short", {"main.py", "52"}, "main.py         52      ", "main.py", "52", 52},
         ItemCase{"NameOfTwelve", {"abcdefghijkl", "1"}, "abcdefghijkl    1       ", "abcdefghijkl", "1", 1},
-        ItemCase{"LongNameCut", {"sensor_report.py", "4031"}, "sensor_repor    4031    ", "sensor_repor", "4031", 4031},
+        ItemCase{"LongNameWhole", {"sensor_report.py", "4031"}, "sensor_report.py    4031    ", "sensor_report.py",
+            "4031", 4031},
         ItemCase{"NameWithBlank", {"my file.py", "7"}, "my file.py      7       ", "my", "file.py7", 0},
         ItemCase{"LongSizeWhole", {"a.py", "1234567890"}, "a.py            1234567890", "a.py", "1234567890",
             1234567890},
         ItemCase{"NoSize", {"a.py", ""}, "a.py                    ", "a.py", "", 0}),
     [](const auto& row) { return std::string(row.param.label); });
+
+TEST(FileListItems, NameColumnWidensToTheLongestName)
+{
+    const PythonFileList files{{"main.py", "52"}, {"sensor_calibration.py", "4031"}, {"my file.py", "7"}};
+    const std::size_t width = FileListNameWidth(files);
+    EXPECT_EQ(width, 21u);
+    EXPECT_EQ(FileListItemText(files[0], width), "main.py                  52      ");
+    EXPECT_EQ(FileListItemText(files[1], width), "sensor_calibration.py    4031    ");
+    EXPECT_EQ(FileListItemText(files[2], width), "my file.py               7       ");
+    EXPECT_EQ(FileListNameWidth({{"a.py", "1"}}), 12u);
+    EXPECT_EQ(FileListNameWidth({}), 12u);
+}
 
 TEST(FileListItemSplit, ReadsAtMost99Characters)
 {

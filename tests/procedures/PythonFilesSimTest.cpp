@@ -6,19 +6,21 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+
 namespace tervane::test {
 namespace {
 
 class PythonFilesTest : public SimProcedureTest {
 protected:
-    // The ticked items as the page hands them over: split from the list's item texts.
+    // The ticked items as the page hands them over: the listed entries themselves.
     static std::vector<PythonFileItem> Ticked(const PythonFileList& list, const std::vector<std::string>& names)
     {
         std::vector<PythonFileItem> items;
         for (const std::string& name : names) {
             for (const PythonFileEntry& entry : list) {
                 if (entry.name == name)
-                    items.push_back(SplitFileListItem(FileListItemText(entry)));
+                    items.push_back(ItemForEntry(entry));
             }
         }
         EXPECT_EQ(items.size(), names.size());
@@ -121,22 +123,60 @@ TEST_F(PythonFilesTest, DownloadLargerThanTheBaseReceiveBuffer)
 
 TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
 {
-    // The list shows names cut to 12 characters; the device has no file by the cut name,
-    // and its answer holds get_file without data.
+    // The file went away after the list was read: the device's answer holds get_file
+    // without data.
     const PythonFileList list = ListPythonFiles(runner);
+    ASSERT_TRUE(device.RemoveFile("/WEB/python/xbee.py"));
     questions.answers = {Answer::Retry, Answer::Cancel};
 
-    const auto results = DownloadPythonFiles(Ticked(list, {"sensor_report.py"}), runner, questions);
+    const auto results = DownloadPythonFiles(Ticked(list, {"xbee.py"}), runner, questions);
 
     ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].name, "sensor_repor");
     EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
     EXPECT_EQ(results[0].exchanges, 2);
     ASSERT_EQ(questions.asked.size(), 2u);
     EXPECT_EQ(questions.asked[0].text, "File download failed.\r\nSelect Retry to attempt the file download again.");
     EXPECT_TRUE(questions.saveChoices.empty());
-    EXPECT_TRUE(Received("<get_file name='/WEB/python/sensor_repor'/>"));
+    EXPECT_TRUE(Received("<get_file name='/WEB/python/xbee.py'/>"));
 }
+
+// Names longer than the list's narrowest column, and names with blanks, reach the device whole.
+class PythonFileNames : public PythonFilesTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PythonFileNames, DownloadAndDeleteActOnTheWholeName)
+{
+    const std::string name = GetParam();
+    const std::string path = "/WEB/python/" + name;
+    const std::string bytes = "print('" + name + "')\n" + Pattern(500, 5);
+    device.PutFile(path, bytes);
+    questions.savePaths = {Saved("copy.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {name}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].name, name);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_TRUE(questions.asked.empty());
+    ASSERT_EQ(questions.saveChoices.size(), 1u);
+    EXPECT_EQ(questions.saveChoices[0].initialName, name);
+    EXPECT_EQ(ReadWholeFile(Saved("copy.py")), bytes);
+
+    const PythonDeleteResult deleted = DeletePythonFiles(Ticked(ListPythonFiles(runner), {name}), runner, questions);
+
+    EXPECT_TRUE(deleted.refused.empty());
+    EXPECT_FALSE(device.HasFile(path));
+    EXPECT_EQ(deleted.files.size(), 3u);
+    EXPECT_TRUE(questions.asked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, PythonFileNames,
+    ::testing::Values("sensor_calibration_table.py", "my program.py", "long name with several blanks.py"),
+    [](const auto& row) {
+        std::string label = row.param;
+        for (char& c : label)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return label;
+    });
 
 TEST_F(PythonFilesTest, DownloadWithAWrongDigestKeepsTheFileWhenCancelled)
 {

@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         AtCase{"request_without_quotes", "at&usbinterface=20,<rci_request/>", nullptr, kError, ""},
         AtCase{"request_not_xml", "at&usbinterface=20,\"<rci_request>\"", nullptr, kError, ""},
         AtCase{"chosen_error", "AT+CGSN", [](Faults& f) { f.errorFor = {"CGSN"}; }, kError, ""},
+        AtCase{"chosen_silence", "AT+CGSN", [](Faults& f) { f.silentFor = {"CGSN"}; }, SimReply::Result::None, ""},
         AtCase{"digest_of_missing_file", "at&usbinterface=41,\"/WEB/python/none.py\"", nullptr, kError, ""},
         AtCase{"install_without_image", "at&usbinterface=110", nullptr, kError, ""}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -157,10 +158,22 @@ TEST(SimDevice, StateFollowsModelAndFaults)
     EXPECT_FALSE(Child(state, "zigbee_state"));
 }
 
-TEST(SimDevice, RadioWithoutConfigurationAnswersInsideAReply)
+TEST(SimDevice, RadioWithoutConfigurationAnswersTheTextAlone)
 {
     DeviceConfig config;
     config.radioConfigured = false;
+    SimDevice device{config};
+    const SimReply reply = device.Handle(Line(
+        Rci("<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>")));
+    EXPECT_EQ(reply.result, kOk);
+    EXPECT_EQ(reply.body, "\r\nCurrently not configured or supported\r\n");
+}
+
+TEST(SimDevice, RadioWithoutConfigurationAnswersInsideAReplyOnSomeFirmware)
+{
+    DeviceConfig config;
+    config.radioConfigured = false;
+    config.wrapsNoRadioAnswer = true;
     SimDevice device{config};
     const SimReply reply = device.Handle(Line(
         Rci("<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>")));

@@ -43,6 +43,15 @@ INSTANTIATE_TEST_SUITE_P(
                                && o.faults.fragmentBytes == 8 && o.faults.fragmentPauseMs == 40
                                && o.faults.unsolicited == "\r\n+CREG: 1\r\n";
                     }},
+        OptionsCase{"no_radio_answer_wrapped", {"--no-radio-config", "--no-radio-answer", "wrapped"},
+                    [](const SimOptions& o) { return !o.config.radioConfigured && o.config.wrapsNoRadioAnswer; }},
+        OptionsCase{"no_radio_answer_bare", {"--no-radio-answer=bare"},
+                    [](const SimOptions& o) { return o.error.empty() && !o.config.wrapsNoRadioAnswer; }},
+        OptionsCase{"bad_no_radio_answer", {"--no-radio-answer", "xml"},
+                    [](const SimOptions& o) { return !o.error.empty(); }},
+        OptionsCase{"silent_for", {"--fault", "silent-for=<query_setting>"},
+                    [](const SimOptions& o) { return o.faults.silentFor == std::vector<std::string>{"<query_setting>"}; }},
+        OptionsCase{"silent_for_without_text", {"--fault", "silent-for"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_model", {"--model", "Q9"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"missing_value", {"--link"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_number", {"--restart-delay", "soon"}, [](const SimOptions& o) { return !o.error.empty(); }},
