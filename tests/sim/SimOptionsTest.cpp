@@ -43,6 +43,15 @@ INSTANTIATE_TEST_SUITE_P(
                                && o.faults.fragmentBytes == 8 && o.faults.fragmentPauseMs == 40
                                && o.faults.unsolicited == "\r\n+CREG: 1\r\n";
                     }},
+        OptionsCase{"hostile_faults",
+                    {"--fault", "file-reply-name=/WEB/python/.bashrc", "--fault", "short-file-data", "--fault",
+                        "modem-escapes", "--fault", "broken-state"},
+                    [](const SimOptions& o) {
+                        return o.faults.fileReplyName == "/WEB/python/.bashrc" && o.faults.shortFileData
+                               && o.faults.modemEscapes && o.faults.brokenState;
+                    }},
+        OptionsCase{"file_reply_name_without_path", {"--fault", "file-reply-name"},
+                    [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_model", {"--model", "Q9"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"missing_value", {"--link"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_number", {"--restart-delay", "soon"}, [](const SimOptions& o) { return !o.error.empty(); }},
