@@ -19,12 +19,22 @@ mode_t ModeOf(const std::string& path)
 
 // The reply to the file request names another file; its bytes are still the asked file's,
 // so the digest matches and only the name tells.
-class CliOtherFileTest : public CliSimTest, public ::testing::WithParamInterface<const char*> {};
+struct OtherFile {
+    const char* label;
+    const char* name;  // what the reply's get_file names
+};
+
+void PrintTo(const OtherFile& row, std::ostream* out)
+{
+    *out << row.label;
+}
+
+class CliOtherFileTest : public CliSimTest, public ::testing::WithParamInterface<OtherFile> {};
 
 TEST_P(CliOtherFileTest, IsAFailedDownloadAndWritesNothing)
 {
     sim::Faults faults;
-    faults.fileReplyName = GetParam();
+    faults.fileReplyName = GetParam().name;
     device.SetFaults(faults);
 
     const CliRun run = Run({"python", "get", "main.py", dir});
@@ -36,7 +46,9 @@ TEST_P(CliOtherFileTest, IsAFailedDownloadAndWritesNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, CliOtherFileTest,
-    ::testing::Values("/WEB/python/.bashrc", "/WEB/python/authorized_keys", "main.py", "/WEB/python/../main.py"));
+    ::testing::Values(OtherFile{"hidden", "/WEB/python/.bashrc"}, OtherFile{"sshKeys", "/WEB/python/authorized_keys"},
+        OtherFile{"withoutItsFolder", "main.py"}, OtherFile{"throughDotDot", "/WEB/python/../main.py"}),
+    [](const ::testing::TestParamInfo<OtherFile>& row) { return std::string(row.param.label); });
 
 TEST_F(CliSimTest, PythonGetWithAShortReplyKeepsTheGoodCopy)
 {
