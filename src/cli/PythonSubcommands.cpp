@@ -37,7 +37,8 @@ JsonValue FilesJson(const PythonFileList& files)
 void PrintFiles(std::ostream& out, const PythonFileList& files)
 {
     for (const auto& entry : files)
-        out << std::right << std::setw(10) << EscapeForDisplay(entry.size) << "  " << EscapeForDisplay(entry.name) << "\n";
+        out << std::right << std::setw(10) << EscapeForDisplay(entry.size) << "  " << EscapeForDisplay(entry.name)
+            << "\n";
 }
 
 // Whether the last listing the runner ran came back as a list; an empty list alone cannot

@@ -292,7 +292,8 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
             if (std::optional<std::string> kept = written->KeepUnverified(&reason))
                 result.unverifiedPath = std::move(*kept);
             else
-                questions.Ask(QuestionKind::Error, std::string(kErrorCaption), KeepUnverifiedFailedMessage(*target, reason));
+                questions.Ask(QuestionKind::Error, std::string(kErrorCaption),
+                    KeepUnverifiedFailedMessage(*target, reason));
             result.outcome = PythonDownloadOutcome::Cancelled;
             break;
         }
