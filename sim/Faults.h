@@ -46,6 +46,17 @@ struct Faults {
     bool hangUpMidAnswer = false;
     // Added to every restart delay.
     int slowRestartMs = 0;
+
+    // Not empty: file replies name this path instead of the file asked for, and carry the
+    // asked file's bytes (so the digest of what arrives still matches).
+    std::string fileReplyName;
+    // File replies carry only the first half of the file's Base64 text.
+    bool shortFileData = false;
+    // The modem's identity answers (AT+CGMI, AT+CGSN, AT+CGMR, AT+CIMI) end in terminal
+    // escapes: a window title and a screen clear.
+    bool modemEscapes = false;
+    // The answer to query_state stops halfway and is no longer XML.
+    bool brokenState = false;
 };
 
 } // namespace tervane::sim

@@ -38,6 +38,10 @@ SimReply Nothing()
     return reply;
 }
 
+// What a hostile modem adds to its identity answers: it sets the terminal's title and
+// clears the screen.
+const char* const kTerminalEscapes = "\x1b]0;owned\x07\x1b[2J";
+
 std::string Upper(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -71,7 +75,7 @@ SimDevice::SimDevice(const DeviceConfig& config)
     : state_(config)
     , settings_(DefaultSettingGroups(), config.omitted)
     , radio_(DefaultRadioGroups(), config.omitted)
-    , rci_(settings_, radio_, files_, state_)
+    , rci_(settings_, radio_, files_, state_, faults_)
 {
     for (const auto& [path, bytes] : config.files)
         files_.Put(path, bytes);
@@ -117,18 +121,19 @@ SimReply SimDevice::HandleLine(const std::string& line)
 
     if (command.empty())
         return Ok();
+    const std::string escapes = faults_.modemEscapes ? kTerminalEscapes : "";
     if (command == "+CGMI")
-        return Info(config.manufacturer);
+        return Info(config.manufacturer + escapes);
     if (command == "+CGMM")
         return Info("Q2687");
     if (command == "+CGSN")
-        return Info(config.imei);
+        return Info(config.imei + escapes);
     if (command == "+CGMR")
-        return Info(config.modemRevision);
+        return Info(config.modemRevision + escapes);
     if (command == "I")
         return Info(state_.Product());
     if (command == "+CIMI")
-        return state_.simPresent ? Info(config.imsi) : Error();
+        return state_.simPresent ? Info(config.imsi + escapes) : Error();
     if (command == "+CSQ")
         return Info("+CSQ: " + std::to_string(state_.signalQuality) + ",99");
     if (command == "+CNUM") {

@@ -50,6 +50,18 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         return flag(faults.corruptUploads);
     if (name == "hang-up")
         return flag(faults.hangUpMidAnswer);
+    if (name == "short-file-data")
+        return flag(faults.shortFileData);
+    if (name == "modem-escapes")
+        return flag(faults.modemEscapes);
+    if (name == "broken-state")
+        return flag(faults.brokenState);
+    if (name == "file-reply-name") {
+        if (value.empty())
+            return "fault file-reply-name needs the path to name";
+        faults.fileReplyName = value;
+        return {};
+    }
     if (name == "error-for") {
         if (value.empty())
             return "fault error-for needs the text of the command";
@@ -189,6 +201,10 @@ std::string SimUsage()
            "      corrupt-uploads      uploaded files are stored with one byte changed\n"
            "      hang-up              the first answer stops halfway and the port restarts\n"
            "      slow-restart=MS      every restart takes MS longer\n"
+           "      file-reply-name=PATH file replies name PATH instead of the file asked for\n"
+           "      short-file-data      file replies carry half of the file's Base64 text\n"
+           "      modem-escapes        modem identity answers end in terminal escapes\n"
+           "      broken-state         the state answer stops halfway\n"
            "  --version              show the version and stop\n"
            "  -h, --help             show this text\n";
 }

@@ -33,7 +33,7 @@ int RunSend(CliSession& session, const Operands& operands)
     for (const auto& record : batch) {
         session.Out() << (record.failed ? "[failed] " : "[ok] ") << EscapeForDisplay(record.command) << "\n";
         if (!record.response.empty())
-            session.Out() << record.response << "\n";
+            session.Out() << EscapeLinesForDisplay(record.response) << "\n";
         JsonValue row = JsonValue::Object();
         row.Set("command", record.command);
         row.Set("failed", record.failed != 0);

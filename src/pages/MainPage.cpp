@@ -242,7 +242,9 @@ void MainPage::UpdateSignalLamps()
         ShowControl(id, k <= lamps.shown);
         SetLamp(id, k <= lamps.lit);
     }
-    SetLamp(IDC_LINK_LAMP, LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS)));
+    // Without a state document nothing shows that the link is up.
+    SetLamp(IDC_LINK_LAMP,
+        Documents().StateRoot() != nullptr && LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS)));
 }
 
 bool MainPage::IsSignalLampShown(int lamp) const

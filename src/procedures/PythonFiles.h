@@ -44,6 +44,11 @@ PythonFileItem SplitFileListItem(std::string_view itemText);
 // The item for a listed entry, its name whole as the device gave it.
 PythonFileItem ItemForEntry(const PythonFileEntry& entry);
 
+// The name a download's save dialog proposes: the last part of the path the device's reply
+// gives, unless that is no plain file name (empty, ".", "..", hidden, control characters)
+// or is not the name asked for; then the name asked for. The user sees and confirms it.
+std::string ProposedSaveName(std::string_view devicePath, std::string_view askedName);
+
 // The entries of a listing reply: the first child of do_command/ls whatever its name, then
 // each later sibling named `file`; only those with both attributes. Empty when the reply
 // does not parse or lacks do_command or ls.
@@ -76,20 +81,23 @@ PythonUploadResult UploadPythonFile(const std::string& path, DeviceRunner& runne
 enum class PythonDownloadOutcome {
     Saved,        // written and its digest matched the device's
     NotSaved,     // the user cancelled the save dialog; nothing was written
-    Cancelled,    // the user gave up at a failure question; a file written with a bad digest stays
+    Cancelled,    // the user gave up at a failure question; the target is left as it was
     NameRefused,  // the name cannot be carried to the device; nothing was sent
 };
 
 struct PythonDownloadResult {
     std::string name;
     PythonDownloadOutcome outcome = PythonDownloadOutcome::NotSaved;
-    std::string savedPath;     // where the file was last written; empty when it was not
+    std::string savedPath;       // where the verified file was written; empty when it was not
+    std::string unverifiedPath;  // Cancelled at a digest mismatch: where the download was kept
     int exchanges = 0;         // file requests sent
 };
 
-// Fetches each item in turn, asks where to save it, decodes it, writes it (replacing a
-// file there only once the whole file is written) and checks its digest. A failure asks
-// Retry (a new exchange for that file) or Cancel (the next item). The list is not refreshed.
+// Fetches each item in turn, asks where to save it, decodes it, writes it beside the chosen
+// file and checks its digest there; only a matching download replaces the chosen file. A
+// reply that names another file than the one asked for fails. A failure asks Retry (a new
+// exchange for that file) or Cancel (the next item); Cancel at a digest mismatch keeps the
+// download beside the chosen file as NAME.unverified. The list is not refreshed.
 std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
     ProcedureQuestions& questions);
 

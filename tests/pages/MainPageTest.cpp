@@ -28,6 +28,7 @@ private slots:
     void lampsAreHiddenUntilThePageIsShown();
     void withoutSimShowsItsWords();
     void numberErrorShowsNotAvailable();
+    void unreadableStateLeavesTheLinkLampOff();
     void signalLamps_data();
     void signalLamps();
     void refreshReadsTheDeviceAgain();
@@ -135,6 +136,17 @@ void MainPageTest::numberErrorShowsNotAvailable()
     StartAndShow({}, faults);
     QCOMPARE(Edit("phoneNumber"), QStringLiteral("N/A"));
     QVERIFY(Edit("imsi") != QStringLiteral("No SIM Inserted"));
+}
+
+void MainPageTest::unreadableStateLeavesTheLinkLampOff()
+{
+    // An empty address would light the lamp; without a state nothing shows the link is up.
+    sim::Faults faults;
+    faults.brokenState = true;
+    StartAndShow({}, faults);
+    QVERIFY(m_documents->StateRoot() == nullptr);
+    QCOMPARE(Edit("mobileIpAddress"), QString());
+    QVERIFY(!m_page->IsLinkLampLit());
 }
 
 void MainPageTest::signalLamps_data()

@@ -243,6 +243,32 @@ TEST(SimDevice, FileListFetchAndRemove)
     EXPECT_TRUE(device.File("/WEB/mesh/x.ebl"));
 }
 
+TEST(SimDevice, HostileFaults)
+{
+    DeviceConfig config;
+    config.files = {{"/WEB/python/a.py", "print('a hostile device')\n"}};
+    SimDevice device{config};
+    device.ChangeFaults([](Faults& f) {
+        f.fileReplyName = "/WEB/python/.bashrc";
+        f.shortFileData = true;
+        f.modemEscapes = true;
+        f.brokenState = true;
+    });
+
+    SimNode fetched = ReplyOf(device.Handle(Raw("<rci_request version='1.1'><do_command target='file_system'>"
+                                                "<get_file name='/WEB/python/a.py'/></do_command></rci_request>")));
+    const SimNode* getFile = Child(*Child(fetched, "do_command"), "get_file");
+    ASSERT_TRUE(getFile);
+    EXPECT_EQ(getFile->Attribute("name"), "/WEB/python/.bashrc");
+    const std::string whole = Base64Encode("print('a hostile device')\n");
+    EXPECT_EQ(Child(*getFile, "data")->text, whole.substr(0, whole.size() / 2));
+
+    EXPECT_NE(device.Handle(Line("AT+CGMI")).body.find("\x1b]0;owned\x07\x1b[2J"), std::string::npos);
+    EXPECT_FALSE(ParseXml(device.Handle(Line(Rci("<rci_request version='1.1'><query_state/></rci_request>"))).body));
+    // Only the state answer is broken.
+    ReplyOf(device.Handle(Line(Rci("<rci_request version='1.1'><query_setting/></rci_request>"))));
+}
+
 class UploadDevice : public ::testing::Test {
 protected:
     // The whole upload exchange; the result of each step in order.

@@ -52,6 +52,15 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"silent_for", {"--fault", "silent-for=<query_setting>"},
                     [](const SimOptions& o) { return o.faults.silentFor == std::vector<std::string>{"<query_setting>"}; }},
         OptionsCase{"silent_for_without_text", {"--fault", "silent-for"}, [](const SimOptions& o) { return !o.error.empty(); }},
+        OptionsCase{"hostile_faults",
+                    {"--fault", "file-reply-name=/WEB/python/.bashrc", "--fault", "short-file-data", "--fault",
+                        "modem-escapes", "--fault", "broken-state"},
+                    [](const SimOptions& o) {
+                        return o.faults.fileReplyName == "/WEB/python/.bashrc" && o.faults.shortFileData
+                               && o.faults.modemEscapes && o.faults.brokenState;
+                    }},
+        OptionsCase{"file_reply_name_without_path", {"--fault", "file-reply-name"},
+                    [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_model", {"--model", "Q9"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"missing_value", {"--link"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_number", {"--restart-delay", "soon"}, [](const SimOptions& o) { return !o.error.empty(); }},
