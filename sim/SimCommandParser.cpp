@@ -87,14 +87,16 @@ std::optional<SimInput> SimCommandParser::Settle()
 
 std::optional<SimInput> SimCommandParser::NextLine(bool settled)
 {
-    const std::size_t size = pending_.size();
     if (lineEnd_ == kNone) {
         // Empty lines carry no command.
         std::size_t start = head_;
-        while (start < size && IsLineEnd(pending_[start]))
+        while (start < pending_.size() && IsLineEnd(pending_[start]))
             ++start;
         if (start != head_)
             Consume(start);
+    }
+    const std::size_t size = pending_.size();
+    if (lineEnd_ == kNone) {
         scan_ = std::max(scan_, head_);
         while (scan_ < size && !IsLineEnd(pending_[scan_]))
             ++scan_;

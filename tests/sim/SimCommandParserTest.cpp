@@ -61,6 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"unfinished_line_waits", {"AT+CG"}, {}},
         LineCase{"byte_by_byte", {"A", "T", "+", "C", "S", "Q", "\r", "\n", "\r", "A", "T", "\r"},
                  {{kLine, "AT+CSQ", "AT+CSQ\r\n\r"}, {kLine, "AT", "AT\r"}}},
+        LineCase{"empty_lines_dropped_before_a_command_in_pieces", {"\r\r\nA", "T++C", "SQ\r\n"},
+                 {{kLine, "AT++CSQ", "AT++CSQ\r\n"}}},
         LineCase{"many_commands_in_one_piece_after_a_partial_one", {"AT+C", "GMI\rAT\rAT+CSQ\rAT+CNUM\r"},
                  {{kLine, "AT+CGMI", "AT+CGMI\r"},
                   {kLine, "AT", "AT\r"},
