@@ -1,5 +1,5 @@
-// Replies and restore files full of attributes, up to the 16 MiB input cap: a single element
-// with ever more attributes (refused after the pre-scan) and many elements each at the
+// Replies and restore files full of attributes, up to the 16 MiB input cap: an element with
+// ever more attributes at the end (refused after the pre-scan) and many elements each at the
 // attribute limit (parsed whole). Both take the same time per byte at every size.
 #include "SafeXml.h"
 #include "XmlPrescan.h"
@@ -17,13 +17,16 @@ std::string Attribute(std::size_t i)
     return " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
 }
 
-// <rci_reply a0="0" a1="1" ...><query_setting/></rci_reply>, `bytes` long or nearly.
+// A reply whose last element carries attributes over the last half of its `bytes`, so the
+// pre-scan reads all of it before refusing.
 std::string OneHeavyElement(std::size_t bytes)
 {
-    std::string text = "<rci_reply";
+    std::string text = "<rci_reply><query_setting><data>";
+    text.append(bytes / 2, 'x');
+    text += "</data><g";
     for (std::size_t i = 0; text.size() + 64 < bytes; ++i)
         text += Attribute(i);
-    return text + "><query_setting/></rci_reply>";
+    return text + "/></query_setting></rci_reply>";
 }
 
 // Groups that each carry the most attributes an element may have.
