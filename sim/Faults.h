@@ -41,6 +41,10 @@ struct Faults {
     // Uploaded files are stored with one byte changed (an empty one gains a byte).
     bool corruptUploads = false;
 
+    // Above 0: the root element of every RCI reply carries this many extra attributes
+    // (a0="0" a1="1" ...), an element no real reply has; its size grows with the count.
+    std::size_t replyAttributes = 0;
+
     // One-shot: the next answer stops halfway, the port goes away and comes back after the
     // restart delay. Cleared when it fires.
     bool hangUpMidAnswer = false;

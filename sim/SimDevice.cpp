@@ -238,10 +238,30 @@ SimReply SimDevice::HandleUpload(int code, const std::string& argument)
     }
 }
 
+namespace {
+
+// Puts `count` attributes into the reply's first tag, right after its name.
+void AddRootAttributes(std::string& reply, std::size_t count)
+{
+    const std::size_t nameEnd = reply.find_first_of(" />", 1);
+    if (reply.empty() || reply[0] != '<' || nameEnd == std::string::npos)
+        return;
+    std::string attributes;
+    for (std::size_t i = 0; i < count; ++i)
+        attributes += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    reply.insert(nameEnd, attributes);
+}
+
+} // namespace
+
 SimReply SimDevice::HandleRci(std::string_view request)
 {
     auto reply = rci_.Answer(request);
-    return reply ? Info(std::move(*reply)) : Error();
+    if (!reply)
+        return Error();
+    if (faults_.replyAttributes > 0)
+        AddRootAttributes(*reply, faults_.replyAttributes);
+    return Info(std::move(*reply));
 }
 
 SimReply SimDevice::Digest(const std::string& argument)

@@ -38,6 +38,7 @@ void RciDocuments::ParseSettings(std::string_view response)
     m_settings.reset();
     m_settingsRoot = nullptr;
     m_settings = ReadUntrustedXml(text, "setting.xml", &m_lastParseError);
+    m_settingsParseError = m_lastParseError;
     if (!m_settings)
         return;
     xmlNodePtr root = xmlDocGetRootElement(m_settings.get());

@@ -46,6 +46,8 @@ public:
 
     // Why the latest parse operation gave no document; empty when it gave one.
     const std::string& LastParseError() const { return m_lastParseError; }
+    // Why the latest settings parse gave no document; empty when it gave one.
+    const std::string& SettingsParseError() const { return m_settingsParseError; }
 
     // Shutdown: frees the three documents; the roots become none with them.
     void FreeAll();
@@ -59,6 +61,7 @@ private:
     xmlNodePtr m_radioSettingsRoot = nullptr;
     bool m_radioPageFlag = true;
     std::string m_lastParseError;
+    std::string m_settingsParseError;
 };
 
 // Keeps the text from the first "<" to the last ">", both included; empty when there is

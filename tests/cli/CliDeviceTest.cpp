@@ -171,6 +171,15 @@ TEST_F(CliSimTest, SettingsSetWithoutTheDevicesSettingsSendsNothing)
     }
 }
 
+TEST_F(CliSimTest, AttributeHeavySettingsReplyIsRefusedWithItsReason)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.replyAttributes = 2000; });
+    const CliRun run = Run({"settings", "get", "mobile_simple/apn"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tervane-q7: the device's settings could not be read: an element holds more than 32 attributes\n");
+}
+
 TEST_F(CliSimTest, SettingsSetChecksEveryPathBeforeSending)
 {
     const CliRun unknown = Run({"settings", "set", "mobile_simple/apn=x", "mobile_simple/nope=y"});
