@@ -142,6 +142,12 @@ std::string SimulatedQ7::PortPath() const
     return link_;
 }
 
+std::string SimulatedQ7::OwnFolder() const
+{
+    std::lock_guard lock(mutex_);
+    return ownDir_;
+}
+
 bool SimulatedQ7::PortPresent() const
 {
     std::lock_guard lock(mutex_);

@@ -40,6 +40,8 @@ public:
     bool IsRunning() const;
 
     std::string PortPath() const;
+    // The temporary folder Start made for the port's link, or "" when the caller chose the link.
+    std::string OwnFolder() const;
     // The port is there now (not during a restart).
     bool PortPresent() const;
     bool WaitForPort(int timeoutMs) const;

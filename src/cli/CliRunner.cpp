@@ -2,6 +2,8 @@
 
 #include "BatchWorker.h"
 
+#include <filesystem>
+
 namespace tervane {
 
 CliRunner::CliRunner(SerialLink& link, TerminalProgress& progress)
@@ -20,7 +22,10 @@ void CliRunner::RunBatch(CommandBatch& batch)
 
 UploadResult CliRunner::Upload(const UploadSource& source)
 {
-    m_progress.BeginUpload("Uploading " + source.FileName() + " to " + source.Destination());
+    std::error_code error;
+    const auto size = std::filesystem::file_size(source.Path(), error);
+    m_progress.BeginUpload("Uploading " + source.FileName() + " to " + source.Destination(),
+        error ? 0 : static_cast<long long>(size));
     UploadResult result = RunUpload(m_link, source, &m_progress);
     m_progress.End();
     return result;

@@ -63,7 +63,8 @@ CliSession::CliSession(CliOptions options, const CliEnvironment& environment)
         m_ownClock = std::make_unique<RealClock>();
         m_environment.clock = m_ownClock.get();
     }
-    m_progress = std::make_unique<TerminalProgress>(*m_environment.err, m_environment.errorIsTerminal);
+    m_progress = std::make_unique<TerminalProgress>(*m_environment.err, m_environment.errorIsTerminal,
+        *m_environment.clock, m_environment.terminalWidth);
     m_documents = std::make_unique<RciDocuments>();
 }
 

@@ -24,6 +24,8 @@ DeviceConnection::~DeviceConnection()
     m_link.SetLog(nullptr);
     if (m_simulated)
         m_simulated->Stop();
+    m_simulatedLink.Release();
+    m_simulatedFolder.Release();
 }
 
 bool DeviceConnection::OpenLog(const std::string& path, std::string& failure)
@@ -62,6 +64,8 @@ ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::stri
             return ConnectFailure::SimulatorFailed;
         }
         port = m_simulated->PortPath();
+        m_simulatedFolder = InterruptRemoval(m_simulated->OwnFolder(), InterruptRemoval::Kind::Folder);
+        m_simulatedLink = InterruptRemoval(port, InterruptRemoval::Kind::File);
     }
 
     if (!port.empty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandLog.h"
+#include "InterruptCleanup.h"
 #include "SerialLink.h"
 
 #include <memory>
@@ -50,6 +51,9 @@ public:
 
 private:
     std::unique_ptr<sim::SimulatedQ7> m_simulated;
+    // The built-in device's link and folder, removed when the tool is interrupted.
+    InterruptRemoval m_simulatedLink;
+    InterruptRemoval m_simulatedFolder;
     CommandLog m_log;
     SerialLink m_link;
     std::vector<std::string> m_candidates;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@ struct CliEnvironment {
     bool inputIsTerminal = false;
     // The progress bar is drawn only on a terminal.
     bool errorIsTerminal = false;
+    // The columns of standard error's terminal; none or 0: 80.
+    std::function<int()> terminalWidth;
     // None: real time.
     Clock* clock = nullptr;
     // Where the modem ports are looked for.

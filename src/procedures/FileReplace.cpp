@@ -125,12 +125,14 @@ std::optional<std::string> ResolveWriteTarget(const std::string& path, std::stri
 PendingFile::PendingFile(std::string target, std::string temporary)
     : m_target(std::move(target))
     , m_temporary(std::move(temporary))
+    , m_removal(m_temporary, InterruptRemoval::Kind::File)
 {
 }
 
 PendingFile::PendingFile(PendingFile&& other) noexcept
     : m_target(std::move(other.m_target))
     , m_temporary(std::exchange(other.m_temporary, {}))
+    , m_removal(std::move(other.m_removal))
 {
 }
 
@@ -141,6 +143,7 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept
             ::unlink(m_temporary.c_str());
         m_target = std::move(other.m_target);
         m_temporary = std::exchange(other.m_temporary, {});
+        m_removal = std::move(other.m_removal);
     }
     return *this;
 }
@@ -197,6 +200,7 @@ bool PendingFile::RenameTo(const std::string& path, std::string* reason)
         return false;
     }
     m_temporary.clear();
+    m_removal.Release();
     SyncFolder(path);
     SetReason(reason, {});
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "InterruptCleanup.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +16,8 @@ std::optional<std::string> ResolveWriteTarget(const std::string& path, std::stri
 // A file being written. Its bytes go into a new file with a short name in the target's
 // folder, flushed to the disk; only Commit renames it over the target, so a write that
 // fails, or bytes that turn out to be wrong, never replace what was there. A new file is
-// readable by its owner alone (0600); a file that is replaced keeps its permissions.
+// readable by its owner alone (0600); a file that is replaced keeps its permissions. The
+// temporary file goes also when the process is interrupted before it is placed.
 class PendingFile {
 public:
     // Writes `bytes` for the target `path` (through a link, see ResolveWriteTarget).
@@ -46,6 +49,7 @@ private:
 
     std::string m_target;
     std::string m_temporary;  // empty once renamed
+    InterruptRemoval m_removal;
 };
 
 // Writes `bytes` as the whole content of the file at `path` (Write, then Commit). False,

@@ -1,5 +1,6 @@
 // Writing a file whole or not at all.
 #include "FileReplace.h"
+#include "InterruptCleanup.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +8,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -133,6 +136,27 @@ TEST_F(FileReplace, PendingBytesReplaceNothingUntilCommitted)
     EXPECT_EQ(*kept, path + ".unverified");
     EXPECT_EQ(test::ReadWholeFile(*kept), "unchecked");
     EXPECT_EQ(test::ReadWholeFile(path), "good");
+}
+
+TEST_F(FileReplace, AnInterruptedWriteLeavesNoTemporaryFile)
+{
+    const std::string path = dir + "/main.py";
+    ASSERT_TRUE(test::WriteWholeFile(path, "old"));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallInterruptCleanup();
+        std::optional<PendingFile> pending = PendingFile::Write(path, "new bytes, not yet checked");
+        if (pending && Entries() == 2)
+            raise(SIGINT);
+        _exit(3);  // only when the temporary file was not there to be interrupted
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
+    EXPECT_EQ(Entries(), 1) << "the temporary file stayed";
+    EXPECT_EQ(test::ReadWholeFile(path), "old");
 }
 
 TEST(UnverifiedName, IsCutToALegalFileName)
