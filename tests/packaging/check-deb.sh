@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds the .deb from the already-built tree into a scratch folder and checks it as dpkg would
-# see it: control fields with computed dependencies, the files with their owners and modes,
-# the maintainer script, and the unpacked programs still running after stripping.
-# Usage: check-deb.sh BUILD_DIR VERSION
+# Builds the two .debs from the already-built tree into a scratch folder and checks them as
+# dpkg and lintian see them: control fields with computed dependencies (no Qt for the tool,
+# the tool for the window), the files of each with their owners and modes, the maintainer
+# script, lintian's errors and warnings, and the unpacked programs still running after
+# stripping and hardened as Debian builds them.
+# Usage: check-deb.sh BUILD_DIR VERSION BUILD_TYPE
+# Exits 77 (skipped) only when everything else passed but lintian is not installed.
 set -euo pipefail
 source "$(dirname "$0")/package-layout.sh"
-build=$1 version=$2
+build=$1 version=$2 build_type=${3:-}
 export QT_QPA_PLATFORM=offscreen
 
 out=$(mktemp -d)
@@ -18,63 +21,114 @@ if ! log=$("${CPACK:-cpack}" -G DEB --config "$build/CPackConfig.cmake" -B "$out
     echo "FAIL: cpack" >&2
     exit 1
 fi
+shopt -s nullglob
 debs=("$out"/package/*.deb)
-if [ ${#debs[@]} != 1 ] || [ ! -f "${debs[0]}" ]; then
-    echo "FAIL: cpack made ${debs[*]}, not one .deb" >&2
-    exit 1
-fi
-deb=${debs[0]}
-echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
-
-field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = tervane-q7-dashboard ] || fail "Package is '$(field Package)'"
-[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
-for name in Maintainer Section Description; do
-    [ -n "$(field "$name")" ] || fail "$name is empty"
+shopt -u nullglob
+declare -A deb_of=()
+for deb in "${debs[@]}"; do
+    deb_of[$(dpkg-deb -f "$deb" Package)]=$deb
 done
-# Computed by dpkg-shlibdeps from the programs' libraries, so the window's Qt is among them.
-depends=$(field Depends)
-echo "Depends: $depends"
-for package in libc6 libxml2 libqt6widgets6; do
-    grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: '$depends'"
+for package in "${packages[@]}"; do
+    [ -n "${deb_of[$package]-}" ] || fail "cpack made no $package package (made: ${debs[*]##*/})"
 done
+[ ${#debs[@]} = ${#packages[@]} ] || fail "cpack made ${#debs[@]} packages: ${debs[*]##*/}"
+[ ${#failures[@]} = 0 ] || exit 1
 
-# dpkg-deb -c: "mode owner/group size date time ./path"
-listing=$(dpkg-deb -c "$deb")
-files=$(awk '$1 !~ /^d/ { print $6 }' <<<"$listing" | sed 's|^\./||' | layout_of)
-while read -r line; do
-    [ -n "$line" ] && fail "package: $line"
-done <<<"$(layout_difference "$(expected_files)" "$files")"
-while read -r mode owner _ _ _ path; do
-    [ "$owner" = root/root ] || fail "$path belongs to $owner"
-    case $mode in d*) continue ;; esac
-    case $path in
-    ./usr/bin/*) [ "$mode" = -rwxr-xr-x ] || fail "$path has mode $mode" ;;
-    *) [ "$mode" = -rw-r--r-- ] || fail "$path has mode $mode" ;;
+for package in "${packages[@]}"; do
+    deb=${deb_of[$package]}
+    echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
+    field() { dpkg-deb -f "$deb" "$1"; }
+    [ "$(field Version)" = "$version" ] || fail "$package: Version is '$(field Version)', not $version"
+    [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "$package: Architecture is '$(field Architecture)'"
+    for name in Maintainer Section Description; do
+        [ -n "$(field "$name")" ] || fail "$package: $name is empty"
+    done
+    # Computed by dpkg-shlibdeps from the programs' libraries.
+    depends=$(field Depends)
+    echo "$package Depends: $depends"
+    has() { grep -qE "(^|, )$1( |,|$)" <<<"$depends"; }
+    for library in libc6 libxml2; do
+        has "$library" || fail "$package: Depends lacks $library: '$depends'"
+    done
+    case $package in
+    "$tool")
+        # A server without a desktop installs the tool: nothing of Qt or of a display.
+        if grep -qE '(^|, )(libqt|libx|libgl|libegl|libfontconfig)' <<<"$depends"; then
+            fail "$tool depends on desktop libraries: '$depends'"
+        fi
+        ;;
+    "$dashboard")
+        has libqt6widgets6 || fail "$dashboard: Depends lacks libqt6widgets6: '$depends'"
+        grep -qF "$tool (= $version)" <<<"$depends" || fail "$dashboard does not depend on $tool (= $version): '$depends'"
+        ;;
     esac
-done <<<"$listing"
 
-dpkg-deb -e "$deb" "$out/control"
-postinst="$out/control/postinst"
-if [ ! -x "$postinst" ]; then
-    fail "postinst missing or not executable"
-elif ! sh -n "$postinst"; then
-    fail "postinst is not valid sh"
-fi
+    # dpkg-deb -c: "mode owner/group size date time ./path"
+    listing=$(dpkg-deb -c "$deb")
+    files=$(awk '$1 !~ /^d/ { print $6 }' <<<"$listing" | sed 's|^\./||' | layout_of)
+    while read -r line; do
+        [ -n "$line" ] && fail "$package: $line"
+    done <<<"$(layout_difference "$(package_files "$package")" "$files")"
+    while read -r mode owner _ _ _ path; do
+        [ "$owner" = root/root ] || fail "$path belongs to $owner"
+        case $mode in d*) continue ;; esac
+        case $path in
+        ./usr/bin/*) [ "$mode" = -rwxr-xr-x ] || fail "$path has mode $mode" ;;
+        *) [ "$mode" = -rw-r--r-- ] || fail "$path has mode $mode" ;;
+        esac
+    done <<<"$listing"
 
-dpkg-deb -x "$deb" "$out/root"
+    dpkg-deb -e "$deb" "$out/control-$package"
+    postinst="$out/control-$package/postinst"
+    if [ "$package" = "$tool" ]; then
+        # The udev rule is the tool's, and so is applying it to a gateway already plugged in.
+        if [ ! -x "$postinst" ]; then
+            fail "$package: postinst missing or not executable"
+        elif ! sh -n "$postinst"; then
+            fail "$package: postinst is not valid sh"
+        fi
+    elif [ -e "$postinst" ]; then
+        fail "$package has a postinst"
+    fi
+    dpkg-deb -x "$deb" "$out/root"
+done
+
 for program in "${programs[@]}"; do
-    [ -x "$out/root/usr/bin/$program" ] || continue
-    if command -v file >/dev/null && file -b "$out/root/usr/bin/$program" | grep -q 'not stripped'; then
+    binary="$out/root/usr/bin/$program"
+    [ -x "$binary" ] || continue
+    if command -v file >/dev/null && file -b "$binary" | grep -q 'not stripped'; then
         fail "$program is not stripped"
+    fi
+    # Read-only relocations, bound at start-up; fortified functions in release builds.
+    if command -v readelf >/dev/null; then
+        readelf -lW "$binary" | grep -q GNU_RELRO || fail "$program has no read-only relocations"
+        readelf -dW "$binary" | grep -qE 'BIND_NOW|FLAGS.*NOW' || fail "$program is not bound at start-up"
+        if [ -n "$build_type" ] && [ "$build_type" != Debug ] && ! readelf -sW --dyn-syms "$binary" | grep -q '__.*_chk@'; then
+            fail "$program calls no fortified function: not built with _FORTIFY_SOURCE"
+        fi
     fi
     problem=$(check_version "$out/root" "$program" "$version")
     [ -z "$problem" ] || fail "$problem"
 done
 
+skipped=
+if command -v lintian >/dev/null; then
+    # Errors and warnings are faults; infos and pedantic hints are not shown.
+    if ! report=$(lintian --fail-on error,warning --no-tag-display-limit "${debs[@]}" 2>&1); then
+        fail "lintian: $report"
+    elif grep -qE '^[EW]: ' <<<"$report"; then
+        fail "lintian: $report"
+    fi
+else
+    skipped="lintian (Debian package lintian) not installed"
+fi
+
 if [ ${#failures[@]} -gt 0 ]; then
     echo "${#failures[@]} package check(s) failed" >&2
     exit 1
 fi
-echo "package of ${programs[*]} checked"
+if [ -n "$skipped" ]; then
+    echo "SKIPPED: the packages are right, but not checked by lintian: $skipped"
+    exit 77
+fi
+echo "packages ${packages[*]} of ${programs[*]} checked"

@@ -69,6 +69,14 @@ for program in "${programs[@]}"; do
     [ -z "$problem" ] || fail "$problem"
 done
 
+# Each package's changelog names this version first.
+for package in "${packages[@]}"; do
+    changelog="$root/usr/share/doc/$package/changelog.gz"
+    [ -f "$changelog" ] || continue
+    first=$(gzip -dc "$changelog" | head -n 1)
+    grep -qF "($version)" <<<"$first" || fail "$package's changelog starts '$first', not version $version"
+done
+
 # The menu entry, its icon and the AppStream data must name each other and what is installed.
 missing_validators=()
 if [ -f "$root/$desktop_entry" ]; then
@@ -91,8 +99,15 @@ for metainfo in "$root"/usr/share/metainfo/*.metainfo.xml; do
     grep -qF "<id>$id</id>" "$metainfo" || fail "$(basename "$metainfo") is not named after its component id"
     grep -qF "<launchable type=\"desktop-id\">$(basename "$desktop_entry")</launchable>" "$metainfo" \
         || fail "AppStream data does not launch $(basename "$desktop_entry")"
+    release=$(grep -oE '<release [^>]*version="[^"]*"' "$metainfo" | head -n 1 | sed -E 's/.*version="([^"]*)"/\1/')
+    [ "$release" = "$version" ] || fail "AppStream data's newest release is '$release', not $version"
     if command -v appstreamcli >/dev/null; then
-        out=$(appstreamcli validate --no-net --no-color "$metainfo" 2>&1) || fail "appstreamcli validate: $out"
+        # Pedantic: every hint counts, except that the component id's top-level domain is the
+        # reserved .example of the maker's placeholder address, which no TLD list holds.
+        if ! out=$(appstreamcli validate --pedantic --no-net --no-color "$metainfo" 2>&1) \
+            || grep -E '^[EWIP]: ' <<<"$out" | grep -qv ' cid-maybe-not-rdns '; then
+            fail "appstreamcli validate --pedantic: $out"
+        fi
     else
         missing_validators+=("appstreamcli (Debian package appstream)")
     fi

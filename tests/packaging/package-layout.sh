@@ -1,26 +1,45 @@
-# What the package puts on a system, relative to the root. Sourced by the packaging checks.
+# What the packages put on a system, relative to the root. Sourced by the packaging checks.
 programs=(tervane-q7-dashboard tervane-q7 tervane-q7-sim)
 dashboard=tervane-q7-dashboard
+tool=tervane-q7
+packages=("$tool" "$dashboard")
 udev_rule=usr/lib/udev/rules.d/70-tervane-q7.rules
+completion=usr/share/bash-completion/completions/tervane-q7
 desktop_entry=usr/share/applications/$dashboard.desktop
 icon=usr/share/icons/hicolor/scalable/apps/$dashboard.svg
 metainfo_pattern='usr/share/metainfo/*.metainfo.xml'
 
-# expected_files: every file of the package, sorted. The AppStream file stands as a pattern
-# because its name is the component id; see layout_of.
-expected_files() {
+# package_files PACKAGE: every file of that package, sorted. The AppStream file stands as a
+# pattern because its name is the component id; see layout_of.
+package_files() {
     local p
     {
-        for p in "${programs[@]}"; do
-            echo "usr/bin/$p"
-            echo "usr/share/man/man1/$p.1.gz"
-        done
-        echo "$udev_rule"
-        echo "usr/share/doc/tervane-q7-dashboard/copyright"
-        echo "$desktop_entry"
-        echo "$icon"
-        echo "$metainfo_pattern"
+        case $1 in
+        "$tool")
+            for p in tervane-q7 tervane-q7-sim; do
+                echo "usr/bin/$p"
+                echo "usr/share/man/man1/$p.1.gz"
+            done
+            echo "$udev_rule"
+            echo "$completion"
+            ;;
+        "$dashboard")
+            echo "usr/bin/$dashboard"
+            echo "usr/share/man/man1/$dashboard.1.gz"
+            echo "$desktop_entry"
+            echo "$icon"
+            echo "$metainfo_pattern"
+            ;;
+        esac
+        echo "usr/share/doc/$1/copyright"
+        echo "usr/share/doc/$1/changelog.gz"
     } | LC_ALL=C sort
+}
+
+# expected_files: every file of both packages, as one install lays them out, sorted.
+expected_files() {
+    local p
+    for p in "${packages[@]}"; do package_files "$p"; done | LC_ALL=C sort
 }
 
 # layout_of: reads paths relative to the root, writes them in the form expected_files uses.

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Drives the bash completion of tervane-q7 the way bash does and checks what it offers: every
+# subcommand and option the program's --help names, the second words of the groups, and files
+# or ports where a file or a port is expected.
+# Usage: check-completion.sh COMPLETION_FILE PROGRAM
+set -uo pipefail
+completion=$1 program=$2
+failures=()
+fail() { failures+=("$*"); echo "FAIL: $*" >&2; }
+
+# shellcheck source=/dev/null
+source "$completion" || { echo "FAIL: $completion does not load" >&2; exit 1; }
+# Outside readline, compopt refuses to run; what it would set does not matter here.
+compopt() { :; }
+
+# offers "COMMAND LINE": the candidates for its last word (empty after a trailing blank).
+offers() {
+    read -r -a COMP_WORDS <<<"$1"
+    [[ $1 == *" " ]] && COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _tervane_q7
+    printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort
+}
+# expect "COMMAND LINE" WORD...: each WORD is among the candidates.
+expect() {
+    local line=$1 got word
+    shift
+    got=$(offers "$line")
+    for word in "$@"; do
+        grep -qxF -- "$word" <<<"$got" || fail "'$line' does not offer '$word' (offers: $(tr '\n' ' ' <<<"$got"))"
+    done
+}
+# expect_none "COMMAND LINE": nothing is offered.
+expect_none() {
+    local got
+    got=$(offers "$1")
+    [ -z "$got" ] || fail "'$1' offers $(tr '\n' ' ' <<<"$got")"
+}
+
+help=$("$program" --help) || { echo "FAIL: $program --help" >&2; exit 1; }
+subcommands=$(sed -n '/^Subcommands:/,/^$/p' <<<"$help" | awk 'NR > 1 && NF { print $1 }' | sort -u)
+options=$(sed -n '/^Options:/,/^$/p' <<<"$help" | awk 'NR > 1 && NF { print $1; if ($1 ~ /,$/) print $2 }' \
+    | sed 's/,$//' | sort -u)
+[ -n "$subcommands" ] && [ -n "$options" ] || fail "cannot read the subcommands and options from --help"
+for subcommand in $subcommands; do
+    expect "tervane-q7 " "$subcommand"
+done
+for option in $options; do
+    case $option in
+    /*) expect "tervane-q7 /" "$option" ;;
+    *) expect "tervane-q7 -" "$option"; expect "tervane-q7 python get -" "$option" ;;
+    esac
+done
+# The second words of the groups come from their lines in --help.
+for group in $(awk '$1 == prev { print $1 } { prev = $1 }' <<<"$(sed -n '/^Subcommands:/,/^$/p' <<<"$help")" | sort -u); do
+    for second in $(awk -v g="$group" '$1 == g { print $2 }' <<<"$help"); do
+        expect "tervane-q7 $group " "$second"
+    done
+done
+expect "tervane-q7 settings g" get
+expect "tervane-q7 --json python r" rm
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+touch "$scratch/q7-2.5.0.3.bin" "$scratch/main.py"
+expect "tervane-q7 firmware $scratch/q7" "$scratch/q7-2.5.0.3.bin"
+expect "tervane-q7 --port /dev/ttyACM0 python put $scratch/ma" "$scratch/main.py"
+expect "tervane-q7 python get main.py $scratch/m" "$scratch/main.py"
+expect "tervane-q7 --log $scratch/m" "$scratch/main.py"
+expect "tervane-q7 --port $scratch/" "$scratch/main.py"
+expect "tervane-q7 backup -- $scratch/ma" "$scratch/main.py"
+# Where a device name or a number goes, no local file is offered.
+expect_none "tervane-q7 python get $scratch/ma"
+expect_none "tervane-q7 python rm $scratch/ma"
+expect_none "tervane-q7 --retries "
+expect_none "tervane-q7 info $scratch/ma"
+expect_none "tervane-q7 firmware $scratch/main.py $scratch/ma"
+
+if [ ${#failures[@]} -gt 0 ]; then
+    echo "${#failures[@]} completion check(s) failed" >&2
+    exit 1
+fi
+echo "completion of $(wc -w <<<"$subcommands") subcommands and $(wc -w <<<"$options") options checked"
