@@ -113,6 +113,31 @@ bool UploadResult::NothingSent() const
     }
 }
 
+const char* UploadStatusName(UploadStatus status)
+{
+    switch (status) {
+    case UploadStatus::Completed:
+        return "completed";
+    case UploadStatus::SourceUnreadable:
+        return "sourceUnreadable";
+    case UploadStatus::NoFileName:
+        return "noFileName";
+    case UploadStatus::UnsafeFileName:
+        return "unsafeFileName";
+    case UploadStatus::DestinationTooLong:
+        return "destinationTooLong";
+    case UploadStatus::TooLarge:
+        return "tooLarge";
+    case UploadStatus::AnnouncementFailed:
+        return "announcementFailed";
+    case UploadStatus::DataWriteFailed:
+        return "dataWriteFailed";
+    case UploadStatus::DataRejected:
+        return "dataRejected";
+    }
+    return "";
+}
+
 const char* UploadStatusText(UploadStatus status)
 {
     switch (status) {

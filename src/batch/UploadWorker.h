@@ -50,6 +50,8 @@ struct UploadResult {
 
 // A short sentence saying what happened, for the caller's message.
 const char* UploadStatusText(UploadStatus status);
+// The status as one word for scripts: "completed", "sourceUnreadable", ...
+const char* UploadStatusName(UploadStatus status);
 
 // The device counts the file's bytes in a signed 32-bit number.
 inline constexpr long long kMaxUploadSize = INT32_MAX;

@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "DeviceConnection.h"
 #include "RciDocuments.h"
+#include "Subcommands.h"
 #include "TerminalProgress.h"
 
 #include <iostream>
@@ -183,13 +184,28 @@ int CliSession::Finish(int status, std::string_view command)
     m_progress->End();
     if (!m_options.json)
         return status;
+    // One shape per subcommand, failed or not: every member is there, null when unknown.
+    std::vector<std::string> names(std::begin(kCommonJsonMembers), std::end(kCommonJsonMembers));
+    for (const auto& subcommand : Subcommands()) {
+        if (!command.empty() && subcommand.FullName() == command) {
+            for (auto& member : subcommand.JsonMembers())
+                names.push_back(std::move(member));
+        }
+    }
     JsonValue document = JsonValue::Object();
+    for (const auto& name : names) {
+        const JsonValue* value = m_result.Find(name);
+        document.Set(name, value ? *value : JsonValue());
+    }
     if (!command.empty())
         document.Set("command", command);
     document.Set("ok", status == kExitDone);
     document.Set("exitStatus", status);
-    for (const auto& member : m_result.Members())
-        document.Set(member.name, member.value);
+    // A member its subcommand does not list still goes out, after the listed ones.
+    for (const auto& member : m_result.Members()) {
+        if (!document.Find(member.name))
+            document.Set(member.name, member.value);
+    }
     document.Set("errors", m_errors);
     *m_environment.out << WriteJson(document) << "\n" << std::flush;
     return status;

@@ -32,7 +32,8 @@ std::optional<int> CheckImage(CliSession& session, const std::string& path, std:
 void ReportUpload(JsonValue& result, int uploads, const UploadResult& last, const std::string& localDigest)
 {
     result.Set("uploads", uploads);
-    result.Set("lastUpload", UploadStatusText(last.status));
+    result.Set("lastUpload", UploadStatusName(last.status));
+    result.Set("lastUploadMessage", UploadStatusText(last.status));
     result.Set("localDigest", localDigest);
 }
 
@@ -66,12 +67,12 @@ int RunFirmware(CliSession& session, const Operands& operands)
 
     const bool installed = result.outcome == FirmwareUpdateOutcome::Installed;
     json.Set("installed", installed);
-    json.Set("product", result.product);
-    json.Set("firmwareVersion", result.firmwareVersion);
     if (session.Documents().StateRoot() == nullptr) {
         // The install may have worked, but nothing proves the device came back with it.
         return session.Fail(kExitRefused, "the device did not report its state after the restart");
     }
+    json.Set("product", result.product);
+    json.Set("firmwareVersion", result.firmwareVersion);
     session.Out() << "Product:          " << EscapeForDisplay(result.product) << "\n"
                   << "Firmware Version: " << EscapeForDisplay(result.firmwareVersion) << "\n";
     return installed ? kExitDone : kExitRefused;

@@ -61,12 +61,17 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     Line(out, "Mobile IP Address", mobileIp + (linkUp ? " (link up)" : " (no link)"));
     Line(out, "Ravlo Radio", documents.RadioPageFlag() ? "configured" : "not configured");
 
+    // What the state document does not hold is null, not an empty text.
+    const auto fromState = [state](const char* path) {
+        const std::optional<std::string> text = SettingText(state, path);
+        return text ? JsonValue(*text) : JsonValue();
+    };
     JsonValue& result = session.Result();
-    result.Set("product", product);
-    result.Set("firmwareVersion", firmware);
+    result.Set("product", fromState("device_info/model"));
+    result.Set("firmwareVersion", fromState("device_info/firmware"));
     result.Set("imei", facts.imei);
     result.Set("phoneNumber", facts.phoneNumber);
-    result.Set("iccid", iccid);
+    result.Set("iccid", fromState("mobile_stats/iccid"));
     result.Set("imsi", facts.imsi);
     result.Set("modemType", facts.modemType);
     result.Set("modemRevision", facts.modemRevision);
@@ -76,8 +81,8 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     signal.Set("bars", lamps.lit);
     signal.Set("barsShown", lamps.shown);
     result.Set("signal", std::move(signal));
-    result.Set("mobileIpAddress", mobileIp);
-    result.Set("linkUp", linkUp);
+    result.Set("mobileIpAddress", fromState("ppp_stats/ip_address"));
+    result.Set("linkUp", stateRead ? JsonValue(linkUp) : JsonValue());
     result.Set("radioConfigured", documents.RadioPageFlag());
     result.Set("stateRead", stateRead);
     if (!stateRead)

@@ -97,7 +97,8 @@ int RunPythonPut(CliSession& session, const Operands& operands)
     json.Set("name", source.FileName());
     json.Set("destination", source.Destination());
     json.Set("uploads", result.uploads);
-    json.Set("lastUpload", UploadStatusText(result.lastUpload.status));
+    json.Set("lastUpload", UploadStatusName(result.lastUpload.status));
+    json.Set("lastUploadMessage", UploadStatusText(result.lastUpload.status));
     json.Set("verified", result.outcome == PythonUploadOutcome::Verified);
     if (result.listRefreshed)
         json.Set("files", FilesJson(result.files));
@@ -144,8 +145,8 @@ int RunPythonGet(CliSession& session, const Operands& operands)
     JsonValue& json = session.Result();
     json.Set("name", name);
     json.Set("size", ItemForEntry(*entry).size);
-    json.Set("savedPath", result.savedPath);
-    json.Set("unverifiedPath", result.unverifiedPath);
+    json.Set("savedPath", result.savedPath.empty() ? JsonValue() : JsonValue(result.savedPath));
+    json.Set("unverifiedPath", result.unverifiedPath.empty() ? JsonValue() : JsonValue(result.unverifiedPath));
     json.Set("exchanges", result.exchanges);
     json.Set("verified", result.outcome == PythonDownloadOutcome::Saved);
     switch (result.outcome) {

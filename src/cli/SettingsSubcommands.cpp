@@ -67,19 +67,22 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
 
     const xmlNodePtr root = session.Documents().SettingsRoot();
     std::vector<std::pair<std::string, std::string>> values;
+    JsonValue settings = JsonValue::Object();
     int status = kExitDone;
     if (operands.empty()) {
         values = ListSettings(root);
     } else {
         for (const auto& path : operands) {
-            if (const auto value = SettingText(root, path))
+            if (const auto value = SettingText(root, path)) {
                 values.emplace_back(path, *value);
-            else
+                settings.Set(path, *value);
+            } else {
                 status = session.Fail(kExitUsage, "the device has no setting " + path);
+                settings.Set(path, JsonValue());
+            }
         }
     }
 
-    JsonValue settings = JsonValue::Object();
     for (const auto& [path, value] : values) {
         session.Out() << path << "=" << EscapeForDisplay(value) << "\n";
         settings.Set(path, value);

@@ -1,5 +1,7 @@
 #include "Subcommands.h"
 
+#include <algorithm>
+
 #include "SubcommandHandlers.h"
 
 #include <array>
@@ -16,7 +18,7 @@ const std::array kSubcommands{
         "IMSI, modem type and revision, signal strength, mobile IP address and whether\n"
         "a Ravlo radio is configured. Control characters in the device's texts are\n"
         "shown escaped. A state answer that cannot be read is reported (exit 1).\n",
-        RunInfo},
+        RunInfo, "product firmwareVersion imei phoneNumber iccid imsi modemType modemRevision signal mobileIpAddress linkUp radioConfigured stateRead"},
     Subcommand{"settings", "get", "[PATH...]", 0, -1,
         "values by setting path; all without PATH",
         "Reads the device's settings and shows the value of each PATH, or of every\n"
@@ -26,7 +28,7 @@ const std::array kSubcommands{
         "  mgmtconnection&index=3/connectionEnabled\n"
         "Names are compared ignoring case. A PATH the device does not have is a usage\n"
         "error.\n",
-        RunSettingsGet},
+        RunSettingsGet, "settings"},
     Subcommand{"settings", "set", "PATH=VALUE...", 1, -1,
         "change, apply, and show what the device kept",
         "Reads the device's settings, stores each VALUE at its PATH, sends the whole\n"
@@ -36,7 +38,7 @@ const std::array kSubcommands{
         "status 1). Every PATH is checked before anything is sent. The value starts\n"
         "after the first \"=\" that is not part of an \"&index=\" step:\n"
         "  tervane-q7 settings set 'mgmtconnection&index=1/connectionEnabled=on'\n",
-        RunSettingsSet},
+        RunSettingsSet, "settings"},
     Subcommand{"", "backup", "FILE", 1, 1,
         "save the device's settings to FILE",
         "Reads the device's settings and writes them to FILE (or to backup.cfg in the\n"
@@ -44,46 +46,46 @@ const std::array kSubcommands{
         "dashboard's Utilities page. FILE is replaced only once the whole backup has\n"
         "been written; a new FILE is readable by its owner alone, as it holds\n"
         "passwords. A link is written through; a device, FIFO or socket is refused.\n",
-        RunBackup},
+        RunBackup, "path"},
     Subcommand{"", "restore", "FILE", 1, 1,
         "send a backup's settings; the device restarts",
         "Sends the settings held in FILE (a backup file) to the device, restarts it\n"
         "and reads its settings back.\n",
-        RunRestore},
+        RunRestore, "sent settingsRead"},
     Subcommand{"", "reboot", "", 0, 0,
         "restart the device",
         "Restarts the device (at+CFUN=1). It takes about 10 seconds to come back.\n",
-        RunReboot},
+        RunReboot, ""},
     Subcommand{"", "factory-reset", "", 0, 0,
         "restore factory defaults; asks unless --yes",
         "Restores the device's factory default settings, which clears every current\n"
         "setting, restarts the device and reads its settings and state back. Asks for\n"
         "confirmation on the terminal; without a terminal it needs --yes.\n",
-        RunFactoryReset},
+        RunFactoryReset, "accepted settingsRead stateRead"},
     Subcommand{"", "firmware", "FILE", 1, 1,
         "install a firmware image, verified; it restarts",
         "Uploads the image FILE to /fw/updatefw.dwl and compares the device's MD5\n"
         "digest of it with the file's, uploading again up to --retries times when they\n"
         "differ. Then installs it, waits for the device to restart (up to 5 minutes)\n"
         "and shows the firmware version the device reports.\n",
-        RunFirmware},
+        RunFirmware, "uploads lastUpload lastUploadMessage localDigest installed product firmwareVersion"},
     Subcommand{"", "radio-firmware", "FILE", 1, 1,
         "install Ravlo radio firmware, verified",
         "Uploads the image FILE to /WEB/mesh/ under its own name and compares the\n"
         "device's MD5 digest of it with the file's, uploading again up to --retries\n"
         "times when they differ. Then flashes the Ravlo radio with it and shows the\n"
         "radio firmware version the device reports.\n",
-        RunRadioFirmware},
+        RunRadioFirmware, "uploads lastUpload lastUploadMessage localDigest fileName flashed radioFirmwareVersion stateRead radioSettingsRead"},
     Subcommand{"python", "ls", "", 0, 0,
         "list the Python files on the device",
         "Lists the files in the device's /WEB/python folder with their sizes in bytes.\n",
-        RunPythonLs},
+        RunPythonLs, "files"},
     Subcommand{"python", "put", "FILE", 1, 1,
         "upload a Python file, verified",
         "Uploads FILE to /WEB/python/ under its own name and compares the device's MD5\n"
         "digest of it with the file's, uploading again up to --retries times when they\n"
         "differ.\n",
-        RunPythonPut},
+        RunPythonPut, "name destination uploads lastUpload lastUploadMessage verified files"},
     Subcommand{"python", "get", "NAME [DEST]", 1, 2,
         "download a Python file, verified",
         "Downloads /WEB/python/NAME to DEST: a file, or a folder to put NAME in (the\n"
@@ -93,11 +95,11 @@ const std::array kSubcommands{
         "did not is kept as DEST.unverified. The file is always named NAME (or DEST),\n"
         "whatever the device calls it; a reply for another file fails. A link is\n"
         "written through; a device, FIFO or socket is refused.\n",
-        RunPythonGet},
+        RunPythonGet, "name size savedPath unverifiedPath exchanges verified"},
     Subcommand{"python", "rm", "NAME...", 1, -1,
         "delete Python files",
         "Deletes each /WEB/python/NAME and lists what remains. Nothing is asked first.\n",
-        RunPythonRm},
+        RunPythonRm, "deleted files"},
     Subcommand{"", "send", "COMMAND...", 1, -1,
         "send commands as typed, show the cleaned answers",
         "Sends each COMMAND to the device in turn and shows its cleaned answer.\n"
@@ -106,7 +108,7 @@ const std::array kSubcommands{
         "SLEEP sends nothing and waits for the time-out (--timeout, default 5000 ms).\n"
         "  tervane-q7 --simulate send 'AT+CGMI\\r\\n' 'AT+CSQ\\r\\n'\n"
         "Exit status 1 when a command failed.\n",
-        RunSend},
+        RunSend, "commands"},
 };
 
 constexpr const char* kOptionsText =
@@ -143,6 +145,19 @@ std::string ListLine(const Subcommand& subcommand)
 std::string Subcommand::FullName() const
 {
     return group.empty() ? std::string(name) : std::string(group) + " " + std::string(name);
+}
+
+std::vector<std::string> Subcommand::JsonMembers() const
+{
+    std::vector<std::string> members;
+    std::size_t at = 0;
+    while (at < json.size()) {
+        const std::size_t end = std::min(json.find(' ', at), json.size());
+        if (end > at)
+            members.emplace_back(json.substr(at, end - at));
+        at = end + 1;
+    }
+    return members;
 }
 
 std::span<const Subcommand> Subcommands()

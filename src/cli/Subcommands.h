@@ -22,12 +22,22 @@ struct Subcommand {
     std::string_view summary;   // one line for the list
     std::string_view details;   // the subcommand's own help
     SubcommandHandler run = nullptr;
+    // The members of its --json document besides the ones every document has, blank-separated
+    // in their order. Every one of them is in the document, null when it is not known.
+    std::string_view json;
 
     // "python get"
     std::string FullName() const;
+    // `json` as a list.
+    std::vector<std::string> JsonMembers() const;
 };
 
 std::span<const Subcommand> Subcommands();
+
+// The members every --json document has, in their order: "command" and "port" are null when
+// the command line names no subcommand or no device was opened; "candidates" lists the ports
+// when several devices were found, else it is null; "errors" is last.
+inline constexpr std::string_view kCommonJsonMembers[] = {"command", "ok", "exitStatus", "port", "candidates"};
 
 // The subcommand the words begin with, and how many words its name took; none when the
 // words name no subcommand.

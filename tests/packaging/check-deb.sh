@@ -53,7 +53,7 @@ for package in "${packages[@]}"; do
     case $package in
     "$tool")
         # A server without a desktop installs the tool: nothing of Qt or of a display.
-        if grep -qE '(^|, )(libqt|libx|libgl|libegl|libfontconfig)' <<<"$depends"; then
+        if grep -qE '(^|, )(libqt|libx11|libxcb|libxkb|libgl|libegl|libopengl|libfontconfig|libwayland)' <<<"$depends"; then
             fail "$tool depends on desktop libraries: '$depends'"
         fi
         ;;
