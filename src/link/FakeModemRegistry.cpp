@@ -16,7 +16,10 @@ void FakeModemRegistry::Add(ModemEntry entry)
 
 void FakeModemRegistry::Add(std::string providerName, std::string attachedTo)
 {
-    m_entries.push_back({std::move(providerName), std::move(attachedTo)});
+    ModemEntry entry;
+    entry.providerName = std::move(providerName);
+    entry.attachedTo = std::move(attachedTo);
+    m_entries.push_back(std::move(entry));
 }
 
 void FakeModemRegistry::FailListingAfter(std::size_t count)

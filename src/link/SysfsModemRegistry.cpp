@@ -101,6 +101,9 @@ bool SysfsModemRegistry::ForEachModem(const std::function<void(const ModemEntry&
             continue;
         ModemEntry entry;
         entry.providerName = ReadAttribute(*usbDevice / "manufacturer");
+        entry.manufacturer = entry.providerName;
+        entry.serialNumber = ReadAttribute(*usbDevice / "serial");
+        entry.busPath = usbDevice->filename().string();
         const auto vendor = ReadAttribute(*usbDevice / "idVendor");
         if (vendor && EqualsIgnoringCase(*vendor, kModemVendorId))
             entry.providerName = std::string(kModemProvider);
