@@ -73,11 +73,12 @@ private:
         m_read.problems.push_back(text + what);
     }
 
-    // A scalar's text, or a problem naming the key.
-    std::optional<std::string> Text(const YAML::Node& node, const std::string& key)
+    // A scalar's text, or a problem naming the key. A missing value has no place of its
+    // own, so it is reported on the key's line.
+    std::optional<std::string> Text(const YAML::Node& node, const std::string& key, int keyLine = 0)
     {
         if (node.IsNull()) {
-            Problem(node, key, "has no value (write \"\" for an empty one)");
+            Problem(keyLine > 0 ? keyLine : Line(node), key, "has no value (write \"\" for an empty one)");
             return std::nullopt;
         }
         if (!node.IsScalar()) {
@@ -110,7 +111,7 @@ private:
                 Values(item.second, key, path, values);
                 continue;
             }
-            const auto value = Text(item.second, itemKey);
+            const auto value = Text(item.second, itemKey, Line(item.first));
             if (!value)
                 continue;
             if (ToXmlCharData(*value) != *value) {
@@ -153,7 +154,7 @@ private:
                 good = false;
                 continue;
             }
-            const auto value = Text(item.second, itemKey);
+            const auto value = Text(item.second, itemKey, Line(item.first));
             if (!value || value->empty()) {
                 if (value)
                     Problem(item.second, itemKey, "is empty");
@@ -265,7 +266,7 @@ private:
             const std::string itemKey = key + "." + name;
             const ProfilePlace place{itemKey, Line(item.first)};
             if (name == "enabled") {
-                const auto value = Text(item.second, itemKey);
+                const auto value = Text(item.second, itemKey, place.line);
                 if (!value)
                     continue;
                 if (*value == "true" || *value == "on" || *value == "yes")
@@ -275,7 +276,7 @@ private:
                 else
                     Problem(item.second, itemKey, "wants true or false");
             } else if (name == "command") {
-                const auto value = Text(item.second, itemKey);
+                const auto value = Text(item.second, itemKey, place.line);
                 if (value && ToXmlCharData(*value) != *value)
                     Problem(item.second, itemKey, "holds characters a settings document cannot carry");
                 else if (value)

@@ -97,7 +97,10 @@ protected:
 
 ModemEntry Entry(std::optional<std::string> provider, std::string port)
 {
-    return {std::move(provider), "/devtest/" + port};
+    ModemEntry entry;
+    entry.providerName = std::move(provider);
+    entry.attachedTo = "/devtest/" + port;
+    return entry;
 }
 
 TEST_F(SysfsTree, ListsUsbTtysWithTheirManufacturer)
