@@ -10,11 +10,10 @@ std::vector<AttachedGateway> ListAttachedGateways(const std::string& sysRoot, co
 {
     std::vector<AttachedGateway> gateways;
     SysfsModemRegistry registry(sysRoot, devDir);
-    registry.ForEachModem([&gateways](const ModemEntry& entry) {
+    registry.ForEachUsbModem([&gateways](const ModemEntry& entry, const SysfsModemRegistry::UsbIdentity& usb) {
         if (!entry.providerName || !entry.attachedTo || !AsciiIEquals(*entry.providerName, kDeviceProvider))
             return;
-        gateways.push_back({*entry.attachedTo, entry.serialNumber.value_or(""), entry.busPath.value_or(""),
-            entry.manufacturer.value_or("")});
+        gateways.push_back({*entry.attachedTo, usb.serialNumber, usb.busPath, usb.manufacturer});
     });
     return gateways;
 }

@@ -16,10 +16,7 @@ void FakeModemRegistry::Add(ModemEntry entry)
 
 void FakeModemRegistry::Add(std::string providerName, std::string attachedTo)
 {
-    ModemEntry entry;
-    entry.providerName = std::move(providerName);
-    entry.attachedTo = std::move(attachedTo);
-    m_entries.push_back(std::move(entry));
+    m_entries.push_back({std::move(providerName), std::move(attachedTo)});
 }
 
 void FakeModemRegistry::FailListingAfter(std::size_t count)

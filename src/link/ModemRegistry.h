@@ -11,11 +11,6 @@ namespace tervane {
 struct ModemEntry {
     std::optional<std::string> providerName;
     std::optional<std::string> attachedTo;
-    // Where the registrations know it: the USB device's serial number, its bus path
-    // ("1-1.4") and its own manufacturer string.
-    std::optional<std::string> serialNumber;
-    std::optional<std::string> busPath;
-    std::optional<std::string> manufacturer;
 };
 
 // The system's modem registrations, walked in the system's own order.

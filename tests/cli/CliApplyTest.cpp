@@ -76,6 +76,16 @@ TEST_F(CliApplyTest, OneSettingsApplyForSeveralValues)
     EXPECT_EQ(sends, 1);
 }
 
+TEST_F(CliApplyTest, JsonProfilesAreProfilesToo)
+{
+    const std::string profile = LocalFile("gateway.json",
+        R"({"settings": {"mobile_simple": {"apn": "fleet.example"}}, "python": {"present": ["fleet.py"]}})");
+    const CliRun run = Run({"apply", profile});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+    EXPECT_TRUE(device.HasFile("/WEB/python/fleet.py"));
+}
+
 TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
 {
     ASSERT_TRUE(device.Setting("mobile_simple/password").has_value());

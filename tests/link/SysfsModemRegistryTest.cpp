@@ -97,10 +97,7 @@ protected:
 
 ModemEntry Entry(std::optional<std::string> provider, std::string port)
 {
-    ModemEntry entry;
-    entry.providerName = std::move(provider);
-    entry.attachedTo = "/devtest/" + port;
-    return entry;
+    return {std::move(provider), "/devtest/" + port};
 }
 
 TEST_F(SysfsTree, ListsUsbTtysWithTheirManufacturer)
