@@ -6,7 +6,12 @@ _tervane_q7()
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=
     [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD-1]}
-    local options="--port --simulate --json --yes -y --retries --timeout /debug --log --help -h --version"
+    local options="--port --all --simulate --json --yes -y --retries --timeout /debug --log --help -h --version"
+    # The options of single subcommands; the tool takes every option anywhere.
+    case " ${COMP_WORDS[*]} " in
+    *" apply "*) options+=" --check --diff --record" ;;
+    *" devices "*) options+=" --probe" ;;
+    esac
 
     # An option's value.
     case $prev in
@@ -17,7 +22,7 @@ _tervane_q7()
         compopt -o filenames 2>/dev/null
         return
         ;;
-    --log)
+    --log | --record)
         COMPREPLY=($(compgen -f -- "$cur"))
         compopt -o filenames 2>/dev/null
         return
@@ -39,7 +44,7 @@ _tervane_q7()
         fi
         case $word in
         --) ended=1 ;;
-        --port | --log | --retries | --timeout) ((i++)) ;;
+        --port | --log | --record | --retries | --timeout) ((i++)) ;;
         -* | /debug) ;;
         *) words+=("$word") ;;
         esac
@@ -52,37 +57,37 @@ _tervane_q7()
 
     local command=${words[0]-}
     local count=${#words[@]}
+    local files=
+    COMPREPLY=()
     case $command in
     "")
         COMPREPLY=($(compgen -W "info settings backup restore reboot factory-reset firmware
-            radio-firmware python send" -- "$cur"))
-        [[ -z "$ended" && $cur == /* ]] && COMPREPLY+=($(compgen -W "/debug" -- "$cur"))
-        return
+            radio-firmware python apply devices send" -- "$cur"))
         ;;
     settings)
         [ "$count" = 1 ] && COMPREPLY=($(compgen -W "get set" -- "$cur"))
-        return
         ;;
     python)
         if [ "$count" = 1 ]; then
             COMPREPLY=($(compgen -W "ls put get rm" -- "$cur"))
-            return
+        else
+            # put FILE, and get NAME DEST: the local side is a file or a folder.
+            case ${words[1]}:$count in
+            put:2 | get:3) files=1 ;;
+            esac
         fi
-        # put FILE, and get NAME DEST: the local side is a file or a folder.
-        case ${words[1]}:$count in
-        put:2 | get:3) ;;
-        *) return ;;
-        esac
         ;;
-    backup | restore | firmware | radio-firmware)
-        [ "$count" = 1 ] || return
-        ;;
-    *)
-        return
+    backup | restore | firmware | radio-firmware | apply)
+        [ "$count" = 1 ] && files=1
         ;;
     esac
-    COMPREPLY=($(compgen -f -- "$cur"))
-    compopt -o filenames 2>/dev/null
+    if [ -n "$files" ]; then
+        COMPREPLY=($(compgen -f -- "$cur"))
+        compopt -o filenames 2>/dev/null
+    fi
+    # /debug is an option too, wherever options go.
+    [[ -z "$ended" && $cur == /* ]] && COMPREPLY+=($(compgen -W "/debug" -- "$cur"))
+    return 0
 }
 
 complete -F _tervane_q7 tervane-q7

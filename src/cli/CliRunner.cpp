@@ -1,6 +1,7 @@
 #include "CliRunner.h"
 
 #include "BatchWorker.h"
+#include "StopRequest.h"
 
 #include <filesystem>
 
@@ -14,6 +15,13 @@ CliRunner::CliRunner(SerialLink& link, TerminalProgress& progress)
 
 void CliRunner::RunBatch(CommandBatch& batch)
 {
+    if (StopRequested()) {
+        // Nothing more is sent: every row stands as failed, as if unanswered.
+        for (auto& row : batch)
+            row.failed = 1;
+        m_batches.push_back(batch);
+        return;
+    }
     m_progress.BeginBatch(batch);
     tervane::RunBatch(m_link, batch, &m_progress);
     m_progress.End();
@@ -22,6 +30,12 @@ void CliRunner::RunBatch(CommandBatch& batch)
 
 UploadResult CliRunner::Upload(const UploadSource& source)
 {
+    if (StopRequested()) {
+        UploadResult stopped;
+        stopped.status = UploadStatus::AnnouncementFailed;
+        stopped.failedCommand = "stopped";
+        return stopped;
+    }
     std::error_code error;
     const auto size = std::filesystem::file_size(source.Path(), error);
     m_progress.BeginUpload("Uploading " + source.FileName() + " to " + source.Destination(),

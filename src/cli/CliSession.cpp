@@ -4,6 +4,7 @@
 #include "Clock.h"
 #include "DeviceConnection.h"
 #include "RciDocuments.h"
+#include "RunCli.h"
 #include "Subcommands.h"
 #include "TerminalProgress.h"
 
@@ -184,10 +185,21 @@ int CliSession::Finish(int status, std::string_view command)
     m_progress->End();
     if (!m_options.json)
         return status;
+    *m_environment.out << WriteJson(Document(status, command)) << "\n" << std::flush;
+    return status;
+}
+
+JsonValue CliSession::Document(int status, std::string_view command) const
+{
     // One shape per subcommand, failed or not: every member is there, null when unknown.
+    // A run on several gateways holds one document per gateway instead.
     std::vector<std::string> names(std::begin(kCommonJsonMembers), std::end(kCommonJsonMembers));
     for (const auto& subcommand : Subcommands()) {
-        if (!command.empty() && subcommand.FullName() == command) {
+        if (command.empty() || subcommand.FullName() != command)
+            continue;
+        if (IsFleetRun(m_options, command)) {
+            names.insert(names.end(), std::begin(kFleetJsonMembers), std::end(kFleetJsonMembers));
+        } else {
             for (auto& member : subcommand.JsonMembers())
                 names.push_back(std::move(member));
         }
@@ -207,8 +219,7 @@ int CliSession::Finish(int status, std::string_view command)
             document.Set(member.name, member.value);
     }
     document.Set("errors", m_errors);
-    *m_environment.out << WriteJson(document) << "\n" << std::flush;
-    return status;
+    return document;
 }
 
 } // namespace tervane

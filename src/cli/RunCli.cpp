@@ -2,11 +2,17 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "FleetRun.h"
 #include "Subcommands.h"
 
 #include <ostream>
 
 namespace tervane {
+
+bool IsFleetRun(const CliOptions& options, std::string_view subcommand)
+{
+    return (options.all || options.ports.size() > 1) && subcommand != "devices";
+}
 
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& environment)
 {
@@ -57,6 +63,8 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& environme
                 + ", not '" + operands[static_cast<std::size_t>(subcommand->maxOperands)] + "'", name),
             name);
     }
+    if (IsFleetRun(options, name))
+        return session.Finish(RunFleet(*subcommand, session, operands), name);
     return session.Finish(subcommand->run(session, operands), name);
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tervane {
@@ -36,6 +37,12 @@ struct CliEnvironment {
     std::string sysRoot = "/sys";
     std::string devDir = "/dev";
 };
+
+struct CliOptions;
+
+// Whether the command line runs the subcommand on several gateways (--all, or more than
+// one --port): "devices" only lists them.
+bool IsFleetRun(const CliOptions& options, std::string_view subcommand);
 
 // The whole tool: the arguments after the program's name in, the exit status out.
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& environment);

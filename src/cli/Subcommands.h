@@ -38,6 +38,9 @@ std::span<const Subcommand> Subcommands();
 // the command line names no subcommand or no device was opened; "candidates" lists the ports
 // when several devices were found, else it is null; "errors" is last.
 inline constexpr std::string_view kCommonJsonMembers[] = {"command", "ok", "exitStatus", "port", "candidates"};
+// What a run on several gateways has instead of the subcommand's members: one document per
+// gateway, and the ports of those that did not finish well.
+inline constexpr std::string_view kFleetJsonMembers[] = {"devices", "notDone"};
 
 // The subcommand the words begin with, and how many words its name took; none when the
 // words name no subcommand.

@@ -84,14 +84,17 @@ TEST_F(CliJsonShapeTest, AFailedRunHasEveryMemberNull)
         for (const auto& operand : Operands(subcommand, file))
             args.push_back(operand);
         const CliRun run = RunTool(args, {});
+        EXPECT_EQ(TopLevelMembers(run.out), ExpectedMembers(name)) << run.out;
+        // Listing the attached gateways opens none of them: nothing fails without one.
+        if (name == "devices")
+            continue;
         // No device, or a file the command line's checks refuse: a failure either way.
         EXPECT_NE(run.status, kExitDone) << run.err;
-        EXPECT_EQ(TopLevelMembers(run.out), ExpectedMembers(name)) << run.out;
         const QJsonObject document = ParseJson(run.out);
         for (const auto& member : subcommand.JsonMembers())
             EXPECT_TRUE(document[QString::fromStdString(member)].isNull()) << member;
         EXPECT_TRUE(document["port"].isNull());
-        EXPECT_EQ(document["errors"].toArray().size(), 1);
+        EXPECT_FALSE(document["errors"].toArray().isEmpty());
     }
 }
 

@@ -40,8 +40,11 @@ expect_none() {
 
 help=$("$program" --help) || { echo "FAIL: $program --help" >&2; exit 1; }
 subcommands=$(sed -n '/^Subcommands:/,/^$/p' <<<"$help" | awk 'NR > 1 && NF { print $1 }' | sort -u)
-options=$(sed -n '/^Options:/,/^$/p' <<<"$help" | awk 'NR > 1 && NF { print $1; if ($1 ~ /,$/) print $2 }' \
-    | sed 's/,$//' | sort -u)
+# Option lines start with two blanks and the option; others continue the line before.
+options_of() {
+    awk '/^  [-\/]/ { print $1; if ($1 ~ /,$/) print $2 }' | sed 's/,$//' | sort -u
+}
+options=$(sed -n '/^Options:/,/^$/p' <<<"$help" | options_of)
 [ -n "$subcommands" ] && [ -n "$options" ] || fail "cannot read the subcommands and options from --help"
 for subcommand in $subcommands; do
     expect "tervane-q7 " "$subcommand"
@@ -52,6 +55,18 @@ for option in $options; do
     *) expect "tervane-q7 -" "$option"; expect "tervane-q7 python get -" "$option" ;;
     esac
 done
+# A subcommand's own options, from its --help.
+while read -r subcommand; do
+    [ -n "$subcommand" ] || continue
+    for option in $("$program" $subcommand --help | options_of); do
+        case $option in
+        /*) expect "tervane-q7 $subcommand /" "$option" ;;
+        *) expect "tervane-q7 $subcommand -" "$option" ;;
+        esac
+    done
+done <<<"$(sed -n '/^Subcommands:/,/^$/p' <<<"$help" \
+    | awk 'NR > 1 && NF { first[NR] = $1; second[NR] = $2; count[$1]++ }
+           END { for (n in first) print (count[first[n]] > 1 ? first[n] " " second[n] : first[n]) }')"
 # The second words of the groups come from their lines in --help.
 for group in $(awk '$1 == prev { print $1 } { prev = $1 }' <<<"$(sed -n '/^Subcommands:/,/^$/p' <<<"$help")" | sort -u); do
     for second in $(awk -v g="$group" '$1 == g { print $2 }' <<<"$help"); do
@@ -68,6 +83,8 @@ expect "tervane-q7 firmware $scratch/q7" "$scratch/q7-2.5.0.3.bin"
 expect "tervane-q7 --port /dev/ttyACM0 python put $scratch/ma" "$scratch/main.py"
 expect "tervane-q7 python get main.py $scratch/m" "$scratch/main.py"
 expect "tervane-q7 --log $scratch/m" "$scratch/main.py"
+expect "tervane-q7 apply --record $scratch/m" "$scratch/main.py"
+expect "tervane-q7 --all apply $scratch/m" "$scratch/main.py"
 expect "tervane-q7 --port $scratch/" "$scratch/main.py"
 expect "tervane-q7 backup -- $scratch/ma" "$scratch/main.py"
 # Where a device name or a number goes, no local file is offered.

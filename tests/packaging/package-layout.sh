@@ -22,6 +22,7 @@ package_files() {
             done
             echo "$udev_rule"
             echo "$completion"
+            echo "usr/share/doc/$tool/examples/gateway-profile.yaml"
             ;;
         "$dashboard")
             echo "usr/bin/$dashboard"
