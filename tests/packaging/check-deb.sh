@@ -101,10 +101,13 @@ for program in "${programs[@]}"; do
     fi
     # Read-only relocations, bound at start-up; fortified functions in release builds.
     if command -v readelf >/dev/null; then
-        readelf -lW "$binary" | grep -q GNU_RELRO || fail "$program has no read-only relocations"
-        readelf -dW "$binary" | grep -qE 'BIND_NOW|FLAGS.*NOW' || fail "$program is not bound at start-up"
-        if [ -n "$build_type" ] && [ "$build_type" != Debug ] && ! readelf -sW --dyn-syms "$binary" | grep -q '__.*_chk@'; then
-            fail "$program calls no fortified function: not built with _FORTIFY_SOURCE"
+        # Read whole first: grep -q stopping early would fail the pipe under pipefail.
+        segments=$(readelf -lW "$binary") dynamic=$(readelf -dW "$binary") symbols=$(readelf --dyn-syms -W "$binary")
+        grep -q GNU_RELRO <<<"$segments" || fail "$program has no read-only relocations"
+        grep -qE 'BIND_NOW|FLAGS.*NOW' <<<"$dynamic" || fail "$program is not bound at start-up"
+        if [ -n "$build_type" ] && [ "$build_type" != Debug ]; then
+            grep -q '__[a-z_]*_chk@' <<<"$symbols" || fail "$program calls no fortified function: not built with _FORTIFY_SOURCE"
+            grep -q '__stack_chk_fail@' <<<"$symbols" || fail "$program has no stack protector"
         fi
     fi
     problem=$(check_version "$out/root" "$program" "$version")
