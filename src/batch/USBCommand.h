@@ -11,7 +11,9 @@ struct USBCommand {
     std::string response;     // the cleaned answer, set by the worker
     int timeout = 0;          // receive time-out in ms; also its share of the progress bar
     int failed = 0;           // set by the worker: 1 when the send failed or the answer was an error
-    int responseReserve = 0;  // receive room wanted beyond the base of 100000 bytes
+    // Receive room wanted beyond the base of 100000 bytes; 64-bit, for a file reply can
+    // carry any file an upload accepts, in Base64.
+    long long responseReserve = 0;
 };
 
 } // namespace tervane

@@ -12,7 +12,7 @@
 
 namespace tervane {
 
-USBCommand Row(std::string command, std::string prompt, int timeout, int responseReserve)
+USBCommand Row(std::string command, std::string prompt, int timeout, long long responseReserve)
 {
     USBCommand row;
     row.command = std::move(command);

@@ -16,7 +16,7 @@ class CommandBatch;
 // Small steps the maintenance procedures share.
 
 // A batch row as the procedures fill it.
-USBCommand Row(std::string command, std::string prompt, int timeout, int responseReserve = 0);
+USBCommand Row(std::string command, std::string prompt, int timeout, long long responseReserve = 0);
 // Empties the batch and appends one row.
 void ResetBatch(CommandBatch& batch, USBCommand row);
 
