@@ -37,6 +37,9 @@ struct Faults {
     bool wrongDigests = false;
     // Uploaded files are stored with one byte changed (an empty one gains a byte).
     bool corruptUploads = false;
+    // Not empty: an RCI request for a file (get_file) is answered with this reply text
+    // instead, as by a device whose file service is broken or hostile.
+    std::string fileReply;
 
     // One-shot: the next answer stops halfway, the port goes away and comes back after the
     // restart delay. Cleared when it fires.

@@ -232,6 +232,8 @@ SimReply SimDevice::HandleUpload(int code, const std::string& argument)
 
 SimReply SimDevice::HandleRci(std::string_view request)
 {
+    if (!faults_.fileReply.empty() && request.find("<get_file") != std::string_view::npos)
+        return Info(faults_.fileReply);
     auto reply = rci_.Answer(request);
     return reply ? Info(std::move(*reply)) : Error();
 }

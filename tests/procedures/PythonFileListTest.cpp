@@ -1,5 +1,7 @@
 // The file list's item texts, the listing reply, Base64 and the download's sizing.
+#include "BatchWorker.h"
 #include "PythonFiles.h"
+#include "SafeXml.h"
 
 #include <gtest/gtest.h>
 
