@@ -98,10 +98,10 @@ double FloorSeconds(tervane::SerialLink& link, std::size_t size)
 {
     const auto item = tervane::ItemForEntry({"big.py", std::to_string(size)});
     tervane::CommandBatch batch;
-    batch.AddTail(tervane::Row(std::string(tervane::kRawRequestAnnounce), "", 10000));
-    batch.AddTail(tervane::Row(tervane::FillRciRequest(tervane::kGetPythonFileRequest, item.name).value_or(""), "",
+    batch.AddTail(tervane::CommandRow(std::string(tervane::kRawRequestAnnounce), "", 10000));
+    batch.AddTail(tervane::CommandRow(tervane::FillRciRequest(tervane::kGetPythonFileRequest, item.name).value_or(""), "",
         40000, tervane::DownloadResponseReserve(item.size)));
-    batch.AddTail(tervane::Row(tervane::PythonDigestQuery(item.name), "", tervane::DownloadDigestTimeout(item.size)));
+    batch.AddTail(tervane::CommandRow(tervane::PythonDigestQuery(item.name), "", tervane::DownloadDigestTimeout(item.size)));
     const auto start = std::chrono::steady_clock::now();
     tervane::RunBatch(link, batch, nullptr);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace tervane {
 
@@ -15,5 +16,16 @@ struct USBCommand {
     // carry any file an upload accepts, in Base64.
     long long responseReserve = 0;
 };
+
+// A row as a procedure fills it, before the worker has run it.
+inline USBCommand CommandRow(std::string command, std::string prompt, int timeout, long long responseReserve = 0)
+{
+    USBCommand row;
+    row.command = std::move(command);
+    row.prompt = std::move(prompt);
+    row.timeout = timeout;
+    row.responseReserve = responseReserve;
+    return row;
+}
 
 } // namespace tervane

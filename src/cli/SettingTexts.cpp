@@ -33,17 +33,6 @@ std::optional<SettingAssignment> SplitAssignment(std::string_view operand)
     return std::nullopt;
 }
 
-std::optional<std::string> SettingValue(xmlNodePtr root, std::string_view path)
-{
-    const xmlNodePtr element = ResolvePath(root, path);
-    if (element == nullptr)
-        return std::nullopt;
-    if (element->children == nullptr)
-        return std::string();
-    const XmlString text(xmlNodeGetContent(element->children));
-    return std::string(XmlView(text.get()));
-}
-
 namespace {
 
 bool HasElementChild(xmlNodePtr node)
@@ -103,12 +92,7 @@ void Collect(xmlNodePtr first, const std::string& prefix, std::vector<std::pair<
             Collect(node->children, path, out);
             continue;
         }
-        std::string value;
-        if (node->children != nullptr) {
-            const XmlString text(xmlNodeGetContent(node->children));
-            value = XmlView(text.get());
-        }
-        out.emplace_back(std::move(path), std::move(value));
+        out.emplace_back(std::move(path), ElementText(node));
     }
 }
 

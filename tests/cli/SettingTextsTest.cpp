@@ -77,8 +77,8 @@ TEST(ListSettingsTest, ListsWhatPathsReach)
         {"serial/baud", "9600"},
     };
     EXPECT_EQ(ListSettings(root), expected);
-    EXPECT_EQ(SettingValue(root, "MOBILE_SIMPLE/APN"), "internet");
-    EXPECT_EQ(SettingValue(root, "serial/parity"), std::nullopt);
+    EXPECT_EQ(SettingText(root, "MOBILE_SIMPLE/APN"), "internet");
+    EXPECT_EQ(SettingText(root, "serial/parity"), std::nullopt);
 }
 
 // The listing walks the tree once; it must list exactly the leaves that resolving each
@@ -100,7 +100,7 @@ void ReachedByResolving(xmlNodePtr root, xmlNodePtr first, const std::string& pr
         if (!leaf)
             ReachedByResolving(root, node->children, path, out);
         else if (ResolvePath(root, path) == node)
-            out.emplace_back(path, SettingValue(root, path).value_or("?"));
+            out.emplace_back(path, SettingText(root, path).value_or("?"));
     }
 }
 
