@@ -40,6 +40,9 @@ struct Faults {
     bool wrongDigests = false;
     // Uploaded files are stored with one byte changed (an empty one gains a byte).
     bool corruptUploads = false;
+    // Not empty: an RCI request for a file (get_file) is answered with this reply text
+    // instead, as by a device whose file service is broken or hostile.
+    std::string fileReply;
 
     // Above 0: the root element of every RCI reply carries this many extra attributes
     // (a0="0" a1="1" ...), an element no real reply has; its size grows with the count.

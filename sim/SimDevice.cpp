@@ -256,6 +256,8 @@ void AddRootAttributes(std::string& reply, std::size_t count)
 
 SimReply SimDevice::HandleRci(std::string_view request)
 {
+    if (!faults_.fileReply.empty() && request.find("<get_file") != std::string_view::npos)
+        return Info(faults_.fileReply);
     auto reply = rci_.Answer(request);
     if (!reply)
         return Error();

@@ -36,9 +36,9 @@ void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
         const bool reconnectWait = record.command.find("at&usbinterface=110") != std::string::npos;
         link.ReadResponse(record.command, raw, capacity, record.timeout, reconnectWait,
             observer ? observer->Progress() : nullptr);
-        std::string cleaned;
-        record.failed = link.CleanResponse(record.command, raw, cleaned) ? 0 : 1;
-        record.response = std::move(cleaned);
+        // Cleaned where it lies: a large answer is never held twice.
+        record.failed = link.CleanResponse(record.command, raw) ? 0 : 1;
+        record.response = std::move(raw);
     }
 }
 

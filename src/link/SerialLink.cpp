@@ -19,6 +19,8 @@ namespace {
 // Under the link's time-outs a read waits this long for the first byte.
 constexpr int kReadWaitMs = 100;
 constexpr std::size_t kDrainBufferSize = 1024;
+// The most one read of an answer takes from the port.
+constexpr std::size_t kReadBlockSize = 65536;
 constexpr std::string_view kOkEnding = "\r\nOK\r\n";
 constexpr std::string_view kErrorEnding = "\r\nERROR\r\n";
 
@@ -240,7 +242,10 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
         return false;
 
     const std::size_t capacity = size > 0 ? size - 1 : 0;
-    std::string buffer(capacity, '\0');
+    // The room is reserved but filled only as bytes arrive: a large receive room for a
+    // small answer costs address space, not memory, and the answer is never copied to grow.
+    std::string buffer;
+    buffer.reserve(capacity);
     std::size_t received = 0;
     // The last bytes received, kept also once the buffer is full, so that an answer
     // longer than the buffer still ends at its result code.
@@ -249,14 +254,19 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
 
     bool done = TickPassed(m_clock.TickCount(), deadline);
     while (!done) {
-        const std::size_t room = capacity - received;
+        const std::size_t room = std::min(capacity - received, kReadBlockSize);
+        if (room > 0)
+            buffer.resize(received + room);
         char* into = room > 0 ? buffer.data() + received : overflow;
         long got = 0;
-        if (ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs)) {
+        const bool readable = ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs);
+        if (room > 0) {
+            received += static_cast<std::size_t>(got);
+            buffer.resize(received);
+        }
+        if (readable) {
             if (got == 0 && progress)
                 progress->SetPosition(++counter);
-            if (room > 0)
-                received += static_cast<std::size_t>(got);
             tail.append(into, static_cast<std::size_t>(got));
             if (tail.size() > kErrorEnding.size())
                 tail.erase(0, tail.size() - kErrorEnding.size());
@@ -285,11 +295,11 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     return true;
 }
 
-bool SerialLink::CleanResponse(std::string_view command, std::string_view raw, std::string& cleaned)
+bool SerialLink::CleanResponse(std::string_view command, std::string& response)
 {
-    const bool result = tervane::CleanResponse(command, raw, cleaned);
+    const bool result = tervane::CleanResponse(command, response);
     if (m_log)
-        m_log->WriteCleanedResponse(cleaned);
+        m_log->WriteCleanedResponse(response);
     return result;
 }
 

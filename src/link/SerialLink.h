@@ -48,8 +48,9 @@ public:
     // code, a reconnect (reconnectWait) or the time-out.
     bool ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
         bool reconnectWait, ProgressSink* progress);
-    // Reduces a raw answer to its payload, logs it, and tells whether the command failed.
-    bool CleanResponse(std::string_view command, std::string_view raw, std::string& cleaned);
+    // Reduces a raw answer to its payload in place, logs it, and tells whether the command
+    // failed.
+    bool CleanResponse(std::string_view command, std::string& response);
     // Writes raw bytes (file data); the number of bytes the port took (fewer when it failed
     // part way), or -1 when it took none and failed.
     long WriteRaw(const char* data, std::size_t length);

@@ -2,10 +2,12 @@
 
 #include "XmlPrescan.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <mutex>
@@ -44,6 +46,10 @@ void InstallRefusingEntityLoader()
 struct ParseOutcome {
     bool doctypeSeen = false;
     std::string firstError;
+    XmlTextSink* sink = nullptr;
+    // The sink's answer for the element whose text came last.
+    const xmlNode* askedFor = nullptr;
+    bool taken = false;
 };
 
 ParseOutcome& OutcomeOf(void* ctx)
@@ -59,6 +65,36 @@ void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*)
     outcome.doctypeSeen = true;
     outcome.firstError = "document type declarations are not accepted";
     xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+}
+
+bool SinkTakes(xmlParserCtxtPtr ctxt)
+{
+    ParseOutcome& outcome = OutcomeOf(ctxt);
+    if (ctxt->node == nullptr)
+        return false;
+    if (ctxt->node != outcome.askedFor) {
+        outcome.askedFor = ctxt->node;
+        outcome.taken = outcome.sink->Takes(ctxt->node);
+    }
+    return outcome.taken;
+}
+
+void TakeOrKeepText(void* ctx, const xmlChar* text, int length)
+{
+    const auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (SinkTakes(ctxt))
+        OutcomeOf(ctx).sink->Take(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else
+        xmlSAX2Characters(ctx, text, length);
+}
+
+void TakeOrKeepCData(void* ctx, const xmlChar* text, int length)
+{
+    const auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (SinkTakes(ctxt))
+        OutcomeOf(ctx).sink->Take(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else
+        xmlSAX2CDataBlock(ctx, text, length);
 }
 
 #if LIBXML_VERSION >= 21200
@@ -146,10 +182,11 @@ void CleanupXmlLibrary()
     xmlCleanupParser();
 }
 
-XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, std::string* errorText)
+XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, std::string* errorText,
+                             std::size_t maxBytes, XmlTextSink* sink)
 {
     InstallRefusingEntityLoader();
-    if (text.size() > kMaxXmlInputBytes || text.size() > static_cast<std::size_t>(INT_MAX)) {
+    if (text.size() > maxBytes) {
         SetError(errorText, "document too large");
         return {};
     }
@@ -159,20 +196,38 @@ XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, st
         return {};
     }
     ParseOutcome outcome;
+    outcome.sink = sink;
     const ScopedErrorCapture capture(outcome);
-    std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(xmlNewParserCtxt());
+    // The first bytes go in with the context so that it sees the encoding they show.
+    const std::size_t head = std::min<std::size_t>(text.size(), 4);
+    std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(
+        xmlCreatePushParserCtxt(nullptr, nullptr, text.data(), static_cast<int>(head), documentName));
     if (!ctxt) {
         SetError(errorText, "out of memory");
         return {};
     }
+    xmlCtxtUseOptions(ctxt.get(), kUntrustedParseOptions);
     ctxt->_private = &outcome;
     ctxt->sax->internalSubset = RefuseDoctype;
     ctxt->sax->serror = CollectError;
+    if (sink != nullptr) {
+        ctxt->sax->characters = TakeOrKeepText;
+        ctxt->sax->ignorableWhitespace = TakeOrKeepText;
+        ctxt->sax->cdataBlock = TakeOrKeepCData;
+    }
 
-    const char* bytes = text.empty() ? "" : text.data();
-    XmlDocument doc(xmlCtxtReadMemory(ctxt.get(), bytes, static_cast<int>(text.size()), documentName,
-                                      nullptr, kUntrustedParseOptions));
-    if (outcome.doctypeSeen)
+    // In blocks: the parser keeps only what it has not consumed yet.
+    constexpr std::size_t kBlock = 65536;
+    for (std::size_t at = head; at < text.size() && ctxt->instate != XML_PARSER_EOF;) {
+        const std::size_t length = std::min(kBlock, text.size() - at);
+        if (xmlParseChunk(ctxt.get(), text.data() + at, static_cast<int>(length), 0) != 0 && !ctxt->wellFormed)
+            break;
+        at += length;
+    }
+    xmlParseChunk(ctxt.get(), nullptr, 0, 1);
+    XmlDocument doc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    if (outcome.doctypeSeen || !ctxt->wellFormed)
         doc.reset();
     if (!doc)
         SetError(errorText, outcome.firstError.empty() ? "not a well-formed document" : outcome.firstError);

@@ -315,12 +315,12 @@ TEST(CommandLogFile, RecordsEachExchangeByteForByte)
     ASSERT_TRUE(link.SendCommand("AT+CGMI\r\n"));
     peer.ReadUntil("\r\n");
     peer.Write("AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n");
-    std::string raw, cleaned;
+    std::string raw;
     link.ReadResponse("AT+CGMI\r\n", raw, 100000, 5000, false, nullptr);
-    link.CleanResponse("AT+CGMI\r\n", raw, cleaned);
+    link.CleanResponse("AT+CGMI\r\n", raw);
     link.SendCommand("SLEEP");
     link.ReadResponse("SLEEP", raw, 100000, 100, false, nullptr);
-    link.CleanResponse("SLEEP", raw, cleaned);
+    link.CleanResponse("SLEEP", raw);
     log.WriteUploadStart("/WEB/python/main.py", 1500);
     log.WriteUploadProgress(0, 1500, 1024);
     log.WriteUploadEnd(1500, 1500);
