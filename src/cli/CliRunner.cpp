@@ -17,12 +17,11 @@ void CliRunner::RunBatch(CommandBatch& batch)
         // Nothing more is sent: every row stands as failed, as if unanswered.
         for (auto& row : batch)
             row.failed = 1;
-        m_batches.push_back(batch);
-        return;
+    } else {
+        m_progress.BeginBatch(batch);
+        tervane::RunBatch(m_link, batch, &m_progress);
+        m_progress.End();
     }
-    m_progress.BeginBatch(batch);
-    tervane::RunBatch(m_link, batch, &m_progress);
-    m_progress.End();
     m_lastBatchStart = m_rows.size();
     for (const USBCommand& row : batch) {
         FinishedRow& kept = m_rows.emplace_back();
