@@ -56,6 +56,12 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         faults.errorFor.push_back(value);
         return {};
     }
+    if (name == "unended-for") {
+        if (value.empty())
+            return "fault unended-for needs the text of the command";
+        faults.unendedFor.push_back(value);
+        return {};
+    }
     if (name == "unsolicited") {
         faults.unsolicited = hasValue ? value : "\r\n+CREG: 1\r\n";
         return {};
@@ -165,6 +171,7 @@ std::string SimUsage()
            "      cnum-error           AT+CNUM answers ERROR\n"
            "      silent               nothing is answered\n"
            "      error-for=TEXT       commands containing TEXT answer ERROR\n"
+           "      unended-for=TEXT     commands containing TEXT are answered without OK or ERROR\n"
            "      fragments=BYTES[:MS] answers come in pieces with pauses (default pause 20)\n"
            "      print-spans          <pyPrint> and <usb> spans mixed into answers\n"
            "      unsolicited[=TEXT]   an unsolicited line after each echo (default +CREG: 1)\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadEnd.h"
+
 #include <string>
 
 namespace tervane {
@@ -12,6 +14,7 @@ struct USBCommand {
     int timeout = 0;          // receive time-out in ms; also its share of the progress bar
     int failed = 0;           // set by the worker: 1 when the send failed or the answer was an error
     int responseReserve = 0;  // receive room wanted beyond the base of 100000 bytes
+    ReadEnd readEnd = ReadEnd::Nothing; // set by the worker: how the answer ended
 };
 
 } // namespace tervane

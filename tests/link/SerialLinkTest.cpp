@@ -31,6 +31,26 @@ public:
     int position = 0;
 };
 
+// Real time run `factor` times faster as a whole: pauses and the waits on the port alike, so
+// a wait that only real time ends (a port that takes no bytes) still passes quickly.
+class ScaledClock : public tervane::Clock {
+public:
+    explicit ScaledClock(uint32_t factor)
+        : m_factor(factor)
+    {
+    }
+    uint32_t TickCount() override
+    {
+        const auto real = std::chrono::steady_clock::now() - m_start;
+        return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(real).count() * m_factor);
+    }
+    void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms / m_factor)); }
+
+private:
+    const uint32_t m_factor;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
 uint32_t Elapsed(tervane::Clock& clock, uint32_t since)
 {
     return clock.TickCount() - since;
@@ -64,6 +84,7 @@ TEST_F(SerialLinkTest, ReadEndsAtTheFinalResultCode)
     const uint32_t start = clock.TickCount();
     EXPECT_EQ(Exchange("AT+CGMI\r\n", "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n"), "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n");
     EXPECT_EQ(Exchange("AT+CIMI\r\n", "AT+CIMI\r\n\r\nERROR\r\n"), "AT+CIMI\r\n\r\nERROR\r\n");
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
     // Both reads had 20 s; ending at the result code takes a fraction of that.
     EXPECT_LT(Elapsed(clock, start), 20000u);
 }
@@ -71,6 +92,7 @@ TEST_F(SerialLinkTest, ReadEndsAtTheFinalResultCode)
 struct UnendedCase {
     const char* name;
     std::string answer;
+    tervane::ReadEnd end;
 };
 
 class UnendedAnswers : public SerialLinkTest, public ::testing::WithParamInterface<UnendedCase> {};
@@ -82,26 +104,54 @@ TEST_P(UnendedAnswers, RunToTheDeadlineKeepingWhatArrived)
     const uint32_t start = clock.TickCount();
     EXPECT_EQ(Exchange("AT\r\n", GetParam().answer, 300), GetParam().answer);
     EXPECT_GE(Elapsed(clock, start), 300u);
+    EXPECT_EQ(link.LastReadEnd(), GetParam().end);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, UnendedAnswers,
-    ::testing::Values(UnendedCase {"ok_not_last", "\r\nOK\r\nmore"}, UnendedCase {"ok_without_crlf_before", "OK\r\n"},
-        UnendedCase {"partial", "AT\r\n+CSQ: 1"}, UnendedCase {"nothing", ""},
-        UnendedCase {"binary_and_nul", std::string("\x01\x00\xff\x80", 4)}),
+    ::testing::Values(UnendedCase {"ok_not_last", "\r\nOK\r\nmore", tervane::ReadEnd::Unended},
+        UnendedCase {"ok_without_crlf_before", "OK\r\n", tervane::ReadEnd::Unended},
+        UnendedCase {"partial", "AT\r\n+CSQ: 1", tervane::ReadEnd::Unended},
+        UnendedCase {"nothing", "", tervane::ReadEnd::Nothing},
+        UnendedCase {"binary_and_nul", std::string("\x01\x00\xff\x80", 4), tervane::ReadEnd::Unended}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(SerialLinkTest, AnswerLongerThanTheBufferIsCutAndStillEndsAtItsResultCode)
+struct LongAnswerCase {
+    const char* name;
+    std::size_t bodyBytes; // before the result code; the buffer keeps 999 bytes
+    std::string ending;
+    bool failed;
+};
+
+class LongAnswers : public SerialLinkTest, public ::testing::WithParamInterface<LongAnswerCase> {};
+
+// An answer longer than the buffer keeps its beginning and still ends in the result code
+// that ended it, so cleaning judges the command by how the device really answered.
+TEST_P(LongAnswers, AreCutAndKeepTheirResultCode)
 {
+    const LongAnswerCase& c = GetParam();
     ASSERT_TRUE(link.SendCommand("AT\r\n"));
     peer.ReadUntil("AT\r\n");
-    const std::string body(5000, 'x');
-    peer.Write(body + "\r\nOK\r\n");
+    // More than the terminal holds: the device writes while the link reads.
+    std::thread device([&] { peer.Write(std::string(c.bodyBytes, 'x') + c.ending); });
     std::string raw;
     const uint32_t start = clock.TickCount();
-    ASSERT_TRUE(link.ReadResponse("AT\r\n", raw, 1000, 20000, false, nullptr));
-    EXPECT_EQ(raw, std::string(999, 'x'));
+    const bool read = link.ReadResponse("AT\r\n", raw, 1000, 20000, false, nullptr);
+    device.join();
+    ASSERT_TRUE(read);
     EXPECT_LT(Elapsed(clock, start), 20000u);
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
+    EXPECT_EQ(raw, std::string(999 - c.ending.size(), 'x') + c.ending);
+    std::string cleaned;
+    EXPECT_EQ(!link.CleanResponse("AT\r\n", raw, cleaned), c.failed);
+    EXPECT_EQ(cleaned, std::string(999 - c.ending.size(), 'x'));
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, LongAnswers,
+    ::testing::Values(LongAnswerCase {"ok", 5000, "\r\nOK\r\n", false},
+        LongAnswerCase {"error", 150000, "\r\nERROR\r\n", true},
+        LongAnswerCase {"error_across_the_buffer_end", 995, "\r\nERROR\r\n", true},
+        LongAnswerCase {"error_filling_the_buffer_exactly", 990, "\r\nERROR\r\n", true}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SerialLinkTest, DrainThrowsAwayWhatNobodyAskedFor)
 {
@@ -118,6 +168,7 @@ TEST_F(SerialLinkTest, SleepWritesNothingAndWaitsItsWholeTimeOut)
     std::string raw;
     EXPECT_TRUE(link.ReadResponse("SLEEP for the device", raw, 100000, 20000, false, &progress));
     EXPECT_EQ(raw, "SLEEP");
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::Sleep);
     EXPECT_GE(Elapsed(clock, start), 20000u);
     EXPECT_GE(progress.position, 7 + 95);
     EXPECT_LE(progress.position, 7 + 102);
@@ -172,6 +223,7 @@ TEST_F(SerialLinkTest, ReconnectWaitEndsWhenTheRestartedDeviceIsBack)
     EXPECT_TRUE(link.ReadResponse("at&usbinterface=110\r\n", raw, 100000, 300000, true, nullptr));
     device.join();
     EXPECT_EQ(raw, "installing");
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::Reconnected);
     EXPECT_LT(Elapsed(clock, start), 300000u);
     EXPECT_TRUE(link.IsOpen());
     // The link talks to the new terminal.
@@ -227,6 +279,26 @@ TEST_F(SerialLinkTest, CommandWrittenWhileTheDeviceStaysAwayFailsAfterTheBound)
     std::string raw = "stale";
     EXPECT_FALSE(away.ReadResponse("AT\r\n", raw, 100, 100, false, nullptr));
     EXPECT_EQ(raw, "");
+}
+
+// A port that takes no bytes and reports no error holds one command for the link's bound
+// once, not once before and once more after re-opening it.
+TEST(SerialLinkStall, StalledWriteHoldsTheCommandForTheBoundOnce)
+{
+    PtyPeer peer;
+    ScaledClock scaled {100};
+    SerialLink link {scaled};
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    peer.StallOutput(true);
+    const uint32_t start = scaled.TickCount();
+    EXPECT_FALSE(link.SendCommand("AT\r\n"));
+    const uint32_t held = Elapsed(scaled, start);
+    EXPECT_GE(held, 60000u);
+    // One poll of the port lasts 10 s of this clock; a second round would add 60 s.
+    EXPECT_LT(held, 90000u);
+    peer.StallOutput(false);
+    EXPECT_EQ(peer.ReadAvailable(), "");
 }
 
 TEST_F(SerialLinkTest, WriteRawSendsFileBytesUnchanged)

@@ -43,6 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
                                && o.faults.fragmentBytes == 8 && o.faults.fragmentPauseMs == 40
                                && o.faults.unsolicited == "\r\n+CREG: 1\r\n";
                     }},
+        OptionsCase{"unended_fault", {"--fault", "unended-for=CSQ"},
+                    [](const SimOptions& o) { return o.faults.unendedFor == std::vector<std::string>{"CSQ"}; }},
+        OptionsCase{"unended_fault_without_text", {"--fault", "unended-for"},
+                    [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_model", {"--model", "Q9"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"missing_value", {"--link"}, [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"bad_number", {"--restart-delay", "soon"}, [](const SimOptions& o) { return !o.error.empty(); }},
