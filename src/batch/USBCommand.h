@@ -17,4 +17,12 @@ struct USBCommand {
     ReadEnd readEnd = ReadEnd::Nothing; // set by the worker: how the answer ended
 };
 
+// Whether anything came back from the device for this row: an answer, finished or not, or
+// the device returning after its restart.
+inline bool DeviceResponded(const USBCommand& row)
+{
+    return row.readEnd == ReadEnd::ResultCode || row.readEnd == ReadEnd::Unended
+        || row.readEnd == ReadEnd::Reconnected;
+}
+
 } // namespace tervane

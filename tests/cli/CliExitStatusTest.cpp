@@ -88,6 +88,24 @@ TEST_F(CliSimTest, ASilentDeviceIsNoDevice)
     const CliRun run = Run({"info"});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "tervane-q7: the device on " + device.PortPath() + " does not answer\n");
+
+    const CliRun sent = Run({"--timeout", "300", "--json", "send", "AT+CGMI\\r\\n"});
+    EXPECT_EQ(sent.status, 3);
+    EXPECT_EQ(sent.err, "tervane-q7: the device on " + device.PortPath() + " does not answer\n");
+    const QJsonObject row = ParseJson(sent.out)["commands"].toArray().first().toObject();
+    EXPECT_TRUE(row["failed"].toBool());
+    EXPECT_FALSE(row["answered"].toBool(true));
+}
+
+// Each command that gets no final result code within its time-out fails the run; the ones
+// that were answered still show.
+TEST_F(CliSimTest, SendOfACommandLeftWithoutResultCodeFails)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.unendedFor = {"CGMI"}; });
+    const CliRun run = Run({"--timeout", "300", "send", "AT+CGMI\\r\\n", "AT+CSQ\\r\\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "[failed] AT+CGMI\\r\\n\nWAVECOM MODEM\n[ok] AT+CSQ\\r\\n\n+CSQ: 20,99\n");
+    EXPECT_EQ(run.err, "tervane-q7: the answer to AT+CGMI\\r\\n did not end with OK or ERROR within 300 ms\n");
 }
 
 // Modem ports as sysfs shows them, each published in a folder of device nodes that link to
