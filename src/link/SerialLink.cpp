@@ -80,9 +80,14 @@ void SerialLink::ClosePort()
     m_fd = -1;
 }
 
-bool SerialLink::CanOpen(const std::string& path)
+const OpenFailure& SerialLink::LastOpenFailure() const
 {
-    const int fd = OpenSerialPort(path);
+    return m_openFailure;
+}
+
+bool SerialLink::CanOpen(const std::string& path, OpenFailure* failure)
+{
+    const int fd = OpenSerialPort(path, failure);
     if (fd < 0)
         return false;
     CloseSerialPort(fd);
@@ -92,7 +97,7 @@ bool SerialLink::CanOpen(const std::string& path)
 bool SerialLink::OpenPortNoDrain()
 {
     ClosePort();
-    m_fd = OpenSerialPort(m_portName);
+    m_fd = OpenSerialPort(m_portName, &m_openFailure);
     return m_fd >= 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "ReadEnd.h"
+#include "SerialPort.h"
 
 #include <cstddef>
 #include <optional>
@@ -64,8 +65,11 @@ public:
     void ClosePort();
     bool IsOpen() const;
 
+    // Why the last open of the port failed.
+    const OpenFailure& LastOpenFailure() const;
+
     // Tries to open the port at `path` exactly as OpenPort would, and closes it again.
-    static bool CanOpen(const std::string& path);
+    static bool CanOpen(const std::string& path, OpenFailure* failure = nullptr);
 
 private:
     bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
@@ -79,6 +83,7 @@ private:
     std::string m_portName;
     int m_fd = -1;
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
+    OpenFailure m_openFailure;
 };
 
 } // namespace tervane

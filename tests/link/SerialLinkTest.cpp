@@ -14,6 +14,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -344,6 +347,87 @@ TEST(SerialPortOpen, RefusesWhatIsNotAFreeTerminal)
 
     ::unlink(plain.c_str());
     ::rmdir(dir.c_str());
+}
+
+struct OpenFailureCase {
+    const char* name;
+    // Makes the case and gives the path to open; `holder` is another program's hold.
+    std::function<std::string(PtyPeer& peer, const std::string& dir, SerialLink& holder)> prepare;
+    tervane::OpenFailure::Kind kind;
+    std::string describedAs; // after "cannot open PATH: "
+};
+
+class OpenFailures : public ::testing::TestWithParam<OpenFailureCase> {};
+
+// Each way a port refuses to open is told apart, and the sentence for it says what to do.
+TEST_P(OpenFailures, SayWhichItIs)
+{
+    PtyPeer peer;
+    const std::string dir = tervane::test::MakeScratchDir("tervane-refuse");
+    tervane::SetUucpLockDir(dir);
+    SerialLink holder;
+    const std::string path = GetParam().prepare(peer, dir, holder);
+    tervane::OpenFailure failure;
+    EXPECT_FALSE(SerialLink::CanOpen(path, &failure));
+    tervane::SetUucpLockDir("/var/lock");
+    EXPECT_EQ(failure.kind, GetParam().kind);
+    EXPECT_EQ(tervane::DescribeOpenFailure(path, failure), "cannot open " + path + ": " + GetParam().describedAs);
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OpenFailures,
+    ::testing::Values(
+        OpenFailureCase {"missing", [](PtyPeer&, const std::string& dir, SerialLink&) { return dir + "/ttyACM0"; },
+            tervane::OpenFailure::Kind::Missing, "no such port; is the gateway plugged in?"},
+        OpenFailureCase {"gone_device", [](PtyPeer& peer, const std::string&, SerialLink&) {
+                peer.HangUp();
+                return peer.Path();
+            },
+            tervane::OpenFailure::Kind::Missing, "no such port; is the gateway plugged in?"},
+        OpenFailureCase {"plain_file",
+            [](PtyPeer&, const std::string& dir, SerialLink&) {
+                tervane::test::WriteWholeFile(dir + "/plain", "x");
+                return dir + "/plain";
+            },
+            tervane::OpenFailure::Kind::NotATerminal, "not a serial port"},
+        OpenFailureCase {"folder", [](PtyPeer&, const std::string& dir, SerialLink&) { return dir; },
+            tervane::OpenFailure::Kind::NotATerminal, "not a serial port"},
+        OpenFailureCase {"locked_by_another_program",
+            [](PtyPeer& peer, const std::string&, SerialLink& holder) {
+                holder.SetPortName(peer.SlavePath());
+                holder.OpenPortNoDrain();
+                return peer.Path();
+            },
+            tervane::OpenFailure::Kind::Busy, "in use by another program"},
+        OpenFailureCase {"lock_file_names_its_process",
+            [](PtyPeer& peer, const std::string& dir, SerialLink&) {
+                const std::string name = peer.SlavePath().substr(peer.SlavePath().find_last_of('/') + 1);
+                tervane::test::WriteWholeFile(dir + "/LCK.." + name, std::to_string(::getpid()) + "\n");
+                return peer.Path();
+            },
+            tervane::OpenFailure::Kind::Busy,
+            "in use by another program (process " + std::to_string(::getpid()) + " holds its lock file)"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// What the system's error numbers stand for, including those a test cannot bring about
+// as root (permission) and the sentence that tells the user how to get the port.
+TEST(SerialPortOpen, ErrorNumbersAndTheirAdvice)
+{
+    using Kind = tervane::OpenFailure::Kind;
+    EXPECT_EQ(tervane::OpenFailureKind(EACCES), Kind::PermissionDenied);
+    EXPECT_EQ(tervane::OpenFailureKind(EPERM), Kind::PermissionDenied);
+    EXPECT_EQ(tervane::OpenFailureKind(EBUSY), Kind::Busy);
+    EXPECT_EQ(tervane::OpenFailureKind(ENOENT), Kind::Missing);
+    EXPECT_EQ(tervane::OpenFailureKind(ENXIO), Kind::Missing);
+    EXPECT_EQ(tervane::OpenFailureKind(ENOTTY), Kind::NotATerminal);
+    EXPECT_EQ(tervane::OpenFailureKind(EIO), Kind::Other);
+
+    const std::string denied = tervane::DescribeOpenFailure("/dev/ttyACM0", {Kind::PermissionDenied, EACCES, 0});
+    EXPECT_EQ(denied.rfind("cannot open /dev/ttyACM0: permission denied. ", 0), 0u) << denied;
+    EXPECT_NE(denied.find("udev rule"), std::string::npos);
+    EXPECT_NE(denied.find("dialout"), std::string::npos);
+    EXPECT_EQ(tervane::DescribeOpenFailure("/dev/ttyACM0", {Kind::Other, EIO, 0}),
+        "cannot open /dev/ttyACM0: " + std::string(std::strerror(EIO)));
 }
 
 TEST(SerialPortOpen, UucpLockOfALivingProcessHoldsThePort)
