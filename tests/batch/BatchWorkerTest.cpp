@@ -100,8 +100,9 @@ TEST(BatchWorker, RowsAfterTheLinkGaveUpFailAtOnce)
     EXPECT_LT(took, 2 * 60000u);
     for (int i = 0; i < batch.GetCount(); ++i) {
         EXPECT_EQ(batch.GetAt(i)->failed, 1) << "row " << i;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_EQ(batch.GetAt(i)->response, "") << "row " << i;
+        }
     }
 
     // The next batch tries the device again.

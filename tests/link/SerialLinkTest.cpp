@@ -125,6 +125,11 @@ struct LongAnswerCase {
     bool failed;
 };
 
+void PrintTo(const LongAnswerCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
 class LongAnswers : public SerialLinkTest, public ::testing::WithParamInterface<LongAnswerCase> {};
 
 // An answer longer than the buffer keeps its beginning and still ends in the result code
@@ -356,6 +361,11 @@ struct OpenFailureCase {
     tervane::OpenFailure::Kind kind;
     std::string describedAs; // after "cannot open PATH: "
 };
+
+void PrintTo(const OpenFailureCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
 
 class OpenFailures : public ::testing::TestWithParam<OpenFailureCase> {};
 
