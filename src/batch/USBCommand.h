@@ -3,6 +3,7 @@
 #include "ReadEnd.h"
 
 #include <string>
+#include <utility>
 
 namespace tervane {
 
@@ -23,6 +24,17 @@ inline bool DeviceResponded(const USBCommand& row)
 {
     return row.readEnd == ReadEnd::ResultCode || row.readEnd == ReadEnd::Unended
         || row.readEnd == ReadEnd::Reconnected;
+}
+
+// A row as a procedure fills it, before the worker has run it.
+inline USBCommand CommandRow(std::string command, std::string prompt, int timeout, int responseReserve = 0)
+{
+    USBCommand row;
+    row.command = std::move(command);
+    row.prompt = std::move(prompt);
+    row.timeout = timeout;
+    row.responseReserve = responseReserve;
+    return row;
 }
 
 } // namespace tervane

@@ -4,6 +4,7 @@
 #include "CliSession.h"
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
+#include "SettingPath.h"
 #include "SubcommandHandlers.h"
 
 #include <iomanip>

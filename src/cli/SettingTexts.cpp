@@ -32,17 +32,6 @@ std::optional<SettingAssignment> SplitAssignment(std::string_view operand)
     return std::nullopt;
 }
 
-std::optional<std::string> SettingValue(xmlNodePtr root, std::string_view path)
-{
-    const xmlNodePtr element = ResolvePath(root, path);
-    if (element == nullptr)
-        return std::nullopt;
-    if (element->children == nullptr)
-        return std::string();
-    const XmlString text(xmlNodeGetContent(element->children));
-    return std::string(XmlView(text.get()));
-}
-
 namespace {
 
 bool HasElementChild(xmlNodePtr node)
@@ -73,7 +62,7 @@ void Collect(xmlNodePtr root, xmlNodePtr first, const std::string& prefix,
         // and there is no backtracking.
         if (path.size() > kMaxSettingPathLength || ResolvePath(root, path) != node)
             continue;
-        out.emplace_back(path, SettingValue(root, path).value_or(""));
+        out.emplace_back(path, SettingText(root, path).value_or(""));
     }
 }
 

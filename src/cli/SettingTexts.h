@@ -21,10 +21,6 @@ struct SettingAssignment {
 // "=" or with an empty path.
 std::optional<SettingAssignment> SplitAssignment(std::string_view operand);
 
-// The value of the setting the path names, as the pages read it (the text of the element's
-// first child); none when the path does not resolve.
-std::optional<std::string> SettingValue(xmlNodePtr root, std::string_view path);
-
 // Every setting under the root: the path of each element without element children, with
 // "&index=N" for elements that carry an index, and its value, in document order. A path
 // that an earlier element already answers to is left out: no path can reach that element.

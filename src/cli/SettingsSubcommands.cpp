@@ -64,7 +64,7 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
         values = ListSettings(root);
     } else {
         for (const auto& path : operands) {
-            if (const auto value = SettingValue(root, path))
+            if (const auto value = SettingText(root, path))
                 values.emplace_back(path, *value);
             else
                 status = session.Fail(kExitUsage, "the device has no setting " + path);

@@ -6,29 +6,29 @@
 
 namespace tervane {
 
-std::vector<ApplyRow> ApplySettingsRows(const xmlDoc* settingsDocument)
+std::vector<USBCommand> ApplySettingsRows(const xmlDoc* settingsDocument)
 {
     std::optional<std::string> payload = PrepareSettingsPayload(settingsDocument);
     if (!payload)
         return {};
     // The two prompts differ ("the device" / "device"); both are shown as written.
     return {
-        {std::string(kRawRequestAnnounce), "Sending new settings to the device...", 100},
-        {std::move(*payload), "Sending new settings to device...", 30000},
-        {"SLEEP", "Waiting for new settings to take effect...", 20000},
-        {std::string(kQuerySettingsRequest), "Retrieving new settings from device...", 20000},
+        CommandRow(std::string(kRawRequestAnnounce), "Sending new settings to the device...", 100),
+        CommandRow(std::move(*payload), "Sending new settings to device...", 30000),
+        CommandRow("SLEEP", "Waiting for new settings to take effect...", 20000),
+        CommandRow(std::string(kQuerySettingsRequest), "Retrieving new settings from device...", 20000),
     };
 }
 
-std::vector<ApplyRow> ApplyRadioSettingsRows(const xmlDoc* radioSettingsDocument)
+std::vector<USBCommand> ApplyRadioSettingsRows(const xmlDoc* radioSettingsDocument)
 {
     std::optional<std::string> payload = PrepareSettingsPayload(radioSettingsDocument);
     if (!payload)
         return {};
     return {
-        {std::string(kRawRequestAnnounce), "Sending new Ravlo settings to the device...", 1000},
-        {std::move(*payload), "Sending new Ravlo settings to the device...", 35000},
-        {std::string(kQueryRadioSettingsRequest), "Retrieving Ravlo settings from the device...", 20000},
+        CommandRow(std::string(kRawRequestAnnounce), "Sending new Ravlo settings to the device...", 1000),
+        CommandRow(std::move(*payload), "Sending new Ravlo settings to the device...", 35000),
+        CommandRow(std::string(kQueryRadioSettingsRequest), "Retrieving Ravlo settings from the device...", 20000),
     };
 }
 

@@ -2,6 +2,7 @@
 
 #include "RciDocuments.h"
 #include "RciRequests.h"
+#include "USBCommand.h"
 
 #include <libxml/tree.h>
 
@@ -14,14 +15,6 @@
 
 namespace tervane {
 
-// One row of a command batch as the caller fills it: what is sent, the line shown while
-// it runs, and its time-out in milliseconds.
-struct ApplyRow {
-    std::string command;
-    std::string prompt;
-    int32_t timeout = 0;
-};
-
 // One finished row as the results walk reads it.
 struct FinishedRow {
     std::string_view command;
@@ -31,9 +24,9 @@ struct FinishedRow {
 
 // The batch that sends the settings document and reads it back; empty (nothing to send)
 // when there is no document.
-std::vector<ApplyRow> ApplySettingsRows(const xmlDoc* settingsDocument);
+std::vector<USBCommand> ApplySettingsRows(const xmlDoc* settingsDocument);
 // The same for the radio settings document; there is no settle wait before its read-back.
-std::vector<ApplyRow> ApplyRadioSettingsRows(const xmlDoc* radioSettingsDocument);
+std::vector<USBCommand> ApplyRadioSettingsRows(const xmlDoc* radioSettingsDocument);
 
 // Which parse operation a query's answer goes to.
 enum class RciReply { Settings, State, RadioSettings };

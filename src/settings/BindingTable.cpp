@@ -24,8 +24,8 @@ void LoadRecord(const BindingRecord& record, FieldStore& fields, xmlNodePtr elem
             fields.SetText(record.target, {});
         return;
     }
-    const XmlString copy(xmlNodeGetContent(element->children));
-    const std::string_view text = XmlView(copy.get());
+    const std::string copy = ElementText(element);
+    const std::string_view text = copy;
     if (record.kindFlags & BIND_TEXT) {
         fields.SetText(record.target, record.loadConverter ? record.loadConverter(text) : std::string(text));
     } else if (record.kindFlags & BIND_INT) {

@@ -87,4 +87,12 @@ xmlNodePtr ResolvePath(xmlNodePtr start, std::string_view path)
     }
 }
 
+std::optional<std::string> SettingText(xmlNodePtr start, std::string_view path)
+{
+    const xmlNodePtr element = ResolvePath(start, path);
+    if (element == nullptr)
+        return std::nullopt;
+    return ElementText(element);
+}
+
 } // namespace tervane

@@ -3,6 +3,8 @@
 #include <libxml/tree.h>
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tervane {
@@ -31,5 +33,8 @@ xmlNodePtr FindNextSibling(xmlNodePtr node, xmlElementType type, std::string_vie
 // of the list of groups) and its following siblings; none when the path does not resolve.
 // The first element matching a step is taken; there is no backtracking.
 xmlNodePtr ResolvePath(xmlNodePtr start, std::string_view path);
+
+// The text of the element a setting path names; none when the path does not resolve.
+std::optional<std::string> SettingText(xmlNodePtr start, std::string_view path);
 
 } // namespace tervane

@@ -1,5 +1,7 @@
 #include "XmlText.h"
 
+#include "SafeXml.h"
+
 #include <climits>
 #include <cstdint>
 
@@ -123,6 +125,14 @@ void SetElementText(xmlNodePtr element, std::string_view text)
                                        static_cast<int>(data.size()));
     if (node != nullptr && xmlAddChild(element, node) == nullptr)
         xmlFreeNode(node);
+}
+
+std::string ElementText(xmlNodePtr element)
+{
+    if (element == nullptr || element->children == nullptr)
+        return {};
+    const XmlString text(xmlNodeGetContent(element->children));
+    return std::string(XmlView(text.get()));
 }
 
 } // namespace tervane

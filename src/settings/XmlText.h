@@ -15,6 +15,9 @@ bool AsciiIStartsWith(std::string_view text, std::string_view prefix);
 // A libxml2 text (UTF-8) as a view; empty for none.
 std::string_view XmlView(const xmlChar* text);
 
+// The text an element holds: the content of its first child, empty when it has none.
+std::string ElementText(xmlNodePtr element);
+
 // Turns a page's text into character data a document can carry and serialise: valid UTF-8
 // is kept; a byte that is not part of valid UTF-8 is read as Latin-1 (the 8-bit texts of
 // older pages); characters XML 1.0 cannot hold (control characters other than tab, line

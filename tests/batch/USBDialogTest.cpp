@@ -1,3 +1,4 @@
+#include "CommandBatch.h"
 #include "LineResponder.h"
 #include "PtyPeer.h"
 #include "SerialLink.h"
@@ -10,19 +11,12 @@
 #include <QtTest>
 
 
+using tervane::CommandBatch;
+using tervane::CommandRow;
 using tervane::USBCommand;
 using tervane::USBDialog;
 
 namespace {
-
-USBCommand Row(const std::string& command, const std::string& prompt, int timeout)
-{
-    USBCommand record;
-    record.command = command;
-    record.prompt = prompt;
-    record.timeout = timeout;
-    return record;
-}
 
 // Answers every command line with its echo and OK, or ERROR for lines holding "BAD".
 std::string EchoAndResult(const std::string& line)
@@ -55,25 +49,26 @@ private slots:
     {
         tervane::test::LineResponder device(*peer, EchoAndResult);
         USBDialog dialog(*link);
-        dialog.batch.AddTail(Row("AT+ONE\r\n", "first", 100));
-        dialog.batch.AddTail(Row("SLEEP", "settle", 30000));
-        dialog.batch.AddTail(Row("AT+BAD\r\n", "refused", 20000));
-        dialog.batch.AddTail(Row("AT+TWO\r\n", "last", 20000));
-        dialog.DoModal();
+        CommandBatch batch;
+        batch.AddTail(CommandRow("AT+ONE\r\n", "first", 100));
+        batch.AddTail(CommandRow("SLEEP", "settle", 30000));
+        batch.AddTail(CommandRow("AT+BAD\r\n", "refused", 20000));
+        batch.AddTail(CommandRow("AT+TWO\r\n", "last", 20000));
+        dialog.DoModal(batch);
 
         QVERIFY(dialog.IsFinished());
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Communicating with device..."));
         QCOMPARE(dialog.StatusText(),
             QStringLiteral("Communicating with the device on %1. Please wait...").arg(QString::fromStdString(peer->Path())));
         QCOMPARE(dialog.findChild<QProgressBar*>("progress")->maximum(), 701);
-        QCOMPARE(dialog.batch.GetAt(0)->response, std::string("value of AT+ONE"));
-        QCOMPARE(dialog.batch.GetAt(0)->failed, 0);
-        QCOMPARE(dialog.batch.GetAt(1)->response, std::string());
-        QCOMPARE(dialog.batch.GetAt(1)->failed, 0);
-        QCOMPARE(dialog.batch.GetAt(2)->response, std::string("value of AT+BAD"));
-        QCOMPARE(dialog.batch.GetAt(2)->failed, 1);
-        QCOMPARE(dialog.batch.GetAt(3)->response, std::string("value of AT+TWO"));
-        QCOMPARE(dialog.batch.GetAt(3)->failed, 0);
+        QCOMPARE(batch.GetAt(0)->response, std::string("value of AT+ONE"));
+        QCOMPARE(batch.GetAt(0)->failed, 0);
+        QCOMPARE(batch.GetAt(1)->response, std::string());
+        QCOMPARE(batch.GetAt(1)->failed, 0);
+        QCOMPARE(batch.GetAt(2)->response, std::string("value of AT+BAD"));
+        QCOMPARE(batch.GetAt(2)->failed, 1);
+        QCOMPARE(batch.GetAt(3)->response, std::string("value of AT+TWO"));
+        QCOMPARE(batch.GetAt(3)->failed, 0);
         QTRY_COMPARE(dialog.PromptText(), QStringLiteral("last"));
     }
 
@@ -81,25 +76,27 @@ private slots:
     {
         tervane::test::LineResponder device(*peer, EchoAndResult);
         USBDialog dialog(*link);
-        USBCommand untouched = Row("", "never", 5000);
+        CommandBatch batch;
+        USBCommand untouched = CommandRow("", "never", 5000);
         untouched.response = "kept";
         untouched.failed = 7;
-        dialog.batch.AddTail(Row("AT+ONE\r\n", "one", 1000));
-        dialog.batch.AddTail(Row("AT+TWO\r\n", "two", 1000));
-        dialog.batch.AddTail(untouched);
-        dialog.batch.AddTail(Row("AT+THREE\r\n", "three", 90000));
-        dialog.DoModal();
+        batch.AddTail(CommandRow("AT+ONE\r\n", "one", 1000));
+        batch.AddTail(CommandRow("AT+TWO\r\n", "two", 1000));
+        batch.AddTail(untouched);
+        batch.AddTail(CommandRow("AT+THREE\r\n", "three", 90000));
+        dialog.DoModal(batch);
         QCOMPARE(dialog.findChild<QProgressBar*>("progress")->maximum(), 20);
-        QCOMPARE(dialog.batch.GetAt(1)->response, std::string("value of AT+TWO"));
-        QCOMPARE(dialog.batch.GetAt(2)->response, std::string("kept"));
-        QCOMPARE(dialog.batch.GetAt(2)->failed, 7);
-        QCOMPARE(dialog.batch.GetAt(3)->response, std::string());
+        QCOMPARE(batch.GetAt(1)->response, std::string("value of AT+TWO"));
+        QCOMPARE(batch.GetAt(2)->response, std::string("kept"));
+        QCOMPARE(batch.GetAt(2)->failed, 7);
+        QCOMPARE(batch.GetAt(3)->response, std::string());
     }
 
     void emptyBatchClosesAtOnce()
     {
         USBDialog dialog(*link);
-        dialog.DoModal();
+        CommandBatch batch;
+        dialog.DoModal(batch);
         QVERIFY(dialog.IsFinished());
         QCOMPARE(dialog.findChild<QProgressBar*>("progress")->maximum(), 0);
     }
@@ -112,7 +109,8 @@ private slots:
         slowLink.SetPortName(peer->Path());
         QVERIFY(slowLink.OpenPort());
         USBDialog dialog(slowLink);
-        dialog.batch.AddTail(Row("SLEEP", "waiting", 3000));
+        CommandBatch batch;
+        batch.AddTail(CommandRow("SLEEP", "waiting", 3000));
         bool stillOpen = false;
         QTimer::singleShot(100, &dialog, [&] {
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -121,23 +119,34 @@ private slots:
             dialog.reject();
             stillOpen = dialog.isVisible() && !dialog.IsFinished();
         });
-        dialog.DoModal();
+        dialog.DoModal(batch);
         QVERIFY(stillOpen);
         QVERIFY(dialog.IsFinished());
-        QCOMPARE(dialog.batch.GetAt(0)->failed, 0);
+        QCOMPARE(batch.GetAt(0)->failed, 0);
+    }
+
+    void showsWhatTheWorkerReportsWithoutAJob()
+    {
+        USBDialog dialog(*link);
+        dialog.ShowCommand("Reading device status...");
+        QCOMPARE(dialog.PromptText(), QStringLiteral("Reading device status..."));
+        QCOMPARE(dialog.ProgressValue(), 10); // each command that starts moves the bar by ten
+        dialog.ShowPosition(dialog.ProgressMaximum() + 50);
+        QCOMPARE(dialog.ProgressValue(), dialog.ProgressMaximum());
     }
 
     void reusedDialogRunsTheNewBatch()
     {
         tervane::test::LineResponder device(*peer, EchoAndResult);
         USBDialog dialog(*link);
-        dialog.batch.AddTail(Row("AT+ONE\r\n", "one", 1000));
-        dialog.DoModal();
-        dialog.batch.RemoveAll();
-        dialog.batch.AddTail(Row("AT+TWO\r\n", "two", 1000));
-        dialog.DoModal();
-        QCOMPARE(dialog.batch.GetCount(), 1);
-        QCOMPARE(dialog.batch.GetAt(0)->response, std::string("value of AT+TWO"));
+        CommandBatch batch;
+        batch.AddTail(CommandRow("AT+ONE\r\n", "one", 1000));
+        dialog.DoModal(batch);
+        batch.RemoveAll();
+        batch.AddTail(CommandRow("AT+TWO\r\n", "two", 1000));
+        dialog.DoModal(batch);
+        QCOMPARE(batch.GetCount(), 1);
+        QCOMPARE(batch.GetAt(0)->response, std::string("value of AT+TWO"));
     }
 
 private:

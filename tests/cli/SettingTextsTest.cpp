@@ -1,4 +1,5 @@
 #include "SafeXml.h"
+#include "SettingPath.h"
 #include "SettingTexts.h"
 
 #include <gtest/gtest.h>
@@ -75,8 +76,8 @@ TEST(ListSettingsTest, ListsWhatPathsReach)
         {"serial/baud", "9600"},
     };
     EXPECT_EQ(ListSettings(root), expected);
-    EXPECT_EQ(SettingValue(root, "MOBILE_SIMPLE/APN"), "internet");
-    EXPECT_EQ(SettingValue(root, "serial/parity"), std::nullopt);
+    EXPECT_EQ(SettingText(root, "MOBILE_SIMPLE/APN"), "internet");
+    EXPECT_EQ(SettingText(root, "serial/parity"), std::nullopt);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "ProcedureSteps.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
+#include "SettingPath.h"
 #include "TransferVerification.h"
 
 #include <QLineEdit>

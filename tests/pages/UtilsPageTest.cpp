@@ -3,6 +3,7 @@
 #include "ProcedureSteps.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
+#include "SettingPath.h"
 #include "SettingsPayload.h"
 #include "UtilsPage.h"
 

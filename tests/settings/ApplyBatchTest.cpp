@@ -15,7 +15,7 @@ constexpr const char* kSettingsReply = "<r><query_setting><edited/></query_setti
 constexpr const char* kNewSettings = "<r><query_setting><fresh/></query_setting></r>";
 constexpr const char* kRadioReply = "<r><do_command><query_setting><edited/></query_setting></do_command></r>";
 
-bool SameRow(const ApplyRow& a, const ApplyRow& b)
+bool SameRow(const USBCommand& a, const USBCommand& b)
 {
     return a.command == b.command && a.prompt == b.prompt && a.timeout == b.timeout;
 }
@@ -24,18 +24,18 @@ TEST(ApplyBatch, SettingsRows)
 {
     RciDocuments documents;
     documents.ParseSettings(kSettingsReply);
-    const std::vector<ApplyRow> rows = ApplySettingsRows(documents.SettingsDocument());
-    const std::vector<ApplyRow> expected{
-        {"at&usbinterface=22\r\n", "Sending new settings to the device...", 100},
-        {"<rci_request><set_setting><edited/></set_setting></rci_request>", "Sending new settings to device...", 30000},
-        {"SLEEP", "Waiting for new settings to take effect...", 20000},
-        {"at&usbinterface=20,\"<rci_request version='1.1'><query_setting></query_setting></rci_request>\"\r\n",
-         "Retrieving new settings from device...", 20000},
+    const std::vector<USBCommand> rows = ApplySettingsRows(documents.SettingsDocument());
+    const std::vector<USBCommand> expected{
+        CommandRow("at&usbinterface=22\r\n", "Sending new settings to the device...", 100),
+        CommandRow("<rci_request><set_setting><edited/></set_setting></rci_request>", "Sending new settings to device...", 30000),
+        CommandRow("SLEEP", "Waiting for new settings to take effect...", 20000),
+        CommandRow("at&usbinterface=20,\"<rci_request version='1.1'><query_setting></query_setting></rci_request>\"\r\n",
+         "Retrieving new settings from device...", 20000),
     };
     ASSERT_EQ(rows.size(), expected.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         EXPECT_TRUE(SameRow(rows[i], expected[i])) << "row " << i << ": " << rows[i].command;
-    const int total = std::accumulate(rows.begin(), rows.end(), 0, [](int sum, const ApplyRow& r) { return sum + r.timeout; });
+    const int total = std::accumulate(rows.begin(), rows.end(), 0, [](int sum, const USBCommand& r) { return sum + r.timeout; });
     EXPECT_EQ(total / 100, 701);
 }
 
@@ -43,13 +43,13 @@ TEST(ApplyBatch, RadioSettingsRows)
 {
     RciDocuments documents;
     documents.ParseRadioSettings(kRadioReply);
-    const std::vector<ApplyRow> rows = ApplyRadioSettingsRows(documents.RadioSettingsDocument());
-    const std::vector<ApplyRow> expected{
-        {"at&usbinterface=22\r\n", "Sending new Ravlo settings to the device...", 1000},
-        {"<rci_request><do_command><set_setting><edited/></set_setting></do_command></rci_request>",
-         "Sending new Ravlo settings to the device...", 35000},
-        {"at&usbinterface=20,\"<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>\"\r\n",
-         "Retrieving Ravlo settings from the device...", 20000},
+    const std::vector<USBCommand> rows = ApplyRadioSettingsRows(documents.RadioSettingsDocument());
+    const std::vector<USBCommand> expected{
+        CommandRow("at&usbinterface=22\r\n", "Sending new Ravlo settings to the device...", 1000),
+        CommandRow("<rci_request><do_command><set_setting><edited/></set_setting></do_command></rci_request>",
+         "Sending new Ravlo settings to the device...", 35000),
+        CommandRow("at&usbinterface=20,\"<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>\"\r\n",
+         "Retrieving Ravlo settings from the device...", 20000),
     };
     ASSERT_EQ(rows.size(), expected.size());
     for (std::size_t i = 0; i < rows.size(); ++i)

@@ -12,16 +12,6 @@
 
 namespace tervane {
 
-USBCommand Row(std::string command, std::string prompt, int timeout, int responseReserve)
-{
-    USBCommand row;
-    row.command = std::move(command);
-    row.prompt = std::move(prompt);
-    row.timeout = timeout;
-    row.responseReserve = responseReserve;
-    return row;
-}
-
 void ResetBatch(CommandBatch& batch, USBCommand row)
 {
     batch.RemoveAll();
@@ -65,15 +55,6 @@ std::string ShownName(std::string_view name)
             c = '?';
     }
     return shown;
-}
-
-std::optional<std::string> SettingText(xmlNodePtr root, std::string_view path)
-{
-    const xmlNodePtr element = ResolvePath(root, path);
-    if (element == nullptr)
-        return std::nullopt;
-    const XmlString text(xmlNodeGetContent(element));
-    return std::string(XmlView(text.get()));
 }
 
 } // namespace tervane

@@ -22,7 +22,7 @@ const char* const kRebootCommand = "at+CFUN=1\r\n";
 bool RebootDevice(DeviceRunner& runner)
 {
     CommandBatch batch;
-    batch.AddTail(Row(kRebootCommand, "Rebooting device....", kRebootTimeout));
+    batch.AddTail(CommandRow(kRebootCommand, "Rebooting device....", kRebootTimeout));
     runner.RunBatch(batch);
     return batch.GetHead()->failed == 0;
 }
@@ -31,10 +31,10 @@ FactoryDefaultsResult RestoreDefaults(RciDocuments& documents, DeviceRunner& run
 {
     const char* const readBackPrompt = "Collecting device information after factory reset...";
     CommandBatch batch;
-    batch.AddTail(Row(std::string(kFactoryDefaultRequest), "Restoring factory defaults...", kResetTimeout));
-    batch.AddTail(Row(kRebootCommand, "Rebooting device...", kRebootTimeout));
-    batch.AddTail(Row(std::string(kQuerySettingsRequest), readBackPrompt, kReadBackTimeout));
-    batch.AddTail(Row(std::string(kQueryStateRequest), readBackPrompt, kReadBackTimeout));
+    batch.AddTail(CommandRow(std::string(kFactoryDefaultRequest), "Restoring factory defaults...", kResetTimeout));
+    batch.AddTail(CommandRow(kRebootCommand, "Rebooting device...", kRebootTimeout));
+    batch.AddTail(CommandRow(std::string(kQuerySettingsRequest), readBackPrompt, kReadBackTimeout));
+    batch.AddTail(CommandRow(std::string(kQueryStateRequest), readBackPrompt, kReadBackTimeout));
     runner.RunBatch(batch);
 
     WalkResults(documents, batch, kFactoryDefaultRoutes);

@@ -15,8 +15,6 @@ class CommandBatch;
 
 // Small steps the maintenance procedures share.
 
-// A batch row as the procedures fill it.
-USBCommand Row(std::string command, std::string prompt, int timeout, int responseReserve = 0);
 // Empties the batch and appends one row.
 void ResetBatch(CommandBatch& batch, USBCommand row);
 
@@ -29,8 +27,5 @@ std::string_view DestinationRefusal(DestinationCheck check);
 
 // The name as a message can show it: control characters and DEL become "?".
 std::string ShownName(std::string_view name);
-
-// The text of the element a setting path names; none when the path does not resolve.
-std::optional<std::string> SettingText(xmlNodePtr root, std::string_view path);
 
 } // namespace tervane

@@ -7,6 +7,7 @@
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
 #include "RciRequests.h"
+#include "SettingPath.h"
 #include "TransferVerification.h"
 
 #include <algorithm>
@@ -50,8 +51,8 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
     result.localDigest = FileDigestHex(imagePath).value_or("");
 
     const ImageUploadRows rows{
-        Row(MeshDigestQuery(result.fileName), "Verifying firmware image on the Device...", kVerifyTimeout),
-        Row(FillRciRequest(kRemoveRadioFirmwareRequest, result.fileName).value_or(""),
+        CommandRow(MeshDigestQuery(result.fileName), "Verifying firmware image on the Device...", kVerifyTimeout),
+        CommandRow(FillRciRequest(kRemoveRadioFirmwareRequest, result.fileName).value_or(""),
             "Removing uploaded firmware image from the Device...", kRemoveTimeout)};
     ImageUploadProgress progress;
     const bool verified = UploadImageUntilVerified(source, result.localDigest, rows, runner, questions, progress);
@@ -64,10 +65,10 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
 
     // The radio flashes from the mesh folder: the request names the file alone.
     CommandBatch batch;
-    batch.AddTail(Row(FillRciRequest(kRadioFirmwareUpdateRequest, result.fileName).value_or(""),
+    batch.AddTail(CommandRow(FillRciRequest(kRadioFirmwareUpdateRequest, result.fileName).value_or(""),
         "Updating firmware on the Ravlo radio...", kFlashTimeout));
-    batch.AddTail(Row(std::string(kQueryStateRequest), "Collecting Device information...", kQueryTimeout));
-    batch.AddTail(Row(std::string(kQueryRadioSettingsRequest), "Retrieving Ravlo settings from the device...",
+    batch.AddTail(CommandRow(std::string(kQueryStateRequest), "Collecting Device information...", kQueryTimeout));
+    batch.AddTail(CommandRow(std::string(kQueryRadioSettingsRequest), "Retrieving Ravlo settings from the device...",
         kQueryTimeout));
     runner.RunBatch(batch);
 

@@ -8,21 +8,16 @@ namespace tervane {
 
 namespace {
 
-CommandBatch BatchOf(const std::vector<ApplyRow>& rows)
+CommandBatch BatchOf(const std::vector<USBCommand>& rows)
 {
     CommandBatch batch;
-    for (const auto& row : rows) {
-        USBCommand record;
-        record.command = row.command;
-        record.prompt = row.prompt;
-        record.timeout = row.timeout;
-        batch.AddTail(record);
-    }
+    for (const USBCommand& row : rows)
+        batch.AddTail(row);
     return batch;
 }
 
 template <typename Routes>
-bool Apply(RciDocuments& documents, DeviceRunner& runner, const std::vector<ApplyRow>& rows, const Routes& routes)
+bool Apply(RciDocuments& documents, DeviceRunner& runner, const std::vector<USBCommand>& rows, const Routes& routes)
 {
     if (rows.empty())
         return false;

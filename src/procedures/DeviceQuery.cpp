@@ -12,15 +12,6 @@ namespace tervane {
 
 namespace {
 
-USBCommand Row(std::string_view command, const char* prompt, int timeout)
-{
-    USBCommand record;
-    record.command = std::string(command);
-    record.prompt = prompt;
-    record.timeout = timeout;
-    return record;
-}
-
 bool Contains(std::string_view text, std::string_view part)
 {
     return text.find(part) != std::string_view::npos;
@@ -49,17 +40,17 @@ int CountAbove(int level, std::span<const int> thresholds)
 CommandBatch DeviceQueryBatch()
 {
     CommandBatch batch;
-    batch.AddTail(Row("AT\r\n\r\n", "Detecting modem...", 1000));
-    batch.AddTail(Row("AT+CGMI\r\n", "Identifying modem...", 1000));
-    batch.AddTail(Row("AT+CGSN\r\n", "Reading serial number (IMEI)...", 1000));
-    batch.AddTail(Row("AT+CGMR\r\n", "Reading modem revision (CMGR)...", 1000));
-    batch.AddTail(Row("AT+CIMI\r\n", "Reading SIM serial number (IMSI)...", 1000));
-    batch.AddTail(Row("AT+CSQ\r\n", "Reading receive signal strength (RSSI)...", 1000));
-    batch.AddTail(Row("AT+CNUM\r\n", "Reading modem phone number (CNUM)...", 1000));
-    batch.AddTail(Row("AT+CREG?\r\n", "Reading network registration status (CREG)...", 1000));
-    batch.AddTail(Row(kQuerySettingsRequest, "Reading device settings...", 5000));
-    batch.AddTail(Row(kQueryStateRequest, "Reading device status...", 5000));
-    batch.AddTail(Row(kQueryRadioSettingsRequest, "Reading Ravlo settings...", 5000));
+    batch.AddTail(CommandRow("AT\r\n\r\n", "Detecting modem...", 1000));
+    batch.AddTail(CommandRow("AT+CGMI\r\n", "Identifying modem...", 1000));
+    batch.AddTail(CommandRow("AT+CGSN\r\n", "Reading serial number (IMEI)...", 1000));
+    batch.AddTail(CommandRow("AT+CGMR\r\n", "Reading modem revision (CMGR)...", 1000));
+    batch.AddTail(CommandRow("AT+CIMI\r\n", "Reading SIM serial number (IMSI)...", 1000));
+    batch.AddTail(CommandRow("AT+CSQ\r\n", "Reading receive signal strength (RSSI)...", 1000));
+    batch.AddTail(CommandRow("AT+CNUM\r\n", "Reading modem phone number (CNUM)...", 1000));
+    batch.AddTail(CommandRow("AT+CREG?\r\n", "Reading network registration status (CREG)...", 1000));
+    batch.AddTail(CommandRow(std::string(kQuerySettingsRequest), "Reading device settings...", 5000));
+    batch.AddTail(CommandRow(std::string(kQueryStateRequest), "Reading device status...", 5000));
+    batch.AddTail(CommandRow(std::string(kQueryRadioSettingsRequest), "Reading Ravlo settings...", 5000));
     return batch;
 }
 

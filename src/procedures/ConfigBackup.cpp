@@ -88,10 +88,10 @@ RestoreResult RestoreConfig(const std::string& path, RciDocuments& documents, De
     }
 
     CommandBatch batch;
-    batch.AddTail(Row(std::string(kRawRequestAnnounce), "Sending new settings to the device...", kAnnounceTimeout));
-    batch.AddTail(Row(*payload, "Sending new settings to the device...", kPayloadTimeout));
-    batch.AddTail(Row("at+CFUN=1\r\n", "Rebooting device...", kRebootTimeout));
-    batch.AddTail(Row(std::string(kQuerySettingsRequest), "Retrieving settings from the device...", kReadBackTimeout));
+    batch.AddTail(CommandRow(std::string(kRawRequestAnnounce), "Sending new settings to the device...", kAnnounceTimeout));
+    batch.AddTail(CommandRow(*payload, "Sending new settings to the device...", kPayloadTimeout));
+    batch.AddTail(CommandRow("at+CFUN=1\r\n", "Rebooting device...", kRebootTimeout));
+    batch.AddTail(CommandRow(std::string(kQuerySettingsRequest), "Retrieving settings from the device...", kReadBackTimeout));
     runner.RunBatch(batch);
 
     WalkResults(documents, batch, kApplySettingsRoutes);

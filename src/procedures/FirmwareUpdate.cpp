@@ -7,6 +7,7 @@
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
 #include "RciRequests.h"
+#include "SettingPath.h"
 #include "TransferVerification.h"
 
 namespace tervane {
@@ -41,8 +42,8 @@ FirmwareUpdateResult UpdateFirmware(const std::string& imagePath, RciDocuments& 
     result.localDigest = FileDigestHex(imagePath).value_or("");
 
     const ImageUploadRows rows{
-        Row(FirmwareDigestQuery(), "Verifying firmware image on the device...", kVerifyTimeout),
-        Row(std::string(kRemoveFirmwareImageRequest), "Removing uploaded firmware image from the device...",
+        CommandRow(FirmwareDigestQuery(), "Verifying firmware image on the device...", kVerifyTimeout),
+        CommandRow(std::string(kRemoveFirmwareImageRequest), "Removing uploaded firmware image from the device...",
             kRemoveTimeout)};
     ImageUploadProgress progress;
     const bool verified = UploadImageUntilVerified(UploadSource(imagePath, true, false), result.localDigest, rows,
@@ -57,9 +58,9 @@ FirmwareUpdateResult UpdateFirmware(const std::string& imagePath, RciDocuments& 
     // The install restarts the device; the runner reads it in reconnect wait, so the
     // attention command and the state query go to the device that came back.
     CommandBatch batch;
-    batch.AddTail(Row(kInstallCommand, "The device is now updating the firmware....", kInstallTimeout));
-    batch.AddTail(Row("at\r\n", "Retrieving new settings from the device...", kAttentionTimeout));
-    batch.AddTail(Row(std::string(kQueryStateRequest), "Retrieving new settings from the device...", kStateTimeout));
+    batch.AddTail(CommandRow(kInstallCommand, "The device is now updating the firmware....", kInstallTimeout));
+    batch.AddTail(CommandRow("at\r\n", "Retrieving new settings from the device...", kAttentionTimeout));
+    batch.AddTail(CommandRow(std::string(kQueryStateRequest), "Retrieving new settings from the device...", kStateTimeout));
     runner.RunBatch(batch);
 
     documents.ParseState(batch.GetTail()->response);

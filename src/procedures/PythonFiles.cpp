@@ -159,8 +159,8 @@ PythonFileList ReadFileList(std::string_view listResponse)
 
 void AddListingRows(CommandBatch& batch)
 {
-    batch.AddTail(Row(std::string(kRawRequestAnnounce), kListPrompt, kAnnounceListTimeout));
-    batch.AddTail(Row(std::string(kListPythonFilesRequest), kListPrompt, kListTimeout));
+    batch.AddTail(CommandRow(std::string(kRawRequestAnnounce), kListPrompt, kAnnounceListTimeout));
+    batch.AddTail(CommandRow(std::string(kListPythonFilesRequest), kListPrompt, kListTimeout));
 }
 
 PythonFileList ListPythonFiles(DeviceRunner& runner)
@@ -194,7 +194,7 @@ PythonUploadResult UploadPythonFile(const std::string& path, DeviceRunner& runne
         const std::string localDigest = FileDigestHex(path).value_or("");
         result.lastUpload = runner.Upload(source);
         ++result.uploads;
-        ResetBatch(batch, Row(DigestQueryFor(source), "Verifying upload...", kVerifyUploadTimeout));
+        ResetBatch(batch, CommandRow(DigestQueryFor(source), "Verifying upload...", kVerifyUploadTimeout));
         AddListingRows(batch);
         runner.RunBatch(batch);
         if (DigestsMatch(localDigest, *batch.GetHead())) {
@@ -229,9 +229,9 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
         const std::string fileRequest = FillRciRequest(kGetPythonFileRequest, item.name).value_or("");
         CommandBatch batch;
         for (;;) {
-            ResetBatch(batch, Row(std::string(kRawRequestAnnounce), prompt, kAnnounceFileTimeout));
-            batch.AddTail(Row(fileRequest, prompt, kFileTimeout, DownloadResponseReserve(item.size)));
-            batch.AddTail(Row(PythonDigestQuery(item.name), prompt, DownloadDigestTimeout(item.size)));
+            ResetBatch(batch, CommandRow(std::string(kRawRequestAnnounce), prompt, kAnnounceFileTimeout));
+            batch.AddTail(CommandRow(fileRequest, prompt, kFileTimeout, DownloadResponseReserve(item.size)));
+            batch.AddTail(CommandRow(PythonDigestQuery(item.name), prompt, DownloadDigestTimeout(item.size)));
             runner.RunBatch(batch);
             ++result.exchanges;
             const USBCommand& digestRow = *batch.GetTail();
@@ -292,7 +292,7 @@ PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, D
             result.refused.push_back(item.name);
             continue;
         }
-        batch.AddTail(Row(FillRciRequest(kRemovePythonFileRequest, item.name).value_or(""),
+        batch.AddTail(CommandRow(FillRciRequest(kRemovePythonFileRequest, item.name).value_or(""),
             "Deleting file from the device...", kDeleteTimeout));
     }
     AddListingRows(batch);

@@ -2,11 +2,7 @@
 
 #include "UploadSource.h"
 #include "UploadWorker.h"
-
-#include <QDialog>
-
-#include <atomic>
-#include <thread>
+#include "WorkerDialog.h"
 
 class QLineEdit;
 class QProgressBar;
@@ -15,41 +11,36 @@ namespace tervane {
 
 class SerialLink;
 
-// The modal "Uploading to device..." dialog: runs one upload on a worker thread, shows the
-// source path and a progress bar, and closes itself when the worker is done; it cannot be
-// closed before that.
-class UploadProgress : public QDialog, private UploadObserver {
+// The modal "Uploading to device..." dialog: a view over one upload run on a worker
+// thread, showing the source path and a progress bar.
+class UploadProgress : public WorkerDialog, private UploadObserver {
     Q_OBJECT
 
 public:
     explicit UploadProgress(SerialLink& link, QWidget* parent = nullptr);
-    ~UploadProgress() override;
 
     void SetUploadSource(const std::string& path, bool firmwareImage, bool meshFile);
     // Runs the upload; returns once the worker has finished.
     int DoModal();
     // What the last DoModal achieved.
     const UploadResult& Result() const { return m_result; }
-    bool IsFinished() const { return m_finished.load(); }
 
-public slots:
-    void reject() override;
+    int ProgressValue() const;
+    int ProgressMaximum() const;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
+    // What the worker reports, as the window's thread shows it.
+    void ShowRange(int maximum);
+    void ShowStep();
 
 private:
     void SetRange(int maximum) override;
     void Step() override;
-    void OnWorkerFinished();
 
     SerialLink& m_link;
     UploadSource m_source;
     UploadResult m_result;
     QLineEdit* m_shownPath;
     QProgressBar* m_progress;
-    std::thread m_worker;
-    std::atomic<bool> m_finished {false};
 };
 
 } // namespace tervane

@@ -13,9 +13,7 @@ DialogRunner::DialogRunner(SerialLink& link)
 void DialogRunner::RunBatch(CommandBatch& batch)
 {
     USBDialog dialog(m_link);
-    dialog.batch = std::move(batch);
-    dialog.DoModal();
-    batch = std::move(dialog.batch);
+    dialog.DoModal(batch);
 }
 
 UploadResult DialogRunner::Upload(const UploadSource& source)

@@ -1,0 +1,92 @@
+#include "USBDialog.h"
+
+#include "SerialLink.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace tervane {
+
+USBDialog::USBDialog(SerialLink& link, QWidget* parent)
+    : WorkerDialog(parent)
+    , m_link(link)
+    , m_status(new QLabel(QStringLiteral("Communicating with device on COMXX. Please wait..."), this))
+    , m_prompt(new QLabel(this))
+    , m_progress(new QProgressBar(this))
+{
+    setWindowTitle(QStringLiteral("Communicating with device..."));
+    m_status->setObjectName(QStringLiteral("status"));
+    m_prompt->setObjectName(QStringLiteral("prompt"));
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setTextVisible(false);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_status);
+    layout->addWidget(m_prompt);
+    layout->addWidget(m_progress);
+    setMinimumWidth(420);
+}
+
+int USBDialog::DoModal(CommandBatch& batch)
+{
+    m_batch = &batch;
+    m_position = 0;
+    m_status->setText(QStringLiteral("Communicating with the device on %1. Please wait...")
+                          .arg(QString::fromStdString(m_link.PortName())));
+    m_prompt->clear();
+    m_progress->setRange(0, BatchProgressRange(batch));
+    m_progress->setValue(0);
+    const int result = RunJob([this, &batch] { RunBatch(m_link, batch, this); });
+    m_batch = nullptr;
+    return result;
+}
+
+QString USBDialog::StatusText() const
+{
+    return m_status->text();
+}
+
+QString USBDialog::PromptText() const
+{
+    return m_prompt->text();
+}
+
+int USBDialog::ProgressValue() const
+{
+    return m_progress->value();
+}
+
+int USBDialog::ProgressMaximum() const
+{
+    return m_progress->maximum();
+}
+
+void USBDialog::ShowCommand(const std::string& prompt)
+{
+    m_prompt->setText(QString::fromStdString(prompt));
+    ShowPosition(m_position += 10);
+}
+
+void USBDialog::ShowPosition(int position)
+{
+    m_progress->setValue(std::min(position, m_progress->maximum()));
+}
+
+void USBDialog::CommandStarting(int position)
+{
+    Post([this, position] {
+        // Only the prompt is read here; the worker writes nothing else of the record but its answer.
+        if (const USBCommand* record = m_batch ? m_batch->GetAt(position) : nullptr)
+            ShowCommand(record->prompt);
+    });
+}
+
+void USBDialog::SetPosition(int position)
+{
+    m_position = position;
+    Post([this] { ShowPosition(m_position.load()); });
+}
+
+} // namespace tervane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "BatchWorker.h"
+#include "CommandBatch.h"
+#include "ProgressSink.h"
+#include "WorkerDialog.h"
+
+#include <atomic>
+
+class QLabel;
+class QProgressBar;
+
+namespace tervane {
+
+class SerialLink;
+
+// The modal "Communicating with device..." dialog: a view over one batch run on a worker
+// thread, showing the running command's prompt and the progress.
+class USBDialog : public WorkerDialog, private BatchObserver, private ProgressSink {
+    Q_OBJECT
+
+public:
+    explicit USBDialog(SerialLink& link, QWidget* parent = nullptr);
+
+    // Shows the dialog, runs the batch and returns once the worker has finished; the batch
+    // holds every answer then.
+    int DoModal(CommandBatch& batch);
+
+    QString StatusText() const;
+    QString PromptText() const;
+    int ProgressValue() const;
+    int ProgressMaximum() const;
+
+    // What the worker reports, as the window's thread shows it.
+    void ShowCommand(const std::string& prompt);
+    void ShowPosition(int position);
+
+private:
+    void CommandStarting(int position) override;
+    ProgressSink* Progress() override { return this; }
+    int Position() override { return m_position.load(); }
+    void SetPosition(int position) override;
+
+    SerialLink& m_link;
+    CommandBatch* m_batch = nullptr;
+    QLabel* m_status;
+    QLabel* m_prompt;
+    QProgressBar* m_progress;
+    std::atomic<int> m_position {0};
+};
+
+} // namespace tervane
