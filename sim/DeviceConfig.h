@@ -19,6 +19,9 @@ struct DeviceConfig {
     std::string updatedRadioFirmwareVersion = "0x2270";
     // Without a configured radio, every zigbee request answers "Currently not configured or supported".
     bool radioConfigured = true;
+    // How that answer comes: the text alone (the usual firmware), or as the error element of
+    // an rci_reply document (some firmware releases).
+    bool wrapsNoRadioAnswer = false;
 
     // Settings the device does not have, as slash-separated paths whose steps may select an index:
     // "mobile_simple" (a whole group), "mgmtconnection&index=3", "telnet_server", "mobile_simple/pin"

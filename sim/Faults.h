@@ -21,6 +21,9 @@ struct Faults {
     // A command whose text contains one of these (case-sensitive) is echoed, acted on and
     // answered, but its final result code never comes.
     std::vector<std::string> unendedFor;
+    // A command whose text contains one of these is received (and listed) but neither acted
+    // on nor answered: it times out.
+    std::vector<std::string> silentFor;
 
     // Above 0: answers are written in pieces of this many bytes with fragmentPauseMs between them.
     std::size_t fragmentBytes = 0;
@@ -41,11 +44,26 @@ struct Faults {
     // Uploaded files are stored with one byte changed (an empty one gains a byte).
     bool corruptUploads = false;
 
+    // Above 0: the root element of every RCI reply carries this many extra attributes
+    // (a0="0" a1="1" ...), an element no real reply has; its size grows with the count.
+    std::size_t replyAttributes = 0;
+
     // One-shot: the next answer stops halfway, the port goes away and comes back after the
     // restart delay. Cleared when it fires.
     bool hangUpMidAnswer = false;
     // Added to every restart delay.
     int slowRestartMs = 0;
+
+    // Not empty: file replies name this path instead of the file asked for, and carry the
+    // asked file's bytes (so the digest of what arrives still matches).
+    std::string fileReplyName;
+    // File replies carry only the first half of the file's Base64 text.
+    bool shortFileData = false;
+    // The modem's identity answers (AT+CGMI, AT+CGSN, AT+CGMR, AT+CIMI) end in terminal
+    // escapes: a window title and a screen clear.
+    bool modemEscapes = false;
+    // The answer to query_state stops halfway and is no longer XML.
+    bool brokenState = false;
 };
 
 } // namespace tervane::sim

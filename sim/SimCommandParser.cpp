@@ -12,14 +12,22 @@ bool IsLineEnd(char c)
     return c == '\r' || c == '\n';
 }
 
-std::size_t FindCaseless(const std::string& haystack, std::string_view needle, std::size_t from)
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || IsLineEnd(c);
+}
+
+constexpr std::string_view kRequestClose = "</rci_request>";
+
+// The first place at or after `from` where `needle` starts, letters compared without case.
+std::size_t FindCaseless(std::string_view haystack, std::string_view needle, std::size_t from)
 {
     const auto it = std::search(haystack.begin() + static_cast<std::ptrdiff_t>(from), haystack.end(), needle.begin(),
                                 needle.end(), [](char a, char b) {
                                     return std::tolower(static_cast<unsigned char>(a))
                                            == std::tolower(static_cast<unsigned char>(b));
                                 });
-    return it == haystack.end() ? std::string::npos : static_cast<std::size_t>(it - haystack.begin());
+    return it == haystack.end() ? std::string_view::npos : static_cast<std::size_t>(it - haystack.begin());
 }
 
 } // namespace
@@ -27,6 +35,26 @@ std::size_t FindCaseless(const std::string& haystack, std::string_view needle, s
 void SimCommandParser::Feed(std::string_view bytes)
 {
     pending_.append(bytes);
+}
+
+std::string_view SimCommandParser::Unread() const
+{
+    return std::string_view(pending_).substr(head_);
+}
+
+void SimCommandParser::Consume(std::size_t end)
+{
+    head_ = end;
+    if (head_ >= pending_.size()) {
+        pending_.clear();
+        head_ = 0;
+    } else if (head_ > pending_.size() / 2) {
+        pending_.erase(0, head_);
+        head_ = 0;
+    }
+    scan_ = head_;
+    lineEnd_ = kNone;
+    rawStart_ = kNone;
 }
 
 std::optional<SimInput> SimCommandParser::Next()
@@ -41,8 +69,13 @@ std::optional<SimInput> SimCommandParser::Next()
 
 bool SimCommandParser::AwaitingSettle() const
 {
-    return mode_ == Mode::Line && !pending_.empty() && IsLineEnd(pending_.back())
-           && std::any_of(pending_.begin(), pending_.end(), [](char c) { return !IsLineEnd(c); });
+    if (mode_ != Mode::Line || head_ == pending_.size() || !IsLineEnd(pending_.back()))
+        return false;
+    if (lineEnd_ != kNone)
+        return true;
+    // Only leading empty lines are skipped here; NextLine drops them, so this stays short.
+    return std::any_of(pending_.begin() + static_cast<std::ptrdiff_t>(head_), pending_.end(),
+                       [](char c) { return !IsLineEnd(c); });
 }
 
 std::optional<SimInput> SimCommandParser::Settle()
@@ -54,60 +87,80 @@ std::optional<SimInput> SimCommandParser::Settle()
 
 std::optional<SimInput> SimCommandParser::NextLine(bool settled)
 {
-    // Empty lines carry no command.
-    const auto start = std::find_if(pending_.begin(), pending_.end(), [](char c) { return !IsLineEnd(c); });
-    pending_.erase(pending_.begin(), start);
-
-    const auto end = std::find_if(pending_.begin(), pending_.end(), IsLineEnd);
-    if (end == pending_.end()) {
-        if (pending_.size() > kMaxLine)
-            pending_.clear();
-        return std::nullopt;
+    if (lineEnd_ == kNone) {
+        // Empty lines carry no command.
+        std::size_t start = head_;
+        while (start < pending_.size() && IsLineEnd(pending_[start]))
+            ++start;
+        if (start != head_)
+            Consume(start);
     }
-    const auto after = std::find_if(end, pending_.end(), [](char c) { return !IsLineEnd(c); });
-    if (after == pending_.end() && !settled)
+    const std::size_t size = pending_.size();
+    if (lineEnd_ == kNone) {
+        scan_ = std::max(scan_, head_);
+        while (scan_ < size && !IsLineEnd(pending_[scan_]))
+            ++scan_;
+        if (scan_ == size) {
+            if (size - head_ > kMaxLine)
+                Consume(size);
+            return std::nullopt;
+        }
+        lineEnd_ = scan_;
+    }
+    while (scan_ < size && IsLineEnd(pending_[scan_]))
+        ++scan_;
+    if (scan_ == size && !settled)
         return std::nullopt;
 
     SimInput input;
     input.kind = SimInput::Kind::Line;
-    input.text.assign(pending_.begin(), end);
-    input.echo.assign(pending_.begin(), after);
-    pending_.erase(pending_.begin(), after);
+    input.text.assign(pending_, head_, lineEnd_ - head_);
+    input.echo.assign(pending_, head_, scan_ - head_);
+    Consume(scan_);
     return input;
 }
 
 std::optional<SimInput> SimCommandParser::NextRaw()
 {
-    const auto first = pending_.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::nullopt;
-    if (pending_[first] != '<') {
-        // Not a request after all: take it as commands again.
-        mode_ = Mode::Line;
-        return NextLine(false);
+    const std::size_t size = pending_.size();
+    if (rawStart_ == kNone) {
+        scan_ = std::max(scan_, head_);
+        while (scan_ < size && IsBlank(pending_[scan_]))
+            ++scan_;
+        if (scan_ == size)
+            return std::nullopt;
+        if (pending_[scan_] != '<') {
+            // Not a request after all: take it as commands again.
+            mode_ = Mode::Line;
+            scan_ = head_;
+            return NextLine(false);
+        }
+        rawStart_ = scan_;
     }
-    static constexpr std::string_view kClose = "</rci_request>";
-    const auto close = FindCaseless(pending_, kClose, first);
-    if (close == std::string::npos)
+    const std::size_t close = FindCaseless(pending_, kRequestClose, scan_);
+    if (close == std::string_view::npos) {
+        // The closing tag may have begun in the bytes seen so far.
+        scan_ = std::max(rawStart_, size - std::min(size, kRequestClose.size() - 1));
         return std::nullopt;
-    const std::size_t end = close + kClose.size();
+    }
+    const std::size_t end = close + kRequestClose.size();
     SimInput input;
     input.kind = SimInput::Kind::RawRequest;
-    input.text = pending_.substr(first, end - first);
-    input.echo = pending_.substr(0, end);
-    pending_.erase(0, end);
+    input.text.assign(pending_, rawStart_, end - rawStart_);
+    input.echo.assign(pending_, head_, end - head_);
+    Consume(end);
     mode_ = Mode::Line;
     return input;
 }
 
 std::optional<SimInput> SimCommandParser::NextData()
 {
-    if (pending_.size() < dataLeft_)
+    if (pending_.size() - head_ < dataLeft_)
         return std::nullopt;
     SimInput input;
     input.kind = SimInput::Kind::Data;
-    input.text = pending_.substr(0, dataLeft_);
-    pending_.erase(0, dataLeft_);
+    input.text.assign(pending_, head_, dataLeft_);
+    Consume(head_ + dataLeft_);
     dataLeft_ = 0;
     mode_ = Mode::Line;
     return input;
@@ -116,12 +169,12 @@ std::optional<SimInput> SimCommandParser::NextData()
 std::optional<SimInput> SimCommandParser::Abandon()
 {
     const Mode was = mode_;
-    mode_ = Mode::Line;
-    dataLeft_ = 0;
-    const bool started = pending_.find_first_not_of(" \t\r\n") != std::string::npos;
+    const std::string_view unread = Unread();
+    const bool started = std::any_of(unread.begin(), unread.end(), [](char c) { return !IsBlank(c); });
     SimInput input;
     input.kind = SimInput::Kind::Abandoned;
-    input.text.swap(pending_);
+    input.text.assign(unread);
+    Reset();
     if (was == Mode::Data || (was == Mode::Raw && started))
         return input;
     return std::nullopt;
@@ -130,12 +183,14 @@ std::optional<SimInput> SimCommandParser::Abandon()
 void SimCommandParser::ExpectRawRequest()
 {
     mode_ = Mode::Raw;
+    Consume(head_);
 }
 
 void SimCommandParser::ExpectData(std::size_t count)
 {
     mode_ = Mode::Data;
     dataLeft_ = count;
+    Consume(head_);
 }
 
 void SimCommandParser::Reset()
@@ -143,6 +198,7 @@ void SimCommandParser::Reset()
     mode_ = Mode::Line;
     dataLeft_ = 0;
     pending_.clear();
+    Consume(0);
 }
 
 } // namespace tervane::sim

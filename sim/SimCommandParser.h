@@ -57,10 +57,25 @@ private:
     std::optional<SimInput> NextLine(bool settled);
     std::optional<SimInput> NextRaw();
     std::optional<SimInput> NextData();
+    // The unread bytes.
+    std::string_view Unread() const;
+    // The bytes before `end` are taken; what follows is the start of the next input.
+    void Consume(std::size_t end);
+
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     Mode mode_ = Mode::Line;
     std::size_t dataLeft_ = 0;
+    // Received bytes; those before head_ are taken already. Taken bytes are dropped once
+    // they are the larger part, so every byte is moved a bounded number of times.
     std::string pending_;
+    std::size_t head_ = 0;
+    // How far the current input has been searched, so that bytes arriving in small pieces
+    // are looked at once each: scan_ is the first byte not yet examined, lineEnd_ the end of
+    // the command line once found, rawStart_ the "<" that opens a bare request.
+    std::size_t scan_ = 0;
+    std::size_t lineEnd_ = kNone;
+    std::size_t rawStart_ = kNone;
 };
 
 } // namespace tervane::sim

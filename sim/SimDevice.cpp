@@ -38,6 +38,10 @@ SimReply Nothing()
     return reply;
 }
 
+// What a hostile modem adds to its identity answers: it sets the terminal's title and
+// clears the screen.
+const char* const kTerminalEscapes = "\x1b]0;owned\x07\x1b[2J";
+
 std::string Upper(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -71,7 +75,7 @@ SimDevice::SimDevice(const DeviceConfig& config)
     : state_(config)
     , settings_(DefaultSettingGroups(), config.omitted)
     , radio_(DefaultRadioGroups(), config.omitted)
-    , rci_(settings_, radio_, files_, state_)
+    , rci_(settings_, radio_, files_, state_, faults_)
 {
     for (const auto& [path, bytes] : config.files)
         files_.Put(path, bytes);
@@ -95,10 +99,13 @@ SimReply SimDevice::Handle(const SimInput& input)
     case SimInput::Kind::Line:
     case SimInput::Kind::RawRequest: break;
     }
-    for (const std::string& part : faults_.errorFor) {
-        if (!part.empty() && input.text.find(part) != std::string::npos)
-            return Error();
-    }
+    const auto holds = [&input](const std::string& part) {
+        return !part.empty() && input.text.find(part) != std::string::npos;
+    };
+    if (std::any_of(faults_.silentFor.begin(), faults_.silentFor.end(), holds))
+        return Nothing();
+    if (std::any_of(faults_.errorFor.begin(), faults_.errorFor.end(), holds))
+        return Error();
     if (input.kind == SimInput::Kind::RawRequest)
         return HandleRci(input.text);
     return HandleLine(input.text);
@@ -114,18 +121,19 @@ SimReply SimDevice::HandleLine(const std::string& line)
 
     if (command.empty())
         return Ok();
+    const std::string escapes = faults_.modemEscapes ? kTerminalEscapes : "";
     if (command == "+CGMI")
-        return Info(config.manufacturer);
+        return Info(config.manufacturer + escapes);
     if (command == "+CGMM")
         return Info("Q2687");
     if (command == "+CGSN")
-        return Info(config.imei);
+        return Info(config.imei + escapes);
     if (command == "+CGMR")
-        return Info(config.modemRevision);
+        return Info(config.modemRevision + escapes);
     if (command == "I")
         return Info(state_.Product());
     if (command == "+CIMI")
-        return state_.simPresent ? Info(config.imsi) : Error();
+        return state_.simPresent ? Info(config.imsi + escapes) : Error();
     if (command == "+CSQ")
         return Info("+CSQ: " + std::to_string(state_.signalQuality) + ",99");
     if (command == "+CNUM") {
@@ -230,10 +238,30 @@ SimReply SimDevice::HandleUpload(int code, const std::string& argument)
     }
 }
 
+namespace {
+
+// Puts `count` attributes into the reply's first tag, right after its name.
+void AddRootAttributes(std::string& reply, std::size_t count)
+{
+    const std::size_t nameEnd = reply.find_first_of(" />", 1);
+    if (reply.empty() || reply[0] != '<' || nameEnd == std::string::npos)
+        return;
+    std::string attributes;
+    for (std::size_t i = 0; i < count; ++i)
+        attributes += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    reply.insert(nameEnd, attributes);
+}
+
+} // namespace
+
 SimReply SimDevice::HandleRci(std::string_view request)
 {
     auto reply = rci_.Answer(request);
-    return reply ? Info(std::move(*reply)) : Error();
+    if (!reply)
+        return Error();
+    if (faults_.replyAttributes > 0)
+        AddRootAttributes(*reply, faults_.replyAttributes);
+    return Info(std::move(*reply));
 }
 
 SimReply SimDevice::Digest(const std::string& argument)

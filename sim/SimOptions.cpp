@@ -50,6 +50,18 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         return flag(faults.corruptUploads);
     if (name == "hang-up")
         return flag(faults.hangUpMidAnswer);
+    if (name == "short-file-data")
+        return flag(faults.shortFileData);
+    if (name == "modem-escapes")
+        return flag(faults.modemEscapes);
+    if (name == "broken-state")
+        return flag(faults.brokenState);
+    if (name == "file-reply-name") {
+        if (value.empty())
+            return "fault file-reply-name needs the path to name";
+        faults.fileReplyName = value;
+        return {};
+    }
     if (name == "error-for") {
         if (value.empty())
             return "fault error-for needs the text of the command";
@@ -60,6 +72,12 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         if (value.empty())
             return "fault unended-for needs the text of the command";
         faults.unendedFor.push_back(value);
+        return {};
+    }
+    if (name == "silent-for") {
+        if (value.empty())
+            return "fault silent-for needs the text of the command";
+        faults.silentFor.push_back(value);
         return {};
     }
     if (name == "unsolicited") {
@@ -138,6 +156,13 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args)
             }
         } else if (option == "--no-radio-config") {
             options.config.radioConfigured = false;
+        } else if (option == "--no-radio-answer") {
+            if (auto v = value()) {
+                if (*v == "bare" || *v == "wrapped")
+                    options.config.wrapsNoRadioAnswer = *v == "wrapped";
+                else
+                    options.error = "--no-radio-answer takes bare or wrapped";
+            }
         } else if (option == "--without") {
             if (auto v = value())
                 options.config.omitted.insert(*v);
@@ -163,6 +188,8 @@ std::string SimUsage()
            "  --answer-delay MS      pause before each answer (default 5)\n"
            "  --signal N             signal quality for AT+CSQ, 0-31 or 99 (default 20)\n"
            "  --no-radio-config      the device has no configured Ravlo radio\n"
+           "  --no-radio-answer bare|wrapped\n"
+           "                         the no-radio answer alone (default) or inside an rci_reply\n"
            "  --without PATH         leave a setting group or setting out, e.g. telnet_server,\n"
            "                         mgmtconnection&index=3, mobile_simple/pin (repeatable)\n"
            "  --fault NAME[=VALUE]   switch a fault on (repeatable):\n"
@@ -172,6 +199,7 @@ std::string SimUsage()
            "      silent               nothing is answered\n"
            "      error-for=TEXT       commands containing TEXT answer ERROR\n"
            "      unended-for=TEXT     commands containing TEXT are answered without OK or ERROR\n"
+           "      silent-for=TEXT      commands containing TEXT are not answered\n"
            "      fragments=BYTES[:MS] answers come in pieces with pauses (default pause 20)\n"
            "      print-spans          <pyPrint> and <usb> spans mixed into answers\n"
            "      unsolicited[=TEXT]   an unsolicited line after each echo (default +CREG: 1)\n"
@@ -180,6 +208,10 @@ std::string SimUsage()
            "      corrupt-uploads      uploaded files are stored with one byte changed\n"
            "      hang-up              the first answer stops halfway and the port restarts\n"
            "      slow-restart=MS      every restart takes MS longer\n"
+           "      file-reply-name=PATH file replies name PATH instead of the file asked for\n"
+           "      short-file-data      file replies carry half of the file's Base64 text\n"
+           "      modem-escapes        modem identity answers end in terminal escapes\n"
+           "      broken-state         the state answer stops halfway\n"
            "  --version              show the version and stop\n"
            "  -h, --help             show this text\n";
 }

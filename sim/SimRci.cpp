@@ -2,6 +2,8 @@
 
 #include "SimEncoding.h"
 
+#include <algorithm>
+
 namespace tervane::sim {
 
 namespace {
@@ -18,11 +20,13 @@ SimNode Named(const SimNode& request)
 
 } // namespace
 
-SimRci::SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state)
+SimRci::SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state,
+    const Faults& faults)
     : settings_(settings)
     , radio_(radio)
     , files_(files)
     , state_(state)
+    , faults_(faults)
 {
 }
 
@@ -31,17 +35,33 @@ std::optional<std::string> SimRci::Answer(std::string_view request)
     const auto document = ParseXml(request);
     if (!document)
         return std::nullopt;
+    if (AnswersBareNoRadio(*document))
+        return std::string(kNoRadio);
     SimNode reply("rci_reply");
     reply.Attr("version", "1.1");
+    bool stateAsked = false;
     if (!NamesEqual(document->name, "rci_request")) {
         reply.Add(ErrorNode(1, "Request is not an rci_request"));
     } else {
-        for (const SimNode& command : document->children)
+        for (const SimNode& command : document->children) {
+            stateAsked = stateAsked || NamesEqual(command.name, "query_state");
             reply.Add(Command(command));
+        }
     }
     std::string text = WriteXml(reply);
     text.pop_back(); // the final line end
+    if (stateAsked && faults_.brokenState)
+        text.resize(text.size() / 2);
     return text;
+}
+
+bool SimRci::AnswersBareNoRadio(const SimNode& request) const
+{
+    if (state_.radioPresent || state_.Config().wrapsNoRadioAnswer || !NamesEqual(request.name, "rci_request"))
+        return false;
+    return std::any_of(request.children.begin(), request.children.end(), [](const SimNode& command) {
+        return NamesEqual(command.name, "do_command") && NamesEqual(command.Attribute("target"), "zigbee");
+    });
 }
 
 SimNode SimRci::Command(const SimNode& command)
@@ -146,13 +166,16 @@ SimNode SimRci::FileData(const SimNode& getFile) const
 {
     const std::string name = getFile.Attribute("name");
     SimNode reply("get_file");
-    reply.Attr("name", name);
+    reply.Attr("name", faults_.fileReplyName.empty() ? name : faults_.fileReplyName);
     const auto bytes = files_.Get(name);
     if (!bytes) {
         reply.Add(ErrorNode(2, "File not found: " + name));
         return reply;
     }
-    SimNode data("data", Base64Encode(*bytes));
+    std::string encoded = Base64Encode(*bytes);
+    if (faults_.shortFileData)
+        encoded.resize(encoded.size() / 2);
+    SimNode data("data", std::move(encoded));
     data.Attr("size", std::to_string(bytes->size())).Attr("encode", "base64");
     reply.Add(std::move(data));
     return reply;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Faults.h"
 #include "SimFileStore.h"
 #include "SimSettings.h"
 #include "SimState.h"
@@ -13,12 +14,15 @@ namespace tervane::sim {
 // The device's RCI service: answers one rci_request with an rci_reply document.
 class SimRci {
 public:
-    SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state);
+    // `faults` is read on every answer; the owner guards it as it guards the rest.
+    SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state, const Faults& faults);
 
     // The reply document, or nothing when the request is not XML at all.
     std::optional<std::string> Answer(std::string_view request);
 
 private:
+    // A zigbee request to a device without a configured radio, answered with the text alone.
+    bool AnswersBareNoRadio(const SimNode& request) const;
     SimNode Command(const SimNode& command);
     SimNode Zigbee(const SimNode& doCommand);
     SimNode FileSystem(const SimNode& doCommand);
@@ -31,6 +35,7 @@ private:
     SimSettings& radio_;
     SimFileStore& files_;
     SimState& state_;
+    const Faults& faults_;
 };
 
 } // namespace tervane::sim

@@ -5,7 +5,6 @@
 #include "PropertyPage.h"
 
 #include <QAction>
-#include <QContextMenuEvent>
 #include <QMenu>
 #include <QTabBar>
 #include <QTabWidget>
@@ -41,6 +40,13 @@ TBPropertySheet::TBPropertySheet(RciDocuments& documents, DeviceRunner& runner, 
     m_menu->addSeparator();
     m_menu->addAction(m_about);
     m_menu->addAction(m_minimize);
+
+    // The menu belongs to the row of tabs, the nearest this window has to a title bar of its
+    // own; the pages keep their controls' own menus.
+    QTabBar* tabBar = Tabs()->tabBar();
+    tabBar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tabBar, &QWidget::customContextMenuRequested, this,
+        [this, tabBar](const QPoint& position) { m_menu->popup(tabBar->mapToGlobal(position)); });
 }
 
 void TBPropertySheet::OnAbout()
@@ -52,12 +58,6 @@ void TBPropertySheet::OnAbout()
 void TBPropertySheet::OnMinimize()
 {
     showMinimized();
-}
-
-void TBPropertySheet::contextMenuEvent(QContextMenuEvent* event)
-{
-    m_menu->popup(event->globalPos());
-    event->accept();
 }
 
 long TBPropertySheet::OnMessage(int message)

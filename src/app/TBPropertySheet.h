@@ -12,8 +12,8 @@ class RciDocuments;
 
 // The program's window: the tabbed pages with OK, Cancel and Apply under the product title
 // and icon, with a minimize button and no maximize button. The window manager owns the title
-// bar's menu here, so "&About..." and "Minimize" sit on the window's own context menu (right
-// click on the tabs or on a page's background) and on the keys F1 and Ctrl+M.
+// bar's menu here, so "&About..." and "Minimize" sit on the tab bar's context menu (a right
+// click on the tabs) and on the keys F1 and Ctrl+M.
 // Pages' apply messages are sent to the device behind the modal progress dialog.
 class TBPropertySheet : public PropertySheet {
     Q_OBJECT
@@ -33,7 +33,6 @@ public slots:
 
 protected:
     long OnMessage(int message) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     RciDocuments& m_documents;

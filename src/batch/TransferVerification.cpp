@@ -154,7 +154,7 @@ std::string MeshDigestQuery(std::string_view fileName)
 
 std::string PythonDigestQuery(std::string_view fileName)
 {
-    if (!IsSafeDeviceFileName(fileName))
+    if (!IsSafeListedFileName(fileName))
         return {};
     return QueryFor(std::string(kPythonDirectory) + std::string(fileName));
 }

@@ -22,7 +22,8 @@ std::optional<std::string> FileDigestHex(const std::string& path);
 
 // Digest queries: at&usbinterface=41 with the device path in double quotes. The forms
 // with a file name give an empty text, which sends nothing as a batch row, when the name
-// cannot be carried (IsSafeDeviceFileName).
+// cannot be carried (IsSafeDeviceFileName; IsSafeListedFileName for the Python files,
+// which are checked only once they are on the device).
 std::string FirmwareDigestQuery();
 std::string MeshDigestQuery(std::string_view fileName);
 std::string PythonDigestQuery(std::string_view fileName);

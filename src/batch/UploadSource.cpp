@@ -47,7 +47,9 @@ std::string FileNameOf(std::string_view path)
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-bool IsSafeDeviceFileName(std::string_view name)
+namespace {
+
+bool IsSafeFileName(std::string_view name, bool blanksAllowed)
 {
     if (name.empty() || name == "." || name == "..")
         return false;
@@ -56,6 +58,8 @@ bool IsSafeDeviceFileName(std::string_view name)
         // Blanks would be dropped from the unquoted sub-command 9, "," and ";" end its
         // argument or the command, quotes end the quoted forms, "<", ">" and "&" break the
         // RCI requests the name goes into, and the device may read "\" as a separator.
+        if (c == ' ' && blanksAllowed)
+            continue;
         if (byte <= 0x20 || byte >= 0x7f)
             return false;
         switch (c) {
@@ -74,6 +78,18 @@ bool IsSafeDeviceFileName(std::string_view name)
         }
     }
     return true;
+}
+
+} // namespace
+
+bool IsSafeDeviceFileName(std::string_view name)
+{
+    return IsSafeFileName(name, false);
+}
+
+bool IsSafeListedFileName(std::string_view name)
+{
+    return IsSafeFileName(name, true);
 }
 
 } // namespace tervane

@@ -57,5 +57,8 @@ std::string FileNameOf(std::string_view path);
 // Printable ASCII only, without blank, quotes, "<", ">", "&", ",", ";" and "\"; not empty,
 // "." or "..".
 bool IsSafeDeviceFileName(std::string_view name);
+// Whether the name of a file already on the device can be carried by the lines that fetch,
+// check or remove it: quoted and inside RCI requests only, so a blank is allowed as well.
+bool IsSafeListedFileName(std::string_view name);
 
 } // namespace tervane

@@ -18,19 +18,19 @@ CliQuestions::CliQuestions(CliSession& session, int retries)
 {
 }
 
-std::string SaveLocation(const std::string& target, const std::string& proposedName)
+std::string SaveLocation(const std::string& target, const std::string& name)
 {
     if (target.empty())
-        return proposedName;
+        return name;
     struct stat info {};
     if (target.back() == '/' || (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
-        return target + (target.back() == '/' ? "" : "/") + proposedName;
+        return target + (target.back() == '/' ? "" : "/") + name;
     return target;
 }
 
-void CliQuestions::SetSaveTarget(std::string target)
+void CliQuestions::SetSaveTarget(std::string path)
 {
-    m_saveTarget = std::move(target);
+    m_saveTarget = std::move(path);
 }
 
 Answer CliQuestions::Ask(QuestionKind kind, const std::string& /*caption*/, const std::string& text)
@@ -50,11 +50,9 @@ Answer CliQuestions::Ask(QuestionKind kind, const std::string& /*caption*/, cons
     return Answer::Ok;
 }
 
-std::optional<std::string> CliQuestions::ChooseSaveFile(const FileChoice& choice)
+std::optional<std::string> CliQuestions::ChooseSaveFile(const FileChoice& /*choice*/)
 {
-    if (!m_saveTarget)
-        return std::nullopt;
-    return SaveLocation(*m_saveTarget, choice.initialName);
+    return m_saveTarget;
 }
 
 } // namespace tervane

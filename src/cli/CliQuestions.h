@@ -17,9 +17,9 @@ class CliQuestions : public ProcedureQuestions {
 public:
     CliQuestions(CliSession& session, int retries);
 
-    // What every save dialog is answered with: a file, or a folder to put the proposed
-    // name in ("" stands for the current folder). Without a target a save dialog is cancelled.
-    void SetSaveTarget(std::string target);
+    // What every save dialog is answered with, whatever name it proposes: the path as the
+    // command line gave it (see SaveLocation). Without one a save dialog is cancelled.
+    void SetSaveTarget(std::string path);
 
     Answer Ask(QuestionKind kind, const std::string& caption, const std::string& text) override;
     std::optional<std::string> ChooseSaveFile(const FileChoice& choice) override;
@@ -31,9 +31,9 @@ private:
     std::optional<std::string> m_saveTarget;
 };
 
-// Where a save dialog's answer puts a file: `target` itself, or the proposed name inside it
-// when it is a folder ("" being the current one).
-std::string SaveLocation(const std::string& target, const std::string& proposedName);
+// Where the command line puts a file: `target` itself, or `name` inside it when it is a
+// folder ("" being the current one). `name` is the user's own, never the device's.
+std::string SaveLocation(const std::string& target, const std::string& name);
 
 // The first line of a message: a question's second line only tells which button to press.
 std::string FirstLine(const std::string& text);

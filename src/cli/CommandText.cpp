@@ -74,4 +74,20 @@ std::string EscapeForDisplay(std::string_view bytes)
     return out;
 }
 
+std::string EscapeLinesForDisplay(std::string_view bytes)
+{
+    std::string out;
+    for (;;) {
+        const auto end = bytes.find('\n');
+        std::string_view line = bytes.substr(0, end);
+        if (end != std::string_view::npos && line.ends_with('\r'))
+            line.remove_suffix(1);
+        out += EscapeForDisplay(line);
+        if (end == std::string_view::npos)
+            return out;
+        out += '\n';
+        bytes.remove_prefix(end + 1);
+    }
+}
+
 } // namespace tervane

@@ -12,5 +12,8 @@ std::optional<std::string> UnescapeCommand(std::string_view typed);
 
 // The other way round, for showing bytes on a terminal: control bytes and backslashes escaped.
 std::string EscapeForDisplay(std::string_view bytes);
+// The same for an answer of several lines: each line end ("\r\n" or "\n") stays a line
+// end, everything else is escaped.
+std::string EscapeLinesForDisplay(std::string_view bytes);
 
 } // namespace tervane

@@ -4,6 +4,7 @@
 #include "CliQuestions.h"
 #include "CliRunner.h"
 #include "CliSession.h"
+#include "CommandText.h"
 #include "FirmwareUpdate.h"
 #include "LocalFiles.h"
 #include "ProcedureSteps.h"
@@ -71,8 +72,8 @@ int RunFirmware(CliSession& session, const Operands& operands)
         // The install may have worked, but nothing proves the device came back with it.
         return session.Fail(kExitRefused, "the device did not report its state after the restart");
     }
-    session.Out() << "Product:          " << result.product << "\n"
-                  << "Firmware Version: " << result.firmwareVersion << "\n";
+    session.Out() << "Product:          " << EscapeForDisplay(result.product) << "\n"
+                  << "Firmware Version: " << EscapeForDisplay(result.firmwareVersion) << "\n";
     return installed ? kExitDone : kExitRefused;
 }
 
@@ -126,7 +127,7 @@ int RunRadioFirmware(CliSession& session, const Operands& operands)
     if (!result.stateRead)
         status = session.Fail(kExitRefused, "the device did not report its state after the radio update");
     if (!result.radioFirmwareVersion.empty())
-        session.Out() << "Ravlo Firmware Version: " << result.radioFirmwareVersion << "\n";
+        session.Out() << "Ravlo Firmware Version: " << EscapeForDisplay(result.radioFirmwareVersion) << "\n";
     return status;
 }
 

@@ -2,6 +2,7 @@
 
 #include "CliDeviceQuery.h"
 #include "CliSession.h"
+#include "CommandText.h"
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
 #include "SettingPath.h"
@@ -14,9 +15,11 @@ namespace tervane {
 
 namespace {
 
+// Every value but the port comes from the device: its control characters are shown
+// escaped, so that a device cannot drive the terminal.
 void Line(std::ostream& out, const char* label, const std::string& value)
 {
-    out << std::left << std::setw(22) << (std::string(label) + ":") << value << "\n";
+    out << std::left << std::setw(22) << (std::string(label) + ":") << EscapeForDisplay(value) << "\n";
 }
 
 } // namespace
@@ -38,7 +41,9 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     const bool known = facts.signalQuality != kUnknownSignalQuality;
     const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product);
     const long long dbm = 2LL * facts.signalQuality - 113;
-    const bool linkUp = LinkLampLit(mobileIp);
+    // Without a state nothing shows that the link is up.
+    const bool stateRead = state != nullptr;
+    const bool linkUp = stateRead && LinkLampLit(mobileIp);
 
     std::ostream& out = session.Out();
     Line(out, "Port", session.PortName());
@@ -74,6 +79,9 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     result.Set("mobileIpAddress", mobileIp);
     result.Set("linkUp", linkUp);
     result.Set("radioConfigured", documents.RadioPageFlag());
+    result.Set("stateRead", stateRead);
+    if (!stateRead)
+        return session.Fail(kExitRefused, "the device's state could not be read");
     return kExitDone;
 }
 

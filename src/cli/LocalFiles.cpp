@@ -1,5 +1,6 @@
 #include "LocalFiles.h"
 
+#include "FileReplace.h"
 #include "ProcedureSteps.h"
 
 #include <sys/stat.h>
@@ -28,11 +29,14 @@ std::string WhyUnwritable(const std::string& path)
 {
     if (path.empty())
         return "no file named";
+    std::string reason;
+    const std::optional<std::string> target = ResolveWriteTarget(path, &reason);
+    if (!target)
+        return "cannot write " + path + ": " + reason;
+    // The folder that receives the file: the link's target's when the path is a link.
+    const auto slash = target->rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target->substr(0, slash);
     struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-        return "cannot write " + path + ": it is a folder";
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     if (::stat(folder.c_str(), &info) != 0)
         return "cannot write " + path + ": " + folder + ": " + std::strerror(errno);
     if (!S_ISDIR(info.st_mode))

@@ -9,7 +9,8 @@ namespace tervane {
 
 // A file to send: an existing regular file that can be opened for reading.
 std::string WhyUnreadable(const std::string& path);
-// A file to write: its folder exists, and the path is not a folder itself.
+// A file to write: its folder exists, and the path is nothing the writer refuses (a
+// folder, a device, a FIFO, a socket, a link to nothing).
 std::string WhyUnwritable(const std::string& path);
 
 } // namespace tervane

@@ -4,6 +4,7 @@
 #include "CliQuestions.h"
 #include "CliRunner.h"
 #include "CliSession.h"
+#include "CommandText.h"
 #include "LocalFiles.h"
 #include "ProcedureSteps.h"
 #include "PythonFiles.h"
@@ -36,7 +37,8 @@ JsonValue FilesJson(const PythonFileList& files)
 void PrintFiles(std::ostream& out, const PythonFileList& files)
 {
     for (const auto& entry : files)
-        out << std::right << std::setw(10) << entry.size << "  " << entry.name << "\n";
+        out << std::right << std::setw(10) << EscapeForDisplay(entry.size) << "  " << EscapeForDisplay(entry.name)
+            << "\n";
 }
 
 // Whether the last listing the runner ran came back as a list; an empty list alone cannot
@@ -58,7 +60,7 @@ const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string&
 
 std::optional<int> CheckDeviceName(CliSession& session, const std::string& name, std::string_view subcommand)
 {
-    if (!IsSafeDeviceFileName(name))
+    if (!IsSafeListedFileName(name))
         return session.UsageFailure("'" + name + "' cannot be a file name on the device", subcommand);
     return std::nullopt;
 }
@@ -117,10 +119,10 @@ int RunPythonPut(CliSession& session, const Operands& operands)
 int RunPythonGet(CliSession& session, const Operands& operands)
 {
     const std::string& name = operands[0];
-    const std::string target = operands.size() > 1 ? operands[1] : std::string();
     if (const auto status = CheckDeviceName(session, name, "python get"))
         return *status;
-    if (const std::string why = WhyUnwritable(SaveLocation(target, name)); !why.empty())
+    const std::string target = SaveLocation(operands.size() > 1 ? operands[1] : std::string(), name);
+    if (const std::string why = WhyUnwritable(target); !why.empty())
         return session.UsageFailure(why, "python get");
     if (const auto status = session.Connect())
         return *status;
@@ -143,11 +145,12 @@ int RunPythonGet(CliSession& session, const Operands& operands)
     json.Set("name", name);
     json.Set("size", ItemForEntry(*entry).size);
     json.Set("savedPath", result.savedPath);
+    json.Set("unverifiedPath", result.unverifiedPath);
     json.Set("exchanges", result.exchanges);
     json.Set("verified", result.outcome == PythonDownloadOutcome::Saved);
     switch (result.outcome) {
     case PythonDownloadOutcome::Saved:
-        session.Out() << "Downloaded " << name << " to " << result.savedPath << " (" << entry->size
+        session.Out() << "Downloaded " << name << " to " << result.savedPath << " (" << EscapeForDisplay(entry->size)
                       << " bytes), digest verified.\n";
         return kExitDone;
     case PythonDownloadOutcome::NameRefused:
@@ -157,8 +160,9 @@ int RunPythonGet(CliSession& session, const Operands& operands)
     case PythonDownloadOutcome::Cancelled:
         break;
     }
-    if (!result.savedPath.empty())
-        session.Out() << result.savedPath << " was written but does not match the device's digest.\n";
+    if (!result.unverifiedPath.empty())
+        session.Out() << target << " was left as it was; the download that does not match the device's digest is in "
+                      << result.unverifiedPath << ".\n";
     return kExitRefused;
 }
 

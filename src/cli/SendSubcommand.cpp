@@ -46,7 +46,7 @@ int RunSend(CliSession& session, const Operands& operands)
         const bool failed = record.failed || unanswered;
         session.Out() << (failed ? "[failed] " : "[ok] ") << EscapeForDisplay(record.command) << "\n";
         if (!record.response.empty())
-            session.Out() << record.response << "\n";
+            session.Out() << EscapeLinesForDisplay(record.response) << "\n";
         JsonValue row = JsonValue::Object();
         row.Set("command", record.command);
         row.Set("failed", failed);

@@ -37,10 +37,18 @@ BindingTable TextBindings(const std::vector<std::string>& paths)
     return table;
 }
 
+// The failure line names why the reply was refused when it did not parse.
+std::string WithParseError(std::string message, const RciDocuments& documents)
+{
+    if (!documents.SettingsParseError().empty())
+        message += ": " + documents.SettingsParseError();
+    return message;
+}
+
 std::optional<int> CheckSettingsRead(CliSession& session)
 {
     if (session.Documents().SettingsRoot() == nullptr)
-        return session.Fail(kExitRefused, "the device's settings could not be read");
+        return session.Fail(kExitRefused, WithParseError("the device's settings could not be read", session.Documents()));
     return std::nullopt;
 }
 
@@ -126,7 +134,8 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
     // A failed read-back leaves the document as edited: it would show the typed values as kept.
     const USBCommand* readBack = runner.LastRowWith(kQuerySettingsRequest);
     if (readBack == nullptr || readBack->failed || documents.SettingsRoot() == nullptr)
-        return session.Fail(kExitRefused, "the device's settings could not be read back; what it kept is unknown");
+        return session.Fail(kExitRefused,
+                            WithParseError("the device's settings could not be read back; what it kept is unknown", documents));
 
     FieldStore kept;
     LoadBindings([](int32_t) {}, table, kept, documents.SettingsRoot());

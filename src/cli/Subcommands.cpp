@@ -14,7 +14,8 @@ const std::array kSubcommands{
         "Runs the device query of the dashboard's Device Information page and shows\n"
         "what the device reports: product, firmware version, IMEI, phone number, ICCID,\n"
         "IMSI, modem type and revision, signal strength, mobile IP address and whether\n"
-        "a Ravlo radio is configured.\n",
+        "a Ravlo radio is configured. Control characters in the device's texts are\n"
+        "shown escaped. A state answer that cannot be read is reported (exit 1).\n",
         RunInfo},
     Subcommand{"settings", "get", "[PATH...]", 0, -1,
         "values by setting path; all without PATH",
@@ -41,7 +42,8 @@ const std::array kSubcommands{
         "Reads the device's settings and writes them to FILE (or to backup.cfg in the\n"
         "folder FILE) as an RCI set_setting request, the backup file of the\n"
         "dashboard's Utilities page. FILE is replaced only once the whole backup has\n"
-        "been written.\n",
+        "been written; a new FILE is readable by its owner alone, as it holds\n"
+        "passwords. A link is written through; a device, FIFO or socket is refused.\n",
         RunBackup},
     Subcommand{"", "restore", "FILE", 1, 1,
         "send a backup's settings; the device restarts",
@@ -87,7 +89,10 @@ const std::array kSubcommands{
         "Downloads /WEB/python/NAME to DEST: a file, or a folder to put NAME in (the\n"
         "current folder without DEST). Compares its MD5 digest with the device's,\n"
         "downloading again up to --retries times when they differ. A file already at\n"
-        "DEST is replaced only once the whole download has been written.\n",
+        "DEST is replaced only by a download whose digest matched; the last one that\n"
+        "did not is kept as DEST.unverified. The file is always named NAME (or DEST),\n"
+        "whatever the device calls it; a reply for another file fails. A link is\n"
+        "written through; a device, FIFO or socket is refused.\n",
         RunPythonGet},
     Subcommand{"python", "rm", "NAME...", 1, -1,
         "delete Python files",

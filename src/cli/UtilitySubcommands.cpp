@@ -17,8 +17,8 @@ namespace tervane {
 
 int RunBackup(CliSession& session, const Operands& operands)
 {
-    const std::string& target = operands[0];
-    if (const std::string why = WhyUnwritable(SaveLocation(target, "backup.cfg")); !why.empty())
+    const std::string target = SaveLocation(operands[0], "backup.cfg");
+    if (const std::string why = WhyUnwritable(target); !why.empty())
         return session.UsageFailure(why, "backup");
     if (const auto status = ReadDevice(session))
         return *status;

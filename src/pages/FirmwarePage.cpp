@@ -2,6 +2,7 @@
 
 #include "FirmwareUpdate.h"
 #include "PageQuestions.h"
+#include "ReadOnlyEdit.h"
 #include "RciDocuments.h"
 
 #include <QGridLayout>
@@ -31,8 +32,8 @@ void FirmwarePage::BuildControls()
     auto* product = AddControl(IDC_PRODUCT, "product", new QLineEdit);
     auto* version = AddControl(IDC_FIRMWARE_VERSION, "firmwareVersion", new QLineEdit);
     auto* image = AddControl(IDC_FIRMWARE_IMAGE, "firmwareImage", new QLineEdit);
-    product->setReadOnly(true);
-    version->setReadOnly(true);
+    MakeReadOnly(product);
+    MakeReadOnly(version);
     auto* browse = AddControl(IDC_BROWSE_FIRMWARE, "browseFirmware", new QPushButton(QStringLiteral("Browse...")));
     auto* update = AddControl(IDC_UPDATE_FIRMWARE, "updateFirmware", new QPushButton(QStringLiteral("Update")));
     connect(browse, &QPushButton::clicked, this, &FirmwarePage::OnBrowseFirmware);

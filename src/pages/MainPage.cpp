@@ -1,6 +1,7 @@
 #include "MainPage.h"
 
 #include "AppImages.h"
+#include "ReadOnlyEdit.h"
 #include "RciDocuments.h"
 
 #include <QGridLayout>
@@ -19,8 +20,7 @@ namespace {
 
 QLineEdit* ReadOnlyEdit(const char* objectName)
 {
-    auto* edit = new QLineEdit;
-    edit->setReadOnly(true);
+    auto* edit = MakeReadOnly(new QLineEdit);
     edit->setObjectName(QString::fromLatin1(objectName));
     return edit;
 }
@@ -242,7 +242,9 @@ void MainPage::UpdateSignalLamps()
         ShowControl(id, k <= lamps.shown);
         SetLamp(id, k <= lamps.lit);
     }
-    SetLamp(IDC_LINK_LAMP, LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS)));
+    // Without a state document nothing shows that the link is up.
+    SetLamp(IDC_LINK_LAMP,
+        Documents().StateRoot() != nullptr && LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS)));
 }
 
 bool MainPage::IsSignalLampShown(int lamp) const

@@ -26,6 +26,12 @@ QString FromField(const std::string& text)
 
 } // namespace
 
+QString SettingsNotReadPrompt()
+{
+    return QStringLiteral("The settings could not be sent because they could not be read from the device. "
+                          "Press Refresh on the Device Information page to read them again, then apply once more.");
+}
+
 QString WholeNumberPrompt()
 {
     return QStringLiteral("Please enter a whole number.");
@@ -306,6 +312,13 @@ bool PropertyPage::ApplyBindings(DocumentRoot root, int message)
 bool PropertyPage::ApplyBindings(DocumentRoot root, int message, const BindingTable& storedRows)
 {
     if (IsActivePage()) {
+        // Without the device's settings there is nothing to write the values into, and so
+        // nothing to send: the user is told, and the values stay on the page, still unapplied.
+        if ((m_documents.*root)() == nullptr) {
+            MessageBox::Show(this, SettingsNotReadPrompt(), QStringLiteral("Error"), QMessageBox::Critical,
+                QMessageBox::Ok);
+            return false;
+        }
         tervane::StoreBindings(storedRows, m_fields, (m_documents.*root)());
         SendMessageToSheet(message);
         SetModified(false);

@@ -140,8 +140,10 @@ public:
 
     // The apply of a page with a binding table: when this is the sheet's active page,
     // StoreBindings into the document, send `message` to the sheet and wait, SetModified(false),
-    // LoadBindings from the document's new root and UpdateData(false). Returns the base
-    // OnApply's result in every case.
+    // LoadBindings from the document's new root and UpdateData(false), and return the base
+    // OnApply's result. When the document has not been read from the device (its root is
+    // none) nothing is stored or sent: the user is told (SettingsNotReadPrompt, caption
+    // "Error"), the page stays modified and false keeps it in front.
     bool ApplyBindings(DocumentRoot root, int message);
     // The same with the rows to store given: a page that keeps some of its values as the
     // device reported them leaves their rows out.
@@ -219,6 +221,9 @@ private:
     bool m_firstSetActive = true;
     bool m_modified = false;
 };
+
+// The prompt of an apply whose document could not be read from the device.
+QString SettingsNotReadPrompt();
 
 // The prompts of a refused number.
 QString WholeNumberPrompt();

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +18,10 @@
 namespace tervane {
 
 namespace {
+
+// Where an item of the file list keeps its entry's name and size.
+constexpr int kEntryNameRole = Qt::UserRole;
+constexpr int kEntrySizeRole = Qt::UserRole + 1;
 
 // The list's font: the dialog font at 12 pixels, any proportional sans-serif face where
 // that one is missing.
@@ -51,6 +56,10 @@ void PythonPage::BuildControls()
     list->setHeaderHidden(true);
     list->setRootIsDecorated(false);
     list->setUniformRowHeights(true);
+    // The column grows with the longest name, so every name shows whole (scrolling sideways
+    // when the list is narrower).
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     auto* download = AddControl(IDC_DOWNLOAD, "download", new QPushButton(QStringLiteral("Download")));
     auto* remove = AddControl(IDC_DELETE, "delete", new QPushButton(QStringLiteral("Delete")));
     connect(download, &QPushButton::clicked, this, &PythonPage::OnDownloadPythonFiles);
@@ -132,10 +141,15 @@ bool PythonPage::OnApply()
 void PythonPage::FillFileList(const PythonFileList& files)
 {
     QTreeWidget* list = FileList();
+    const std::size_t nameWidth = FileListNameWidth(files);
     for (const PythonFileEntry& entry : files) {
-        auto* item = new QTreeWidgetItem(list, {QString::fromStdString(FileListItemText(entry))});
+        auto* item = new QTreeWidgetItem(list, {QString::fromStdString(FileListItemText(entry, nameWidth))});
         item->setFlags((item->flags() | Qt::ItemIsUserCheckable) & ~Qt::ItemIsAutoTristate);
         item->setCheckState(0, Qt::Unchecked);
+        // The entry goes with its item byte for byte: downloads and deletions act on it,
+        // never on the shown text, which a blank in the name would make ambiguous.
+        item->setData(0, kEntryNameRole, QByteArray::fromStdString(entry.name));
+        item->setData(0, kEntrySizeRole, QByteArray::fromStdString(entry.size));
     }
 }
 
@@ -152,7 +166,8 @@ std::vector<PythonFileItem> PythonPage::TickedItems() const
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = list->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked)
-            items.push_back(SplitFileListItem(item->text(0).toStdString()));
+            items.push_back(ItemForEntry({item->data(0, kEntryNameRole).toByteArray().toStdString(),
+                item->data(0, kEntrySizeRole).toByteArray().toStdString()}));
     }
     return items;
 }

@@ -38,7 +38,7 @@ public:
 
     // Appends one item per entry, unticked, in the order given.
     void FillFileList(const PythonFileList& files);
-    // The ticked items, first to last, split from their texts as the device is asked for them.
+    // The ticked items, first to last, with the names and sizes the device listed.
     std::vector<PythonFileItem> TickedItems() const;
 
 public slots:

@@ -6,6 +6,7 @@
 #include "RadioFirmwareUpdate.h"
 #include "RadioSettingChecks.h"
 #include "RciDocuments.h"
+#include "ReadOnlyEdit.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -46,11 +47,6 @@ constexpr std::array<Line, 6> kSettingLines{{
     {RavloPage::IDC_SCAN_DURATION, "Scan Duration (SD)", Entry::Digits, "(0-7)"},
     {RavloPage::IDC_JOIN_TIME, "Allows Join Time (NJ)", Entry::Digits, "seconds (0-255. 255=always) "},
 }};
-
-// The edits the binding table shows when their setting exists; hidden until then.
-constexpr std::array<int, 8> kBoundEdits{RavloPage::IDC_EXTENDED_ADDRESS, RavloPage::IDC_RADIO_FIRMWARE_VERSION,
-    RavloPage::IDC_EXTENDED_PAN_ID, RavloPage::IDC_NODE_ID, RavloPage::IDC_DISCOVER_TIMEOUT,
-    RavloPage::IDC_SCAN_CHANNELS, RavloPage::IDC_SCAN_DURATION, RavloPage::IDC_JOIN_TIME};
 
 int ControlOf(RadioField field)
 {
@@ -96,10 +92,6 @@ RavloPage::RavloPage(RciDocuments& documents, DeviceRunner& runner, QWidget* par
     }
     // The image path is no setting: editing it leaves Apply as it is.
     ExchangeText(IDC_FIRMWARE_FILE, IDC_FIRMWARE_FILE);
-
-    for (int edit : kBoundEdits)
-        ShowControl(edit, false);
-    ShowCaptions();
 }
 
 void RavloPage::BuildControls()
@@ -112,7 +104,7 @@ void RavloPage::BuildControls()
             auto* edit = AddControl(line.edit, new QLineEdit);
             caption->setBuddy(edit);
             if (line.entry == Entry::ReadOnly)
-                edit->setReadOnly(true);
+                MakeReadOnly(edit);
             else if (line.entry == Entry::Digits)
                 edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
             grid->addWidget(caption, row, 0);
@@ -128,9 +120,9 @@ void RavloPage::BuildControls()
 
     auto* information = new QGroupBox(QStringLiteral("Ravlo Information"), this);
     addLines(information, kInformationLines);
-    m_settingsGroup = new QGroupBox(QStringLiteral("Basic Ravlo Settings"), this);
-    m_settingsGroup->setObjectName(QStringLiteral("settingsGroup"));
-    addLines(m_settingsGroup, kSettingLines);
+    auto* settings = new QGroupBox(QStringLiteral("Basic Ravlo Settings"), this);
+    settings->setObjectName(QStringLiteral("settingsGroup"));
+    addLines(settings, kSettingLines);
     Control<QLineEdit>(IDC_EXTENDED_PAN_ID)->setMaxLength(kExtendedPanIdLength);
 
     auto* update = new QGroupBox(QStringLiteral("Update Ravlo Firmware"), this);
@@ -151,7 +143,7 @@ void RavloPage::BuildControls()
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(information);
-    layout->addWidget(m_settingsGroup);
+    layout->addWidget(settings);
     layout->addWidget(update);
     layout->addStretch(1);
 }
@@ -161,7 +153,6 @@ bool RavloPage::OnInitDialog()
     PropertyPage::OnInitDialog();
     LoadBindings(Documents().StateRoot());
     LoadBindings(Documents().RadioSettingsRoot());
-    ShowCaptions();
     UpdateData(false);
     SetModified(false);
     return true;
@@ -182,9 +173,7 @@ bool RavloPage::OnApply()
     if (const auto refusal = CheckRadioSettings(texts))
         return RefuseValue(ControlOf(refusal->field),
             QString::fromUtf8(refusal->message.data(), static_cast<qsizetype>(refusal->message.size())));
-    const bool result = ApplyBindings(&RciDocuments::RadioSettingsRoot, WM_APPLY_RADIO_SETTINGS);
-    ShowCaptions();
-    return result;
+    return ApplyBindings(&RciDocuments::RadioSettingsRoot, WM_APPLY_RADIO_SETTINGS);
 }
 
 bool RavloPage::RefuseValue(int controlId, const QString& message)
@@ -213,26 +202,7 @@ void RavloPage::ReloadFromDocuments()
 {
     LoadBindings(Documents().StateRoot());
     LoadBindings(Documents().RadioSettingsRoot());
-    ShowCaptions();
     UpdateData(false);
-}
-
-void RavloPage::ShowCaptions()
-{
-    bool anySetting = false;
-    for (const Line& line : kSettingLines)
-        anySetting = IsControlShown(line.edit) || anySetting;
-    m_settingsGroup->setVisible(anySetting);
-    const auto follow = [this](const Line& line) {
-        const bool shown = IsControlShown(line.edit);
-        ShowControl(line.edit + kCaptionOffset, shown);
-        if (line.hint != nullptr)
-            ShowControl(line.edit + kHintOffset, shown);
-    };
-    for (const Line& line : kInformationLines)
-        follow(line);
-    for (const Line& line : kSettingLines)
-        follow(line);
 }
 
 } // namespace tervane

@@ -2,16 +2,15 @@
 
 #include "PropertyPage.h"
 
-class QGroupBox;
-
 namespace tervane {
 
 // The "Ravlo" page: what the device reports about its radio module (from the state
 // document), six basic radio settings (from the radio settings document) and the update of
 // the radio's firmware. One binding table serves both documents: a document holds only its
-// own paths, so each load or store touches only its records. The fields are loaded when the
-// page is first shown, after an accepted apply and after a firmware update; in between they
-// keep what the user typed.
+// own paths, so each load or store touches only its records. The page hides none of its
+// controls: a setting the device did not report leaves its edit as it was. The
+// fields are loaded when the page is first shown, after an accepted apply and after a
+// firmware update; in between they keep what the user typed.
 class RavloPage : public PropertyPage {
     Q_OBJECT
 
@@ -56,11 +55,7 @@ private:
     void BuildControls();
     // Both documents into the fields and on screen.
     void ReloadFromDocuments();
-    // Captions and hints follow their edits; the settings group shows while any of its edits does.
-    void ShowCaptions();
     bool RefuseValue(int controlId, const QString& message);
-
-    QGroupBox* m_settingsGroup = nullptr;
 };
 
 } // namespace tervane

@@ -1,16 +1,21 @@
 #include "FileReplace.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 namespace tervane {
 
 namespace {
+
+constexpr std::string_view kUnverifiedSuffix = ".unverified";
 
 void SetReason(std::string* reason, std::string text)
 {
@@ -21,6 +26,34 @@ void SetReason(std::string* reason, std::string text)
 std::string ErrnoText(int error)
 {
     return std::strerror(error);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Why a file of this kind is not written over; empty for a regular file.
+std::string KindRefusal(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return {};
+    if (S_ISDIR(mode))
+        return "it is a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a regular file";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO, not a regular file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a regular file";
+    return "it is not a regular file";
 }
 
 bool WriteAll(int fd, std::string_view bytes)
@@ -37,47 +70,106 @@ bool WriteAll(int fd, std::string_view bytes)
     return true;
 }
 
-// A name in the target's folder that no other writer uses; the leading dot keeps it out
-// of ordinary listings while it exists.
-int CreateTemporary(const std::string& folder, const std::string& name, std::string& temporary)
+// Makes a new name in the folder durable; the content already is.
+void SyncFolder(const std::string& path)
 {
-    static std::atomic<unsigned> counter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = folder + "." + name + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".part";
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
+    const std::string folder = FolderOf(path);
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
-    errno = EEXIST;
-    return -1;
 }
 
 } // namespace
 
-bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason)
+std::optional<std::string> ResolveWriteTarget(const std::string& path, std::string* reason)
 {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = NameOf(path);
     if (name.empty() || name == "." || name == "..") {
         SetReason(reason, "the path does not name a file");
-        return false;
+        return std::nullopt;
     }
-    struct stat existing {};
-    const bool replacing = ::stat(path.c_str(), &existing) == 0;
-    if (replacing && S_ISDIR(existing.st_mode)) {
-        SetReason(reason, ErrnoText(EISDIR));
-        return false;
+    struct stat entry {};
+    if (::lstat(path.c_str(), &entry) != 0) {
+        if (errno == ENOENT)
+            return path;  // a new file; a missing folder shows when it is written
+        SetReason(reason, ErrnoText(errno));
+        return std::nullopt;
     }
+    if (!S_ISLNK(entry.st_mode)) {
+        if (std::string refusal = KindRefusal(entry.st_mode); !refusal.empty()) {
+            SetReason(reason, std::move(refusal));
+            return std::nullopt;
+        }
+        return path;
+    }
+    // A link is written through: the file it leads to gets the bytes, the link stays.
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) {
+        SetReason(reason, errno == ENOENT ? "it is a symbolic link to nothing" : ErrnoText(errno));
+        return std::nullopt;
+    }
+    if (std::string refusal = KindRefusal(target.st_mode); !refusal.empty()) {
+        SetReason(reason, std::move(refusal));
+        return std::nullopt;
+    }
+    const std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
+    if (!resolved) {
+        SetReason(reason, ErrnoText(errno));
+        return std::nullopt;
+    }
+    return std::string(resolved.get());
+}
 
-    std::string temporary;
-    const int fd = CreateTemporary(folder, name, temporary);
+PendingFile::PendingFile(std::string target, std::string temporary)
+    : m_target(std::move(target))
+    , m_temporary(std::move(temporary))
+{
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : m_target(std::move(other.m_target))
+    , m_temporary(std::exchange(other.m_temporary, {}))
+{
+}
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept
+{
+    if (this != &other) {
+        if (!m_temporary.empty())
+            ::unlink(m_temporary.c_str());
+        m_target = std::move(other.m_target);
+        m_temporary = std::exchange(other.m_temporary, {});
+    }
+    return *this;
+}
+
+PendingFile::~PendingFile()
+{
+    if (!m_temporary.empty())
+        ::unlink(m_temporary.c_str());
+}
+
+std::optional<PendingFile> PendingFile::Write(const std::string& path, std::string_view bytes, std::string* reason)
+{
+    std::optional<std::string> target = ResolveWriteTarget(path, reason);
+    if (!target)
+        return std::nullopt;
+    struct stat existing {};
+    const bool replacing = ::stat(target->c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+
+    // A short name, so that a target whose own name is as long as a name may be still
+    // has room for it beside it; the leading dot keeps it out of ordinary listings.
+    std::string temporary = FolderOf(*target) + ".tq7-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // created 0600
     if (fd < 0) {
         SetReason(reason, ErrnoText(errno));
-        return false;
+        return std::nullopt;
     }
+    PendingFile file(std::move(*target), std::move(temporary));
     bool good = WriteAll(fd, bytes);
-    if (good && replacing && S_ISREG(existing.st_mode))
+    if (good && replacing)
         good = ::fchmod(fd, existing.st_mode & 07777) == 0;
     if (good)
         good = ::fsync(fd) == 0;
@@ -86,23 +178,56 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
         good = false;
         error = errno;
     }
-    if (good && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        good = false;
-        error = errno;
-    }
     if (!good) {
-        ::unlink(temporary.c_str());
         SetReason(reason, ErrnoText(error));
-        return false;
-    }
-    // Makes the new name itself durable; the content already is.
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+        return std::nullopt;
     }
     SetReason(reason, {});
+    return file;
+}
+
+bool PendingFile::RenameTo(const std::string& path, std::string* reason)
+{
+    if (m_temporary.empty()) {
+        SetReason(reason, "the file has already been placed");
+        return false;
+    }
+    if (::rename(m_temporary.c_str(), path.c_str()) != 0) {
+        SetReason(reason, ErrnoText(errno));
+        return false;
+    }
+    m_temporary.clear();
+    SyncFolder(path);
+    SetReason(reason, {});
     return true;
+}
+
+bool PendingFile::Commit(std::string* reason)
+{
+    return RenameTo(m_target, reason);
+}
+
+std::optional<std::string> PendingFile::KeepUnverified(std::string* reason)
+{
+    std::string kept = FolderOf(m_target) + UnverifiedName(m_target);
+    if (!RenameTo(kept, reason))
+        return std::nullopt;
+    return kept;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason)
+{
+    std::optional<PendingFile> file = PendingFile::Write(path, bytes, reason);
+    return file && file->Commit(reason);
+}
+
+std::string UnverifiedName(const std::string& target)
+{
+    std::string name = NameOf(target);
+    constexpr std::size_t kRoom = NAME_MAX - kUnverifiedSuffix.size();
+    if (name.size() > kRoom)
+        name.resize(kRoom);
+    return name + std::string(kUnverifiedSuffix);
 }
 
 } // namespace tervane

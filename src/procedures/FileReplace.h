@@ -1,14 +1,59 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tervane {
 
-// Writes `bytes` as the whole content of the file at `path`: first into a new file in the
-// same folder, which is flushed to the disk and then renamed over `path`. A write that
-// fails therefore never leaves part of a file under that name, nor destroys the file that
-// was there. An existing file's permissions are kept. False, with the reason, on failure.
+// Where a write to `path` lands: the path itself when nothing is there or a regular file
+// is, or the regular file a symbolic link leads to (the link stays). Folders, device
+// nodes, FIFOs, sockets and links to nothing are refused: none, with the reason.
+std::optional<std::string> ResolveWriteTarget(const std::string& path, std::string* reason = nullptr);
+
+// A file being written. Its bytes go into a new file with a short name in the target's
+// folder, flushed to the disk; only Commit renames it over the target, so a write that
+// fails, or bytes that turn out to be wrong, never replace what was there. A new file is
+// readable by its owner alone (0600); a file that is replaced keeps its permissions.
+class PendingFile {
+public:
+    // Writes `bytes` for the target `path` (through a link, see ResolveWriteTarget).
+    // None, with the reason, when the target is refused or the bytes cannot be written.
+    static std::optional<PendingFile> Write(const std::string& path, std::string_view bytes,
+        std::string* reason = nullptr);
+
+    PendingFile(PendingFile&& other) noexcept;
+    PendingFile& operator=(PendingFile&& other) noexcept;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    // Removes the temporary file unless it was committed or kept.
+    ~PendingFile();
+
+    // The written bytes, to be checked before they become the target.
+    const std::string& TemporaryPath() const { return m_temporary; }
+    // The file that Commit replaces: the path written to, or where its link leads.
+    const std::string& TargetPath() const { return m_target; }
+
+    // Renames the written file over the target.
+    bool Commit(std::string* reason = nullptr);
+    // Keeps the written file beside the target under UnverifiedName, replacing an older
+    // one there, and leaves the target as it was. The kept file's path, or none.
+    std::optional<std::string> KeepUnverified(std::string* reason = nullptr);
+
+private:
+    PendingFile(std::string target, std::string temporary);
+    bool RenameTo(const std::string& path, std::string* reason);
+
+    std::string m_target;
+    std::string m_temporary;  // empty once renamed
+};
+
+// Writes `bytes` as the whole content of the file at `path` (Write, then Commit). False,
+// with the reason, on failure; the file that was there is then left as it was.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
+
+// The name under which bytes that failed their check are kept beside `target`: its own
+// name with ".unverified" added, cut so that the whole stays a legal file name.
+std::string UnverifiedName(const std::string& target);
 
 } // namespace tervane

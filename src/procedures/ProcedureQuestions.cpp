@@ -15,6 +15,17 @@ std::string DownloadWriteFailedMessage(std::string_view path, std::string_view r
         + ".\r\nSelect Retry to attempt the file download again.";
 }
 
+std::string DownloadOtherFileMessage(std::string_view sentPath, std::string_view askedPath)
+{
+    return "File download failed: the device sent " + ShownName(sentPath) + " instead of " + ShownName(askedPath)
+        + ".\r\nSelect Retry to attempt the file download again.";
+}
+
+std::string KeepUnverifiedFailedMessage(std::string_view path, std::string_view reason)
+{
+    return "Unable to keep the unverified download of " + ShownName(path) + ": " + std::string(reason) + ".";
+}
+
 std::string BackupWriteFailedMessage(std::string_view path, std::string_view reason)
 {
     return "Unable to write the backup file " + ShownName(path) + ": " + std::string(reason) + ".";

@@ -67,6 +67,11 @@ inline constexpr std::string_view kNoSettingsToBackUpText =
 std::string UnsafeNameMessage(std::string_view name);
 // "Unable to write the file <path>: <reason>.\r\nSelect Retry to attempt the file download again."
 std::string DownloadWriteFailedMessage(std::string_view path, std::string_view reason);
+// "File download failed: the device sent <sent> instead of <asked>.\r\nSelect Retry to
+// attempt the file download again."
+std::string DownloadOtherFileMessage(std::string_view sentPath, std::string_view askedPath);
+// "Unable to keep the unverified download of <path>: <reason>."
+std::string KeepUnverifiedFailedMessage(std::string_view path, std::string_view reason);
 // "Unable to write the backup file <path>: <reason>."
 std::string BackupWriteFailedMessage(std::string_view path, std::string_view reason);
 // "The configuration file <path> could not be read: <reason>."

@@ -77,15 +77,6 @@ std::optional<FileReply> ReadFileReply(USBCommand& row)
     return reply;
 }
 
-// The save dialog proposes the name the device gave; one that is no plain file name
-// ("..", a control character) is replaced by the name that was asked for.
-std::string ProposedName(const std::string& devicePath, const std::string& askedName)
-{
-    const auto slash = devicePath.rfind('/');
-    std::string name = slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
-    return IsSafeDeviceFileName(name) ? name : askedName;
-}
-
 int Base64Value(char c)
 {
     if (c >= 'A' && c <= 'Z')
@@ -115,15 +106,32 @@ PythonFileItem ItemOf(std::string name, std::string_view sizeText)
 
 } // namespace
 
-std::string FileListItemText(const PythonFileEntry& entry)
+std::string FileListItemText(const PythonFileEntry& entry, std::size_t nameWidth)
 {
-    std::string text = entry.name.substr(0, 12);
-    text.resize(12, ' ');
+    std::string text = entry.name;
+    if (text.size() < nameWidth)
+        text.resize(nameWidth, ' ');
     text += "    ";
     text += entry.size;
     if (entry.size.size() < 8)
         text.append(8 - entry.size.size(), ' ');
     return text;
+}
+
+std::size_t FileListNameWidth(const PythonFileList& files)
+{
+    std::size_t width = kFileListNameWidth;
+    for (const PythonFileEntry& entry : files)
+        width = std::max(width, entry.name.size());
+    return width;
+}
+
+std::string ProposedSaveName(std::string_view devicePath, std::string_view askedName)
+{
+    const auto slash = devicePath.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? devicePath : devicePath.substr(slash + 1);
+    const bool plain = !name.empty() && name.front() != '.' && ShownName(name) == name;
+    return std::string(plain && name == askedName ? name : askedName);
 }
 
 PythonFileItem SplitFileListItem(std::string_view itemText)
@@ -220,7 +228,7 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
     for (const PythonFileItem& item : items) {
         PythonDownloadResult& result = results.emplace_back();
         result.name = item.name;
-        if (!IsSafeDeviceFileName(item.name)) {
+        if (!IsSafeListedFileName(item.name)) {
             questions.Ask(QuestionKind::Error, std::string(kErrorCaption), UnsafeNameMessage(item.name));
             result.outcome = PythonDownloadOutcome::NameRefused;
             continue;
@@ -247,33 +255,54 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
                 break;
             }
 
+            // The device does not choose what is written: a reply for another file is a
+            // failed download, however good its digest.
+            const std::string askedPath = std::string(kPythonDirectory) + item.name;
+            if (reply->name != askedPath) {
+                if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
+                        DownloadOtherFileMessage(reply->name, askedPath)) == Answer::Retry)
+                    continue;
+                result.outcome = PythonDownloadOutcome::Cancelled;
+                break;
+            }
+
             FileChoice choice;
-            choice.initialName = ProposedName(reply->name, item.name);
+            choice.initialName = ProposedSaveName(reply->name, item.name);
             const std::optional<std::string> target = questions.ChooseSaveFile(choice);
             if (!target) {
                 result.outcome = PythonDownloadOutcome::NotSaved;
                 break;
             }
+            // The bytes are checked in the temporary file; the file at the target is
+            // replaced only by a download whose digest matched.
             std::string reason;
-            const bool written = ReplaceFileContents(*target, reply->bytes, &reason);
+            std::optional<PendingFile> written = PendingFile::Write(*target, reply->bytes, &reason);
             reply.reset();
-            if (!written) {
+            const std::string localDigest =
+                written ? FileDigestHex(written->TemporaryPath()).value_or("") : std::string();
+            const bool verified = written && DigestsMatch(localDigest, digestRow);
+            if (!written || (verified && !written->Commit(&reason))) {
                 if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
                         DownloadWriteFailedMessage(*target, reason)) == Answer::Retry)
                     continue;
                 result.outcome = PythonDownloadOutcome::Cancelled;
                 break;
             }
-            result.savedPath = *target;
-
-            const std::string localDigest = FileDigestHex(*target).value_or("");
-            if (DigestsMatch(localDigest, digestRow)) {
+            if (verified) {
+                result.savedPath = *target;
                 result.outcome = PythonDownloadOutcome::Saved;
                 break;
             }
             if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
                     DownloadMismatchMessage(localDigest, digestRow.response)) == Answer::Retry)
                 continue;
+            // Nothing is lost either way: the target keeps what it held and the download
+            // stays beside it.
+            if (std::optional<std::string> kept = written->KeepUnverified(&reason))
+                result.unverifiedPath = std::move(*kept);
+            else
+                questions.Ask(QuestionKind::Error, std::string(kErrorCaption),
+                    KeepUnverifiedFailedMessage(*target, reason));
             result.outcome = PythonDownloadOutcome::Cancelled;
             break;
         }
@@ -287,7 +316,7 @@ PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, D
     PythonDeleteResult result;
     CommandBatch batch;
     for (const PythonFileItem& item : items) {
-        if (!IsSafeDeviceFileName(item.name)) {
+        if (!IsSafeListedFileName(item.name)) {
             questions.Ask(QuestionKind::Error, std::string(kErrorCaption), UnsafeNameMessage(item.name));
             result.refused.push_back(item.name);
             continue;

@@ -22,9 +22,14 @@ struct PythonFileEntry {
 };
 using PythonFileList = std::vector<PythonFileEntry>;
 
-// The file list's item text: the name cut or padded to 12 characters, four blanks, the size
-// padded to at least 8 ("%-12.12s    %-8s").
-std::string FileListItemText(const PythonFileEntry& entry);
+// The narrowest the name column of the file list gets.
+inline constexpr std::size_t kFileListNameWidth = 12;
+// The file list's item text: the whole name padded to `nameWidth` characters, four blanks,
+// the size padded to at least 8.
+std::string FileListItemText(const PythonFileEntry& entry, std::size_t nameWidth = kFileListNameWidth);
+// The name column's width that shows every name of the list whole: the longest name, and
+// at least kFileListNameWidth.
+std::size_t FileListNameWidth(const PythonFileList& files);
 
 // A file as a download or a deletion acts on it.
 struct PythonFileItem {
@@ -33,11 +38,16 @@ struct PythonFileItem {
     long long size = 0;    // its decimal value; 0 when there is none
 };
 // Splits an item text again (at most its first 99 characters): the name is the text
-// before the first blank, the size text the rest without blanks and tabs. A name the list
-// cut to 12 characters stays cut.
+// before the first blank, the size text the rest without blanks and tabs. Only for texts
+// of names without blanks; the list keeps each entry with its item and acts on that.
 PythonFileItem SplitFileListItem(std::string_view itemText);
-// The item for a listed entry with its name whole, for a caller without a list control.
+// The item for a listed entry, its name whole as the device gave it.
 PythonFileItem ItemForEntry(const PythonFileEntry& entry);
+
+// The name a download's save dialog proposes: the last part of the path the device's reply
+// gives, unless that is no plain file name (empty, ".", "..", hidden, control characters)
+// or is not the name asked for; then the name asked for. The user sees and confirms it.
+std::string ProposedSaveName(std::string_view devicePath, std::string_view askedName);
 
 // The entries of a listing reply: the first child of do_command/ls whatever its name, then
 // each later sibling named `file`; only those with both attributes. Empty when the reply
@@ -71,20 +81,23 @@ PythonUploadResult UploadPythonFile(const std::string& path, DeviceRunner& runne
 enum class PythonDownloadOutcome {
     Saved,        // written and its digest matched the device's
     NotSaved,     // the user cancelled the save dialog; nothing was written
-    Cancelled,    // the user gave up at a failure question; a file written with a bad digest stays
+    Cancelled,    // the user gave up at a failure question; the target is left as it was
     NameRefused,  // the name cannot be carried to the device; nothing was sent
 };
 
 struct PythonDownloadResult {
     std::string name;
     PythonDownloadOutcome outcome = PythonDownloadOutcome::NotSaved;
-    std::string savedPath;     // where the file was last written; empty when it was not
+    std::string savedPath;       // where the verified file was written; empty when it was not
+    std::string unverifiedPath;  // Cancelled at a digest mismatch: where the download was kept
     int exchanges = 0;         // file requests sent
 };
 
-// Fetches each item in turn, asks where to save it, decodes it, writes it (replacing a
-// file there only once the whole file is written) and checks its digest. A failure asks
-// Retry (a new exchange for that file) or Cancel (the next item). The list is not refreshed.
+// Fetches each item in turn, asks where to save it, decodes it, writes it beside the chosen
+// file and checks its digest there; only a matching download replaces the chosen file. A
+// reply that names another file than the one asked for fails. A failure asks Retry (a new
+// exchange for that file) or Cancel (the next item); Cancel at a digest mismatch keeps the
+// download beside the chosen file as NAME.unverified. The list is not refreshed.
 std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
     ProcedureQuestions& questions);
 

@@ -84,7 +84,7 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
             result.stateRead = documents.StateRoot() != nullptr;
         } else if (row.command.find(kQueryRadioSettingsRequest) != std::string::npos) {
             // A radio that is not configured keeps the previous document.
-            const bool notConfigured = row.response.find("Currently not configured or supported") != std::string::npos;
+            const bool notConfigured = ReportsRadioNotConfigured(row.response);
             documents.ParseRadioSettings(row.response);
             result.radioSettingsRead = !notConfigured && documents.RadioSettingsRoot() != nullptr;
         }

@@ -38,6 +38,7 @@ void RciDocuments::ParseSettings(std::string_view response)
     m_settings.reset();
     m_settingsRoot = nullptr;
     m_settings = ReadUntrustedXml(text, "setting.xml", &m_lastParseError);
+    m_settingsParseError = m_lastParseError;
     if (!m_settings)
         return;
     xmlNodePtr root = xmlDocGetRootElement(m_settings.get());
@@ -62,14 +63,20 @@ void RciDocuments::ParseState(std::string_view response)
         m_stateRoot = query->children;
 }
 
+bool ReportsRadioNotConfigured(std::string_view response)
+{
+    return response.find(kRadioNotConfigured) != std::string_view::npos;
+}
+
 void RciDocuments::ParseRadioSettings(std::string_view response)
 {
-    const std::string_view text = CutReply(response);
-    if (text.find(kRadioNotConfigured) != std::string_view::npos) {
+    // The whole answer is searched: a device may send the text alone, with no XML around it.
+    if (ReportsRadioNotConfigured(response)) {
         m_radioPageFlag = false;
         m_lastParseError.clear();
         return;
     }
+    const std::string_view text = CutReply(response);
     m_radioSettings.reset();
     m_radioSettingsRoot = nullptr;
     m_radioSettings = ReadUntrustedXml(text, "ravlosetting.xml", &m_lastParseError);

@@ -46,6 +46,8 @@ public:
 
     // Why the latest parse operation gave no document; empty when it gave one.
     const std::string& LastParseError() const { return m_lastParseError; }
+    // Why the latest settings parse gave no document; empty when it gave one.
+    const std::string& SettingsParseError() const { return m_settingsParseError; }
 
     // Shutdown: frees the three documents; the roots become none with them.
     void FreeAll();
@@ -59,11 +61,16 @@ private:
     xmlNodePtr m_radioSettingsRoot = nullptr;
     bool m_radioPageFlag = true;
     std::string m_lastParseError;
+    std::string m_settingsParseError;
 };
 
 // Keeps the text from the first "<" to the last ">", both included; empty when there is
 // no "<" before a ">".
 std::string_view CutReply(std::string_view response);
+
+// The device's answer to a radio query says it has no configured radio, whether the text
+// comes alone or inside a reply document.
+bool ReportsRadioNotConfigured(std::string_view response);
 
 // The end of the program's life with XML: frees the documents, then cleans up libxml2.
 void ShutdownXml(RciDocuments& documents);

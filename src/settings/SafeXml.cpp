@@ -1,5 +1,7 @@
 #include "SafeXml.h"
 
+#include "XmlPrescan.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
@@ -60,12 +62,13 @@ void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*)
 }
 
 #if LIBXML_VERSION >= 21200
-void CollectError(void* ctx, const xmlError* error)
+using XmlErrorRef = const xmlError*;
 #else
-void CollectError(void* ctx, xmlErrorPtr error)
+using XmlErrorRef = xmlErrorPtr;
 #endif
+
+void KeepFirstError(ParseOutcome& outcome, XmlErrorRef error)
 {
-    ParseOutcome& outcome = OutcomeOf(ctx);
     if (!outcome.firstError.empty() || error == nullptr || error->message == nullptr)
         return;
     std::string message = error->message;
@@ -74,8 +77,50 @@ void CollectError(void* ctx, xmlErrorPtr error)
     for (char& c : message)
         if (c == '\n' || c == '\r')
             c = ' ';
-    outcome.firstError = "line " + std::to_string(error->line) + ": " + message;
+    outcome.firstError = error->line > 0 ? "line " + std::to_string(error->line) + ": " + message : message;
 }
+
+// Errors the parser raises with its context.
+void CollectError(void* ctx, XmlErrorRef error)
+{
+    KeepFirstError(OutcomeOf(ctx), error);
+}
+
+// Errors raised without a parser context (the encoding converters, the input layer).
+void CollectLibraryError(void* outcome, XmlErrorRef error)
+{
+    KeepFirstError(*static_cast<ParseOutcome*>(outcome), error);
+}
+
+void IgnoreGenericError(void*, const char*, ...) {}
+
+// For the length of one parse, everything libxml2 reports on this thread goes into the
+// outcome instead of standard error; the previous handlers come back afterwards.
+class ScopedErrorCapture {
+public:
+    explicit ScopedErrorCapture(ParseOutcome& outcome)
+        : m_structured(xmlStructuredError)
+        , m_structuredContext(xmlStructuredErrorContext)
+        , m_generic(xmlGenericError)
+        , m_genericContext(xmlGenericErrorContext)
+    {
+        xmlSetStructuredErrorFunc(&outcome, CollectLibraryError);
+        xmlSetGenericErrorFunc(&outcome, IgnoreGenericError);
+    }
+    ~ScopedErrorCapture()
+    {
+        xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+        xmlSetGenericErrorFunc(m_genericContext, m_generic);
+    }
+    ScopedErrorCapture(const ScopedErrorCapture&) = delete;
+    ScopedErrorCapture& operator=(const ScopedErrorCapture&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void* m_structuredContext;
+    xmlGenericErrorFunc m_generic;
+    void* m_genericContext;
+};
 
 struct ParserCtxtFree {
     void operator()(xmlParserCtxt* ctxt) const noexcept { xmlFreeParserCtxt(ctxt); }
@@ -108,12 +153,18 @@ XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, st
         SetError(errorText, "document too large");
         return {};
     }
+    if (HasAttributeHeavyElement(text)) {
+        SetError(errorText, "an element holds more than " + std::to_string(kMaxXmlAttributesPerElement)
+                                + " attributes");
+        return {};
+    }
+    ParseOutcome outcome;
+    const ScopedErrorCapture capture(outcome);
     std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(xmlNewParserCtxt());
     if (!ctxt) {
         SetError(errorText, "out of memory");
         return {};
     }
-    ParseOutcome outcome;
     ctxt->_private = &outcome;
     ctxt->sax->internalSubset = RefuseDoctype;
     ctxt->sax->serror = CollectError;

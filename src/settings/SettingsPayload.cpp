@@ -95,18 +95,41 @@ std::string PayloadFromDump(std::string_view dump)
     return text;
 }
 
+namespace {
+
+// The document serialised in `encoding` (its own when null).
+std::optional<std::string> Dump(const xmlDoc* document, const char* encoding)
+{
+    xmlChar* dumped = nullptr;
+    int length = 0;
+    xmlDocDumpMemoryEnc(const_cast<xmlDoc*>(document), &dumped, &length, encoding);
+    const XmlString owner(dumped);
+    if (dumped == nullptr || length <= 0)
+        return std::nullopt;
+    return std::string(reinterpret_cast<const char*>(dumped), static_cast<std::size_t>(length));
+}
+
+// Whether the serialisation reads as text on the 8-bit line: it starts with the
+// declaration's own bytes and holds no NUL. UTF-16 and UTF-32 (and EBCDIC) do not.
+bool LineCompatible(std::string_view dump)
+{
+    return dump.starts_with("<?xml") && dump.find('\0') == std::string_view::npos;
+}
+
+} // namespace
+
 std::optional<std::string> PrepareSettingsPayload(const xmlDoc* document)
 {
     if (document == nullptr)
         return std::nullopt;
-    xmlChar* dumped = nullptr;
-    int length = 0;
-    xmlDocDumpMemory(const_cast<xmlDoc*>(document), &dumped, &length);
-    const XmlString owner(dumped);
-    if (dumped == nullptr || length <= 0)
+    std::optional<std::string> dump = Dump(document, nullptr);
+    // A document read from UTF-16 is written in it again; the device gets UTF-8 instead,
+    // with a declaration that says so.
+    if (dump && !LineCompatible(*dump))
+        dump = Dump(document, "UTF-8");
+    if (!dump)
         return std::nullopt;
-    return PayloadFromDump(
-        std::string_view(reinterpret_cast<const char*>(dumped), static_cast<std::size_t>(length)));
+    return PayloadFromDump(*dump);
 }
 
 } // namespace tervane

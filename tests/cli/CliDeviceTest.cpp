@@ -6,6 +6,7 @@
 #include <QJsonObject>
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <thread>
 
@@ -57,6 +58,34 @@ TEST_F(CliSimTest, InfoAsJson)
     EXPECT_EQ(signal["barsShown"].toInt(), 5);
     EXPECT_TRUE(info["errors"].toArray().isEmpty());
 }
+
+// A device without a configured radio, answering the radio query with the text alone or
+// inside a reply document.
+class CliNoRadioTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CliNoRadioTest, InfoSaysTheRadioIsNotConfigured)
+{
+    sim::DeviceConfig config = FastRestarts();
+    config.radioConfigured = false;
+    config.wrapsNoRadioAnswer = GetParam();
+    sim::SimulatedQ7 device{config};
+    ASSERT_TRUE(device.Start());
+    FastClock clock{100};
+    CliSetting setting;
+    setting.clock = &clock;
+
+    const CliRun run = RunTool({"--port", device.PortPath(), "info"}, setting);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto lines = Lines(run.out);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Ravlo Radio:          not configured"), lines.end()) << run.out;
+
+    const CliRun json = RunTool({"--port", device.PortPath(), "--json", "info"}, setting);
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_FALSE(ParseJson(json.out)["radioConfigured"].toBool(true));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, CliNoRadioTest, ::testing::Values(false, true),
+    [](const auto& row) { return std::string(row.param ? "InsideAReply" : "TextAlone"); });
 
 TEST_F(CliSimTest, SettingsGetByPathAndAll)
 {
@@ -116,6 +145,39 @@ TEST_F(CliSimTest, SettingsSetWithAFailedReadBackClaimsNothing)
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "tervane-q7: the device's settings could not be read back; what it kept is unknown\n");
+}
+
+TEST_F(CliSimTest, SettingsSetWithoutTheDevicesSettingsSendsNothing)
+{
+    struct Case {
+        const char* name;
+        std::function<void(sim::Faults&)> fault;
+    };
+    const Case cases[] = {
+        {"settings query refused", [](sim::Faults& f) { f.errorFor = {"<query_setting></query_setting>"}; }},
+        {"settings query unanswered", [](sim::Faults& f) { f.silentFor = {"<query_setting></query_setting>"}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        device.SetFaults({});
+        device.ChangeFaults(c.fault);
+        device.ClearReceivedCommands();
+        const CliRun run = Run({"settings", "set", "mobile_simple/apn=x.example"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "tervane-q7: the device answered the settings query with nothing\n");
+        EXPECT_FALSE(Received("set_setting"));
+        EXPECT_EQ(device.Setting("mobile_simple/apn"), "internet.tervane");
+    }
+}
+
+TEST_F(CliSimTest, AttributeHeavySettingsReplyIsRefusedWithItsReason)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.replyAttributes = 2000; });
+    const CliRun run = Run({"settings", "get", "mobile_simple/apn"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "tervane-q7: the device's settings could not be read: an element holds more than 32 attributes\n");
 }
 
 TEST_F(CliSimTest, SettingsSetChecksEveryPathBeforeSending)

@@ -48,7 +48,8 @@ private slots:
 
     void windowHasTitleIconAndMinimizeButton();
     void menuHoldsAboutAndMinimize();
-    void tabBarContextMenuPopsUp();
+    void contextMenuOnlyOnTheTabBar_data();
+    void contextMenuOnlyOnTheTabBar();
     void minimizeAndRestoreKeepThePage();
     void aboutFromTheKeyboardReturnsToTheSameSheet();
     void applyMessagesReachTheDevice();
@@ -135,15 +136,36 @@ void FrameTest::menuHoldsAboutAndMinimize()
     QCOMPARE(actions[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
 }
 
-void FrameTest::tabBarContextMenuPopsUp()
+void FrameTest::contextMenuOnlyOnTheTabBar_data()
 {
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("pops");
+    QTest::newRow("tab bar") << "tabs" << true;
+    QTest::newRow("page background") << "page" << false;
+    QTest::newRow("below the tabs, by the buttons") << "sheet" << false;
+}
+
+void FrameTest::contextMenuOnlyOnTheTabBar()
+{
+    QFETCH(QString, where);
+    QFETCH(bool, pops);
     m_sheet->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_sheet.get()));
-    QTabBar* tabBar = m_sheet->Tabs()->tabBar();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), tabBar->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(tabBar, &event);
-    QTRY_VERIFY(m_sheet->SystemMenu()->isVisible());
-    m_sheet->SystemMenu()->close();
+    QWidget* target = where == "tabs" ? static_cast<QWidget*>(m_sheet->Tabs()->tabBar())
+        : where == "page"             ? static_cast<QWidget*>(m_sheet->GetPage(0))
+                                      : static_cast<QWidget*>(m_sheet.get());
+    const QPoint inside(5, 5);
+    // The application hands the event on to the parents while no widget takes it, as it
+    // does with a right click.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, inside, target->mapToGlobal(inside));
+    QApplication::sendEvent(target, &event);
+    if (pops) {
+        QTRY_VERIFY(m_sheet->SystemMenu()->isVisible());
+        m_sheet->SystemMenu()->close();
+    } else {
+        QTest::qWait(50);
+        QVERIFY(!m_sheet->SystemMenu()->isVisible());
+    }
 }
 
 void FrameTest::minimizeAndRestoreKeepThePage()

@@ -188,16 +188,20 @@ void StartupTest::leavesOutTheRadioPage_data()
 {
     QTest::addColumn<bool>("configured");
     QTest::addColumn<bool>("fault");
-    QTest::newRow("radio not configured") << false << false;
-    QTest::newRow("radio requests refused") << true << true;
+    QTest::addColumn<bool>("wrapped");
+    QTest::newRow("radio not configured, the text alone") << false << false << false;
+    QTest::newRow("radio not configured, inside a reply") << false << false << true;
+    QTest::newRow("radio requests refused") << true << true << false;
 }
 
 void StartupTest::leavesOutTheRadioPage()
 {
     QFETCH(bool, configured);
     QFETCH(bool, fault);
+    QFETCH(bool, wrapped);
     sim::DeviceConfig config;
     config.radioConfigured = configured;
+    config.wrapsNoRadioAnswer = wrapped;
     StartDevice(config);
     m_device->ChangeFaults([fault](sim::Faults& f) { f.noRadio = fault; });
     Run(QString());

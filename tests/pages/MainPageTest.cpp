@@ -1,4 +1,5 @@
 #include "DeviceRunner.h"
+#include "EditLooks.h"
 #include "MainPage.h"
 #include "PropertySheet.h"
 #include "RciDocuments.h"
@@ -14,6 +15,7 @@
 #include <memory>
 
 using namespace tervane;
+using tervane::test::LooksReadOnly;
 
 class MainPageTest : public QObject {
     Q_OBJECT
@@ -26,6 +28,7 @@ private slots:
     void lampsAreHiddenUntilThePageIsShown();
     void withoutSimShowsItsWords();
     void numberErrorShowsNotAvailable();
+    void unreadableStateLeavesTheLinkLampOff();
     void signalLamps_data();
     void signalLamps();
     void refreshReadsTheDeviceAgain();
@@ -88,7 +91,9 @@ void MainPageTest::showsTheDevicesFacts()
     QCOMPARE(Edit("modemRevision"), QString::fromStdString(config.modemRevision));
     QCOMPARE(Edit("mobileIpAddress"), QString::fromStdString(config.mobileIpAddress));
     QVERIFY(!m_page->findChild<QLineEdit*>("mobileIpAddress")->isEnabled());
-    QVERIFY(m_page->findChild<QLineEdit*>("imei")->isReadOnly());
+    for (const char* name : {"status", "product", "firmwareVersion", "imei", "phoneNumber", "iccid", "imsi",
+             "modemType", "modemRevision"})
+        QVERIFY2(LooksReadOnly(m_page->findChild<QLineEdit*>(name)), name);
     QVERIFY(m_page->IsLinkLampLit());
     QVERIFY(!m_page->IsModified());
 }
@@ -131,6 +136,17 @@ void MainPageTest::numberErrorShowsNotAvailable()
     StartAndShow({}, faults);
     QCOMPARE(Edit("phoneNumber"), QStringLiteral("N/A"));
     QVERIFY(Edit("imsi") != QStringLiteral("No SIM Inserted"));
+}
+
+void MainPageTest::unreadableStateLeavesTheLinkLampOff()
+{
+    // An empty address would light the lamp; without a state nothing shows the link is up.
+    sim::Faults faults;
+    faults.brokenState = true;
+    StartAndShow({}, faults);
+    QVERIFY(m_documents->StateRoot() == nullptr);
+    QCOMPARE(Edit("mobileIpAddress"), QString());
+    QVERIFY(!m_page->IsLinkLampLit());
 }
 
 void MainPageTest::signalLamps_data()

@@ -7,6 +7,7 @@
 #include "Clock.h"
 #include "DeviceQuery.h"
 #include "DeviceRunner.h"
+#include "EditLooks.h"
 #include "FileDialog.h"
 #include "MainPage.h"
 #include "MessageBox.h"

@@ -12,6 +12,9 @@
 using namespace tervane;
 using namespace tervane::test;
 
+// The name column's width on the simulated device: its longest name, "sensor_report.py".
+constexpr std::size_t kWidest = 16;
+
 class PythonPageTest : public QObject {
     Q_OBJECT
 
@@ -27,6 +30,7 @@ private slots:
     void uploadWithoutPathSendsNothing();
     void downloadsTickedFilesAskingWhereForEach();
     void deleteRemovesTickedFilesAndRebuildsTheList();
+    void longAndBlankNamesShowWholeAndAreActedOn();
     void listIsReadOnlyAfterUploadOrDelete();
     void applySendsTheAutoStartSettings();
     void unappliedAutoStartEditSurvivesFileActions();
@@ -57,8 +61,10 @@ QStringList PythonPageTest::Ticked() const
 {
     QStringList names;
     for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-        if (List()->topLevelItem(i)->checkState(0) == Qt::Checked)
-            names.append(List()->topLevelItem(i)->text(0).section(u' ', 0, 0));
+        if (List()->topLevelItem(i)->checkState(0) == Qt::Checked) {
+            const QString text = List()->topLevelItem(i)->text(0);
+            names.append(text.left(text.indexOf(QStringLiteral("    "))).trimmed());
+        }
     }
     return names;
 }
@@ -66,7 +72,7 @@ QStringList PythonPageTest::Ticked() const
 QTreeWidgetItem* PythonPageTest::Item(const QString& name) const
 {
     for (int i = 0; i < List()->topLevelItemCount(); ++i) {
-        if (List()->topLevelItem(i)->text(0).section(u' ', 0, 0) == name.left(12))
+        if (List()->topLevelItem(i)->text(0).startsWith(name + u' '))
             return List()->topLevelItem(i);
     }
     return nullptr;
@@ -86,19 +92,21 @@ void PythonPageTest::Tick(const QString& name)
 void PythonPageTest::listsTheDevicesFiles()
 {
     QVERIFY(m_f->Open(FastRestarts(), {}, DocumentsFrom::DeviceQuery));
-    QStringList expected;
+    PythonFileList entries;
     for (const std::string& path : m_f->device->FilePaths()) {
-        if (path.starts_with("/WEB/python/")) {
-            const std::string name = path.substr(12);
-            expected.append(QString::fromStdString(
-                FileListItemText({name, std::to_string(m_f->device->GetFile(path)->size())})));
-        }
+        if (path.starts_with("/WEB/python/"))
+            entries.push_back({path.substr(12), std::to_string(m_f->device->GetFile(path)->size())});
     }
+    QStringList expected;
+    for (const PythonFileEntry& entry : entries)
+        expected.append(QString::fromStdString(FileListItemText(entry, FileListNameWidth(entries))));
     QCOMPARE(expected.size(), 3);
     QCOMPARE(Texts(), expected);
-    // A long name is cut to 12 characters, the size follows after four blanks.
-    const QString cut = QStringLiteral("sensor_repor    %1").arg(m_f->device->GetFile("/WEB/python/sensor_report.py")->size());
-    QVERIFY(Item(QStringLiteral("sensor_report.py"))->text(0).startsWith(cut));
+    // The name column is as wide as the longest name, the size follows after four blanks.
+    const QString whole =
+        QStringLiteral("sensor_report.py    %1").arg(m_f->device->GetFile("/WEB/python/sensor_report.py")->size());
+    QVERIFY(Item(QStringLiteral("sensor_report.py"))->text(0).startsWith(whole));
+    QVERIFY(Item(QStringLiteral("main.py"))->text(0).startsWith(QStringLiteral("main.py             ")));
     for (int i = 0; i < List()->topLevelItemCount(); ++i) {
         QVERIFY(List()->topLevelItem(i)->flags().testFlag(Qt::ItemIsUserCheckable));
         QCOMPARE(List()->topLevelItem(i)->checkState(0), Qt::Unchecked);
@@ -131,7 +139,7 @@ void PythonPageTest::browseThenUploadVerifiesAndRefreshes()
 
     QVERIFY(MessageBox::history().isEmpty());
     QVERIFY(m_f->device->GetFile("/WEB/python/blink.py") == bytes);
-    QVERIFY(Texts().contains(QString::fromStdString(FileListItemText({"blink.py", std::to_string(bytes.size())}))));
+    QVERIFY(Texts().contains(QString::fromStdString(FileListItemText({"blink.py", std::to_string(bytes.size())}, kWidest))));
     QCOMPARE(Texts().size(), 4);
     // The list was rebuilt: no tick survives.
     QVERIFY(Ticked().isEmpty());
@@ -168,7 +176,7 @@ void PythonPageTest::uploadMismatch()
     QCOMPARE(m_f->device->UploadCount(), retry ? 2 : 1);
     QCOMPARE(m_f->CountReceived("<rm "), 0L);
     QCOMPARE(m_f->device->GetFile("/WEB/python/blink.py") == bytes, retry);
-    QVERIFY(Texts().contains(QString::fromStdString(FileListItemText({"blink.py", "2000"}))));
+    QVERIFY(Texts().contains(QString::fromStdString(FileListItemText({"blink.py", "2000"}, kWidest))));
 }
 
 void PythonPageTest::uploadWithoutPathSendsNothing()
@@ -227,6 +235,43 @@ void PythonPageTest::downloadsTickedFilesAskingWhereForEach()
     QCOMPARE(Ticked(), (QStringList{"main.py", "tables.py", "xbee.py"}));
 }
 
+void PythonPageTest::longAndBlankNamesShowWholeAndAreActedOn()
+{
+    const QStringList names{"sensor_calibration_table_v2.py", "my program.py"};
+    sim::DeviceConfig config = FastRestarts();
+    for (const QString& name : names)
+        config.files["/WEB/python/" + name.toStdString()] = "print('" + name.toStdString() + "')\n";
+    QVERIFY(m_f->Open(config));
+    m_f->sheet->resize(360, 560);
+    QCoreApplication::processEvents();
+    const QFontMetrics metrics(List()->font());
+    for (const QString& name : names) {
+        QTreeWidgetItem* item = Item(name);
+        QVERIFY2(item != nullptr, qPrintable(name));
+        // The column holds the whole text: nothing of the name is cut or elided.
+        QVERIFY2(metrics.horizontalAdvance(item->text(0).trimmed()) <= List()->columnWidth(0), qPrintable(name));
+        Tick(name);
+    }
+    FileDialog::setAnswerer([&](const FileDialogRequest& request) -> std::optional<QString> {
+        return QString::fromStdString(SavedPath(request.initialName.toStdString()));
+    });
+
+    m_f->Click("download");
+
+    QVERIFY(MessageBox::history().isEmpty());
+    for (const QString& name : names) {
+        const std::string path = "/WEB/python/" + name.toStdString();
+        QCOMPARE(ReadWholeFile(SavedPath(name.toStdString())), *m_f->device->GetFile(path));
+    }
+
+    m_f->Click("delete");
+
+    QVERIFY(MessageBox::history().isEmpty());
+    for (const QString& name : names)
+        QVERIFY2(!m_f->device->HasFile("/WEB/python/" + name.toStdString()), qPrintable(name));
+    QCOMPARE(Texts().size(), 3);
+}
+
 void PythonPageTest::deleteRemovesTickedFilesAndRebuildsTheList()
 {
     QVERIFY(m_f->Open());
@@ -242,7 +287,7 @@ void PythonPageTest::deleteRemovesTickedFilesAndRebuildsTheList()
     QVERIFY(m_f->device->HasFile("/WEB/python/sensor_report.py"));
     QCOMPARE(m_f->device->ReceivedCommands().size(), std::size_t(4));
     QCOMPARE(Texts().size(), 1);
-    QVERIFY(Texts().first().startsWith(QStringLiteral("sensor_repor    ")));
+    QVERIFY(Texts().first().startsWith(QStringLiteral("sensor_report.py    ")));
     QVERIFY(Ticked().isEmpty());
 }
 

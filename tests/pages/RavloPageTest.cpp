@@ -19,14 +19,9 @@ namespace {
 
 using P = RavloPage;
 
-// The edits the binding table fills, each with its caption (and hint, for the settings).
+// The edits the binding table fills.
 const QList<int> kBoundEdits{P::IDC_EXTENDED_ADDRESS, P::IDC_RADIO_FIRMWARE_VERSION, P::IDC_EXTENDED_PAN_ID,
     P::IDC_NODE_ID, P::IDC_DISCOVER_TIMEOUT, P::IDC_SCAN_CHANNELS, P::IDC_SCAN_DURATION, P::IDC_JOIN_TIME};
-const QList<int> kHinted{P::IDC_EXTENDED_PAN_ID, P::IDC_DISCOVER_TIMEOUT, P::IDC_SCAN_CHANNELS, P::IDC_SCAN_DURATION,
-    P::IDC_JOIN_TIME};
-// Shown whatever the device reports.
-const QList<int> kAlwaysShown{P::IDC_PRODUCT_TYPE, P::IDC_PRODUCT_TYPE + P::kCaptionOffset, P::IDC_FIRMWARE_FILE,
-    P::IDC_FIRMWARE_FILE + P::kCaptionOffset, P::IDC_BROWSE, P::IDC_UPDATE};
 // The five checked edits in the order of the checks, and what the device holds in them.
 const QList<int> kChecked{P::IDC_EXTENDED_PAN_ID, P::IDC_DISCOVER_TIMEOUT, P::IDC_SCAN_CHANNELS, P::IDC_SCAN_DURATION,
     P::IDC_JOIN_TIME};
@@ -51,6 +46,7 @@ private slots:
     void appliesTheValuesAsTyped();
     void markupAndNonAsciiReachTheDeviceAsTyped();
     void applyWhileAnotherTabShowsSendsNothing();
+    void applyWithoutRadioSettingsSaysSo();
     void showsWhatTheDeviceKept_data();
     void showsWhatTheDeviceKept();
     void browseChoosesTheImage();
@@ -97,7 +93,9 @@ void RavloPageTest::showsTheRadioModule()
     QCOMPARE(Edit(P::IDC_JOIN_TIME)->text(), "255");
     QCOMPARE(Edit(P::IDC_FIRMWARE_FILE)->text(), "");
     for (int id : {P::IDC_EXTENDED_ADDRESS, P::IDC_PRODUCT_TYPE, P::IDC_RADIO_FIRMWARE_VERSION})
-        QVERIFY(Edit(id)->isReadOnly());
+        QVERIFY2(LooksReadOnly(Edit(id)), qPrintable(QString::number(id)));
+    for (int id : {P::IDC_EXTENDED_PAN_ID, P::IDC_NODE_ID, P::IDC_FIRMWARE_FILE})
+        QVERIFY2(!LooksReadOnly(Edit(id)) && !Edit(id)->isReadOnly(), qPrintable(QString::number(id)));
     QCOMPARE(Edit(P::IDC_EXTENDED_PAN_ID)->maxLength(), 20);
     QVERIFY(!m_f->page->IsModified());
     QVERIFY(!m_f->sheet->IsApplyEnabled());
@@ -115,40 +113,38 @@ void RavloPageTest::showsTheRadioModule()
 void RavloPageTest::deviceVariants_data()
 {
     QTest::addColumn<QStringList>("omitted");
+    QTest::addColumn<QStringList>("refused");
     QTest::addColumn<bool>("noRadio");
-    QTest::addColumn<QList<int>>("shown");
-    QTest::addColumn<bool>("settingsGroup");
-    QTest::newRow("every setting") << QStringList{} << false << kBoundEdits << true;
+    QTest::addColumn<QList<int>>("filled");
+    const QList<int> fromState{P::IDC_EXTENDED_ADDRESS, P::IDC_RADIO_FIRMWARE_VERSION, P::IDC_EXTENDED_PAN_ID};
+    QTest::newRow("every setting") << QStringList{} << QStringList{} << false << kBoundEdits;
     QList<int> withoutNodeId = kBoundEdits;
     withoutNodeId.removeAll(P::IDC_NODE_ID);
-    QTest::newRow("no node identifier") << QStringList{"radio/node_id"} << false << withoutNodeId << true;
+    QTest::newRow("no node identifier") << QStringList{"radio/node_id"} << QStringList{} << false << withoutNodeId;
     // The PAN ID still comes from the state.
-    QTest::newRow("no radio settings")
-        << QStringList{"radio"} << false
-        << QList<int>{P::IDC_EXTENDED_ADDRESS, P::IDC_RADIO_FIRMWARE_VERSION, P::IDC_EXTENDED_PAN_ID} << true;
-    QTest::newRow("radio not configured") << QStringList{} << true << QList<int>{} << false;
+    QTest::newRow("no radio settings") << QStringList{"radio"} << QStringList{} << false << fromState;
+    QTest::newRow("radio settings query refused")
+        << QStringList{} << QStringList{"target='zigbee'><query_setting/>"} << false << fromState;
+    QTest::newRow("radio not configured") << QStringList{} << QStringList{} << true << QList<int>{};
 }
 
 void RavloPageTest::deviceVariants()
 {
     QFETCH(QStringList, omitted);
+    QFETCH(QStringList, refused);
     QFETCH(bool, noRadio);
-    QFETCH(QList<int>, shown);
-    QFETCH(bool, settingsGroup);
-    sim::Faults faults;
+    QFETCH(QList<int>, filled);
+    sim::Faults faults = ErrorFor(refused);
     faults.noRadio = noRadio;
     Start(Omitting(omitted), faults, DocumentsFrom::DeviceQuery);
-    for (int id : kBoundEdits) {
-        const bool expected = shown.contains(id);
-        const QString name = QString::number(id);
-        QVERIFY2(m_f->page->GetDlgItem(id)->isVisible() == expected, qPrintable(name));
-        QVERIFY2(m_f->page->GetDlgItem(id + P::kCaptionOffset)->isVisible() == expected, qPrintable(name));
-        if (kHinted.contains(id))
-            QVERIFY2(m_f->page->GetDlgItem(id + P::kHintOffset)->isVisible() == expected, qPrintable(name));
-    }
-    for (int id : kAlwaysShown)
-        QVERIFY2(m_f->page->GetDlgItem(id)->isVisible(), qPrintable(QString::number(id)));
-    QCOMPARE(m_f->Find<QGroupBox>("settingsGroup")->isVisible(), settingsGroup);
+    // Whatever the device reported, every control of the page shows; a setting it did not
+    // report leaves its edit empty.
+    const std::vector<int> ids = m_f->page->ControlIds();
+    QCOMPARE(m_f->ShownControls(), Sorted(QList<int>(ids.begin(), ids.end())));
+    QVERIFY(m_f->Find<QGroupBox>("settingsGroup")->isVisible());
+    for (int id : kBoundEdits)
+        QVERIFY2(Edit(id)->text().isEmpty() != filled.contains(id), qPrintable(QString::number(id)));
+    QCOMPARE(Edit(P::IDC_PRODUCT_TYPE)->text(), "Q7 Gateway");
     QCOMPARE(m_f->documents.RadioPageFlag(), !noRadio);
 }
 
@@ -305,6 +301,30 @@ void RavloPageTest::applyWhileAnotherTabShowsSendsNothing()
     m_f->ClickTab(m_f->kPageTab);
     QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
     QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "ELSEWHERE");
+}
+
+void RavloPageTest::applyWithoutRadioSettingsSaysSo()
+{
+    // The radio settings query failed at start-up: there is no document to send.
+    Start(FastRestarts(), ErrorFor({"target='zigbee'><query_setting/>"}), DocumentsFrom::DeviceQuery);
+    QCOMPARE(m_f->documents.RadioSettingsDocument(), nullptr);
+    Retype(Edit(P::IDC_NODE_ID), "HUB");
+
+    m_f->ClickApply();
+
+    QCOMPARE(MessageBox::history().size(), 1);
+    const MessageBoxRequest& box = MessageBox::history().constFirst();
+    QCOMPARE(box.text, SettingsNotReadPrompt());
+    QCOMPARE(box.caption, "Error");
+    QCOMPARE(box.owner, m_f->page.get());
+    QVERIFY(box.text.contains("Refresh"));
+    QVERIFY(m_f->sheet->messages.isEmpty());
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(Radio("radio/node_id"), std::string("GATEWAY"));
+    QCOMPARE(Edit(P::IDC_NODE_ID)->text(), "HUB");
+    QVERIFY(m_f->page->IsModified());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
+    QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
 }
 
 void RavloPageTest::showsWhatTheDeviceKept_data()

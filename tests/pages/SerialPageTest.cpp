@@ -66,6 +66,7 @@ private slots:
     void showsWhatTheDeviceKept_data();
     void showsWhatTheDeviceKept();
     void returningToThePageShowsTheDocument();
+    void applyAfterAReadBackThatTimedOutSaysSo();
     void screenshot();
 
 private:
@@ -323,6 +324,37 @@ void SerialPageTest::applyWhileAnotherTabShowsSendsNothing()
 
     QVERIFY(m_f->device->ReceivedCommands().empty());
     QCOMPARE(Device("telnet_server/port"), std::string("2001"));
+}
+
+void SerialPageTest::applyAfterAReadBackThatTimedOutSaysSo()
+{
+    // The device takes the new settings but never answers the read-back, which leaves no
+    // settings document.
+    sim::Faults faults;
+    faults.silentFor.push_back("<query_setting></query_setting>");
+    Start(FastRestarts(), faults);
+    Retype(Ctl<QLineEdit>(P::IDC_TELNET_PORT), "2323");
+    m_f->ClickApply();
+    QCOMPARE(Device("telnet_server/port"), std::string("2323"));
+    QCOMPARE(m_f->documents.SettingsDocument(), nullptr);
+    QVERIFY(MessageBox::history().isEmpty());
+
+    m_f->device->ClearReceivedCommands();
+    Retype(Ctl<QLineEdit>(P::IDC_TELNET_PORT), "2424");
+    m_f->ClickApply();
+
+    QCOMPARE(MessageBox::history().size(), 1);
+    const MessageBoxRequest& box = MessageBox::history().constFirst();
+    QCOMPARE(box.text, SettingsNotReadPrompt());
+    QCOMPARE(box.caption, "Error");
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.owner, m_f->page.get());
+    QVERIFY(m_f->device->ReceivedCommands().empty());
+    QCOMPARE(Device("telnet_server/port"), std::string("2323"));
+    // The typed value stays, still waiting to be applied.
+    QCOMPARE(Ctl<QLineEdit>(P::IDC_TELNET_PORT)->text(), "2424");
+    QVERIFY(m_f->page->IsModified());
+    QVERIFY(m_f->sheet->IsApplyEnabled());
 }
 
 void SerialPageTest::showsWhatTheDeviceKept_data()

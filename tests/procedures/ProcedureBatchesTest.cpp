@@ -182,9 +182,11 @@ TEST_F(ProcedureBatches, PythonDownloadSizesItsRowsByTheListedSize)
              "</do_command></rci_request>",
                 prompt, 40000, DownloadResponseReserve(10000)},
             {"at&usbinterface=41,\"/WEB/python/tool.py\"\r\n", prompt, 2000, 0}}));
-    EXPECT_EQ(ReadWholeFile(dir + "/tool.py"), content);
+    // Cancelled at the mismatch: the download is kept beside the chosen file.
+    EXPECT_EQ(ReadWholeFile(dir + "/tool.py.unverified"), content);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/tool.py"));
     EXPECT_EQ(results.at(0).outcome, PythonDownloadOutcome::Cancelled);
-    EXPECT_EQ(results.at(0).savedPath, dir + "/tool.py");
+    EXPECT_EQ(results.at(0).unverifiedPath, dir + "/tool.py.unverified");
 }
 
 TEST_F(ProcedureBatches, PythonDeleteSendsEveryRemovalThenTheListing)

@@ -32,12 +32,25 @@ TEST_P(FileListItems, FormatAndSplit)
 INSTANTIATE_TEST_SUITE_P(Items, FileListItems,
     ::testing::Values(ItemCase{"Short", {"main.py", "52"}, "main.py         52      ", "main.py", "52", 52},
         ItemCase{"NameOfTwelve", {"abcdefghijkl", "1"}, "abcdefghijkl    1       ", "abcdefghijkl", "1", 1},
-        ItemCase{"LongNameCut", {"sensor_report.py", "4031"}, "sensor_repor    4031    ", "sensor_repor", "4031", 4031},
+        ItemCase{"LongNameWhole", {"sensor_report.py", "4031"}, "sensor_report.py    4031    ", "sensor_report.py",
+            "4031", 4031},
         ItemCase{"NameWithBlank", {"my file.py", "7"}, "my file.py      7       ", "my", "file.py7", 0},
         ItemCase{"LongSizeWhole", {"a.py", "1234567890"}, "a.py            1234567890", "a.py", "1234567890",
             1234567890},
         ItemCase{"NoSize", {"a.py", ""}, "a.py                    ", "a.py", "", 0}),
     [](const auto& row) { return std::string(row.param.label); });
+
+TEST(FileListItems, NameColumnWidensToTheLongestName)
+{
+    const PythonFileList files{{"main.py", "52"}, {"sensor_calibration.py", "4031"}, {"my file.py", "7"}};
+    const std::size_t width = FileListNameWidth(files);
+    EXPECT_EQ(width, 21u);
+    EXPECT_EQ(FileListItemText(files[0], width), "main.py                  52      ");
+    EXPECT_EQ(FileListItemText(files[1], width), "sensor_calibration.py    4031    ");
+    EXPECT_EQ(FileListItemText(files[2], width), "my file.py               7       ");
+    EXPECT_EQ(FileListNameWidth({{"a.py", "1"}}), 12u);
+    EXPECT_EQ(FileListNameWidth({}), 12u);
+}
 
 TEST(FileListItemSplit, ReadsAtMost99Characters)
 {
@@ -123,6 +136,34 @@ TEST(Base64Decoding, LinesOf76DecodeLikeOneLine)
     EXPECT_EQ(DecodeBase64(plain), bytes);
     EXPECT_EQ(DecodeBase64(lines), bytes);
 }
+
+// The device's name only ever proposes what the user asked for.
+struct ProposedCase {
+    const char* label;
+    std::string devicePath;
+    std::string asked;
+    std::string proposed;
+};
+
+class ProposedSaveNames : public ::testing::TestWithParam<ProposedCase> {};
+
+TEST_P(ProposedSaveNames, KeepOnlyAPlainLastPartThatWasAskedFor)
+{
+    EXPECT_EQ(ProposedSaveName(GetParam().devicePath, GetParam().asked), GetParam().proposed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ProposedSaveNames,
+    ::testing::Values(ProposedCase{"TheFileAskedFor", "/WEB/python/main.py", "main.py", "main.py"},
+        ProposedCase{"WithoutAFolder", "main.py", "main.py", "main.py"},
+        ProposedCase{"AnotherFile", "/WEB/python/other.py", "main.py", "main.py"},
+        ProposedCase{"AHiddenFile", "/WEB/python/.bashrc", "main.py", "main.py"},
+        ProposedCase{"AFolderEscape", "/WEB/python/../../root/.ssh/authorized_keys", "main.py", "main.py"},
+        ProposedCase{"EndsInASlash", "/WEB/python/", "main.py", "main.py"},
+        ProposedCase{"Dot", "/WEB/python/.", "main.py", "main.py"},
+        ProposedCase{"DotDot", "..", "main.py", "main.py"},
+        ProposedCase{"ControlCharacter", "/WEB/python/main.py\x1b[2J", "main.py", "main.py"},
+        ProposedCase{"Empty", "", "main.py", "main.py"}),
+    [](const auto& row) { return std::string(row.param.label); });
 
 TEST(DownloadSizing, DigestTimeoutIsASecondPerStarted10000Bytes)
 {

@@ -6,19 +6,21 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+
 namespace tervane::test {
 namespace {
 
 class PythonFilesTest : public SimProcedureTest {
 protected:
-    // The ticked items as the page hands them over: split from the list's item texts.
+    // The ticked items as the page hands them over: the listed entries themselves.
     static std::vector<PythonFileItem> Ticked(const PythonFileList& list, const std::vector<std::string>& names)
     {
         std::vector<PythonFileItem> items;
         for (const std::string& name : names) {
             for (const PythonFileEntry& entry : list) {
                 if (entry.name == name)
-                    items.push_back(SplitFileListItem(FileListItemText(entry)));
+                    items.push_back(ItemForEntry(entry));
             }
         }
         EXPECT_EQ(items.size(), names.size());
@@ -94,7 +96,7 @@ TEST_F(PythonFilesTest, DownloadsTickedFilesAndSkipsOneWhoseSaveIsCancelled)
     EXPECT_FALSE(std::filesystem::exists(Saved("xbee.py")));
     EXPECT_EQ(ReadWholeFile(Saved("tables-copy.py")), big);
     EXPECT_TRUE(questions.asked.empty());
-    // The dialog proposes the device's own name.
+    // The dialog proposes the name asked for.
     ASSERT_EQ(questions.saveChoices.size(), 3u);
     EXPECT_EQ(questions.saveChoices[1].initialName, "xbee.py");
     EXPECT_TRUE(questions.saveChoices[1].filter.empty());
@@ -121,37 +123,123 @@ TEST_F(PythonFilesTest, DownloadLargerThanTheBaseReceiveBuffer)
 
 TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
 {
-    // The list shows names cut to 12 characters; the device has no file by the cut name,
-    // and its answer holds get_file without data.
+    // The file went away after the list was read: the device's answer holds get_file
+    // without data.
     const PythonFileList list = ListPythonFiles(runner);
+    ASSERT_TRUE(device.RemoveFile("/WEB/python/xbee.py"));
     questions.answers = {Answer::Retry, Answer::Cancel};
 
-    const auto results = DownloadPythonFiles(Ticked(list, {"sensor_report.py"}), runner, questions);
+    const auto results = DownloadPythonFiles(Ticked(list, {"xbee.py"}), runner, questions);
 
     ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].name, "sensor_repor");
     EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
     EXPECT_EQ(results[0].exchanges, 2);
     ASSERT_EQ(questions.asked.size(), 2u);
     EXPECT_EQ(questions.asked[0].text, "File download failed.\r\nSelect Retry to attempt the file download again.");
     EXPECT_TRUE(questions.saveChoices.empty());
-    EXPECT_TRUE(Received("<get_file name='/WEB/python/sensor_repor'/>"));
+    EXPECT_TRUE(Received("<get_file name='/WEB/python/xbee.py'/>"));
 }
 
-TEST_F(PythonFilesTest, DownloadWithAWrongDigestKeepsTheFileWhenCancelled)
+// Names longer than the list's narrowest column, and names with blanks, reach the device whole.
+class PythonFileNames : public PythonFilesTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PythonFileNames, DownloadAndDeleteActOnTheWholeName)
 {
-    device.SetFaults(WrongDigests());
-    questions.savePaths = {Saved("main.py")};
-    questions.answers = {Answer::Cancel};
+    const std::string name = GetParam();
+    const std::string path = "/WEB/python/" + name;
+    const std::string bytes = "print('" + name + "')\n" + Pattern(500, 5);
+    device.PutFile(path, bytes);
+    questions.savePaths = {Saved("copy.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {name}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].name, name);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_TRUE(questions.asked.empty());
+    ASSERT_EQ(questions.saveChoices.size(), 1u);
+    EXPECT_EQ(questions.saveChoices[0].initialName, name);
+    EXPECT_EQ(ReadWholeFile(Saved("copy.py")), bytes);
+
+    const PythonDeleteResult deleted = DeletePythonFiles(Ticked(ListPythonFiles(runner), {name}), runner, questions);
+
+    EXPECT_TRUE(deleted.refused.empty());
+    EXPECT_FALSE(device.HasFile(path));
+    EXPECT_EQ(deleted.files.size(), 3u);
+    EXPECT_TRUE(questions.asked.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, PythonFileNames,
+    ::testing::Values("sensor_calibration_table.py", "my program.py", "long name with several blanks.py"),
+    [](const auto& row) {
+        std::string label = row.param;
+        for (char& c : label)
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        return label;
+    });
+
+// A download that fails its digest never replaces the good copy the user already has;
+// when the user gives up it is kept beside it, so nothing is lost either way.
+struct BadDownload {
+    const char* label;
+    sim::Faults faults;
+};
+
+class PythonBadDownloadTest : public PythonFilesTest, public ::testing::WithParamInterface<BadDownload> {};
+
+TEST_P(PythonBadDownloadTest, KeepsTheGoodCopyAndTheDownloadBesideIt)
+{
+    const std::string target = Saved("main.py");
+    ASSERT_TRUE(WriteWholeFile(target, "the good copy\n"));
+    device.SetFaults(GetParam().faults);
+    questions.savePaths = {target, target};
+    questions.answers = {Answer::Retry, Answer::Cancel};
 
     const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
 
     EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
-    ASSERT_EQ(questions.asked.size(), 1u);
-    const std::string local = *FileDigestHex(Saved("main.py"));
-    EXPECT_TRUE(questions.asked[0].text.starts_with("File download failed.  MD5 sum should have been " + local
-        + ", but came back as "));
-    EXPECT_EQ(ReadWholeFile(Saved("main.py")), *device.GetFile("/WEB/python/main.py"));
+    EXPECT_EQ(results[0].exchanges, 2);
+    EXPECT_TRUE(results[0].savedPath.empty());
+    EXPECT_EQ(results[0].unverifiedPath, target + ".unverified");
+    ASSERT_EQ(questions.asked.size(), 2u);
+    const std::string kept = FileDigestHex(target + ".unverified").value_or("none");
+    EXPECT_EQ(questions.asked[1].text.rfind("File download failed.  MD5 sum should have been " + kept
+        + ", but came back as ", 0), 0u) << questions.asked[1].text;
+    EXPECT_EQ(ReadWholeFile(target), "the good copy\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2)
+        << "the retry's download is not left behind";
+}
+
+sim::Faults ShortFileData()
+{
+    sim::Faults faults;
+    faults.shortFileData = true;
+    return faults;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PythonBadDownloadTest,
+    ::testing::Values(BadDownload{"WrongDigest", WrongDigests()}, BadDownload{"Base64EndsEarly", ShortFileData()}),
+    [](const auto& row) { return std::string(row.param.label); });
+
+// The reply names a file of the device's choosing; the digest of the asked file still
+// matches its bytes, so only the name tells.
+TEST_F(PythonFilesTest, AReplyForAnotherFileIsAFailedDownload)
+{
+    sim::Faults faults;
+    faults.fileReplyName = "/WEB/python/.bashrc";
+    device.SetFaults(faults);
+    questions.answers = {Answer::Retry, Answer::Cancel};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
+
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
+    EXPECT_EQ(results[0].exchanges, 2);
+    ASSERT_EQ(questions.asked.size(), 2u);
+    EXPECT_EQ(questions.asked[0].kind, QuestionKind::RetryCancel);
+    EXPECT_EQ(questions.asked[0].text, "File download failed: the device sent /WEB/python/.bashrc instead of "
+        "/WEB/python/main.py.\r\nSelect Retry to attempt the file download again.");
+    EXPECT_TRUE(questions.saveChoices.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 
 TEST_F(PythonFilesTest, DownloadToAnUnwritablePlaceIsReportedAndRetried)

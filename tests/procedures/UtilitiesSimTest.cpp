@@ -68,6 +68,31 @@ TEST_F(UtilitiesTest, BackupThenRestoreSendsTheSameSettings)
     EXPECT_EQ(questions.events.back(), "documents");
 }
 
+// A configuration file saved in UTF-16 reaches the device in UTF-8: the line carries no
+// NUL bytes, and the device reads the value as written.
+TEST_F(UtilitiesTest, RestoreOfAUtf16FileSendsUtf8)
+{
+    const std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<rci_request version=\"1.1\">"
+                                u"<set_setting><mobile_simple><apn>caf\u00e9.example</apn></mobile_simple>"
+                                u"</set_setting></rci_request>\n";
+    std::string bytes = "\xff\xfe";
+    for (const char16_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xff));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    const std::string path = LocalFile("utf16.cfg", bytes);
+
+    const RestoreResult result = RestoreConfig(path, documents, runner, questions);
+
+    EXPECT_EQ(result.outcome, RestoreOutcome::Sent);
+    EXPECT_TRUE(questions.asked.empty());
+    const auto commands = device.ReceivedCommands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[1].find('\0'), std::string::npos);
+    EXPECT_EQ(commands[1].rfind("<?xml version=\"1.0\" encoding='UTF-8'?>", 0), 0u) << commands[1];
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "caf\xc3\xa9.example");
+}
+
 TEST_F(UtilitiesTest, BackupReplacesAnEarlierOneWhole)
 {
     ReadSettings();

@@ -156,7 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
         RadioCase{"not_configured",
                   "<rci_reply><do_command target=\"zigbee\"><error>Currently not configured or supported</error></do_command></rci_reply>",
                   false, true, true, "radio"},
-        RadioCase{"not_configured_outside_tags", "Currently not configured or supported", true, false, false, ""},
+        // A device may send the text alone; the cut text is then empty, the answer is not.
+        RadioCase{"not_configured_bare", "Currently not configured or supported", false, true, true, "radio"},
+        RadioCase{"not_configured_bare_with_line_ends", "\r\nCurrently not configured or supported\r\n", false, true,
+            true, "radio"},
         RadioCase{"empty_response", "", true, false, false, ""},
         RadioCase{"capitals", "<r><DO_COMMAND><Query_Setting><radio/></Query_Setting></DO_COMMAND></r>", true, false, true, "radio"},
         RadioCase{"no_do_command", "<r><query_setting><radio/></query_setting></r>", true, false, true, ""},

@@ -1,6 +1,7 @@
 #include "RciDocuments.h"
 #include "SafeXml.h"
 #include "TestSupport.h"
+#include "XmlPrescan.h"
 #include "XmlText.h"
 #include "XmlTestHelpers.h"
 
@@ -78,6 +79,14 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"invalid_utf8", "<r><query_setting><a>\xff\xfe</a></query_setting></r>"},
         HostileCase{"truncated", "<r><query_setting><a>x</a></query_sett>"},
         HostileCase{"two_roots", "<r><query_setting/></r><r/>"},
+        HostileCase{"encoding_conversion_error",
+                    "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><r><query_setting><a>\xff\xff\xff</a></query_setting></r>"},
+        HostileCase{"attribute_heavy_element", "<r><query_setting " + [] {
+                        std::string attributes;
+                        for (int i = 0; i < 20000; ++i)
+                            attributes += " a" + std::to_string(i) + "='1'";
+                        return attributes;
+                    }() + "/></r>"},
         HostileCase{"over_size_limit", "<r>" + std::string(kMaxXmlInputBytes, 'a') + "</r>"}),
     test::CaseName());
 
@@ -86,6 +95,23 @@ TEST(SafeXml, DoctypeRefusalIsNamedInTheError)
     std::string error;
     EXPECT_FALSE(ReadUntrustedXml(R"(<!DOCTYPE r SYSTEM "file:///etc/passwd"><r/>)", "t.xml", &error));
     EXPECT_NE(error.find("document type"), std::string::npos) << error;
+}
+
+TEST(SafeXml, ErrorsWithoutAParserContextBecomeTheReason)
+{
+    std::string error;
+    EXPECT_FALSE(ReadUntrustedXml("<?xml version=\"1.0\" encoding=\"SHIFT_JIS\"?><r>\x81\xff</r>", "t.xml", &error));
+    EXPECT_NE(error.find("input conversion failed"), std::string::npos) << error;
+}
+
+TEST(SafeXml, AttributeHeavyElementIsRefusedNamingTheLimit)
+{
+    std::string attributes;
+    for (std::size_t i = 0; i <= kMaxXmlAttributesPerElement; ++i)
+        attributes += " a" + std::to_string(i) + "='1'";
+    std::string error;
+    EXPECT_FALSE(ReadUntrustedXml("<r" + attributes + "/>", "t.xml", &error));
+    EXPECT_EQ(error, "an element holds more than 32 attributes");
 }
 
 TEST(SafeXml, ParseErrorTextNamesTheLine)

@@ -58,7 +58,16 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"two_commands_at_once", {"AT\r\nAT+CREG?\r\n"},
                  {{kLine, "AT", "AT\r\n"}, {kLine, "AT+CREG?", "AT+CREG?\r\n"}}},
         LineCase{"stray_line_ends_carry_nothing", {"\r\n\r\n"}, {}},
-        LineCase{"unfinished_line_waits", {"AT+CG"}, {}}),
+        LineCase{"unfinished_line_waits", {"AT+CG"}, {}},
+        LineCase{"byte_by_byte", {"A", "T", "+", "C", "S", "Q", "\r", "\n", "\r", "A", "T", "\r"},
+                 {{kLine, "AT+CSQ", "AT+CSQ\r\n\r"}, {kLine, "AT", "AT\r"}}},
+        LineCase{"empty_lines_dropped_before_a_command_in_pieces", {"\r\r\nA", "T++C", "SQ\r\n"},
+                 {{kLine, "AT++CSQ", "AT++CSQ\r\n"}}},
+        LineCase{"many_commands_in_one_piece_after_a_partial_one", {"AT+C", "GMI\rAT\rAT+CSQ\rAT+CNUM\r"},
+                 {{kLine, "AT+CGMI", "AT+CGMI\r"},
+                  {kLine, "AT", "AT\r"},
+                  {kLine, "AT+CSQ", "AT+CSQ\r"},
+                  {kLine, "AT+CNUM", "AT+CNUM\r"}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(SimCommandParser, BareRequestEndsWithItsClosingTagWithoutLineEnd)
@@ -80,6 +89,28 @@ TEST(SimCommandParser, BareRequestEndsWithItsClosingTagWithoutLineEnd)
     ASSERT_TRUE(next);
     EXPECT_EQ(next->kind, SimInput::Kind::Line);
     EXPECT_EQ(next->text, "AT");
+}
+
+TEST(SimCommandParser, BareRequestByteByByteFindsTheClosingTagAcrossPieces)
+{
+    const std::string request = "<rci_request version='1.1'><ls dir='/WEB/python'/></Rci_Request>";
+    const std::string stream = "\r\n" + request + "AT\r";
+    SimCommandParser parser;
+    parser.ExpectRawRequest();
+    std::vector<SimInput> got;
+    for (char c : stream) {
+        parser.Feed(std::string(1, c));
+        while (auto input = parser.Next())
+            got.push_back(*input);
+    }
+    if (auto input = parser.Settle())
+        got.push_back(*input);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].kind, SimInput::Kind::RawRequest);
+    EXPECT_EQ(got[0].text, request);
+    EXPECT_EQ(got[0].echo, "\r\n" + request);
+    EXPECT_EQ(got[1].kind, SimInput::Kind::Line);
+    EXPECT_EQ(got[1].text, "AT");
 }
 
 TEST(SimCommandParser, CommandInsteadOfBareRequestIsTakenAsCommand)

@@ -101,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         AtCase{"request_without_quotes", "at&usbinterface=20,<rci_request/>", nullptr, kError, ""},
         AtCase{"request_not_xml", "at&usbinterface=20,\"<rci_request>\"", nullptr, kError, ""},
         AtCase{"chosen_error", "AT+CGSN", [](Faults& f) { f.errorFor = {"CGSN"}; }, kError, ""},
+        AtCase{"chosen_silence", "AT+CGSN", [](Faults& f) { f.silentFor = {"CGSN"}; }, SimReply::Result::None, ""},
         AtCase{"digest_of_missing_file", "at&usbinterface=41,\"/WEB/python/none.py\"", nullptr, kError, ""},
         AtCase{"install_without_image", "at&usbinterface=110", nullptr, kError, ""}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -157,10 +158,22 @@ TEST(SimDevice, StateFollowsModelAndFaults)
     EXPECT_FALSE(Child(state, "zigbee_state"));
 }
 
-TEST(SimDevice, RadioWithoutConfigurationAnswersInsideAReply)
+TEST(SimDevice, RadioWithoutConfigurationAnswersTheTextAlone)
 {
     DeviceConfig config;
     config.radioConfigured = false;
+    SimDevice device{config};
+    const SimReply reply = device.Handle(Line(
+        Rci("<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>")));
+    EXPECT_EQ(reply.result, kOk);
+    EXPECT_EQ(reply.body, "\r\nCurrently not configured or supported\r\n");
+}
+
+TEST(SimDevice, RadioWithoutConfigurationAnswersInsideAReplyOnSomeFirmware)
+{
+    DeviceConfig config;
+    config.radioConfigured = false;
+    config.wrapsNoRadioAnswer = true;
     SimDevice device{config};
     const SimReply reply = device.Handle(Line(
         Rci("<rci_request version='1.1'><do_command target='zigbee'><query_setting/></do_command></rci_request>")));
@@ -228,6 +241,32 @@ TEST(SimDevice, FileListFetchAndRemove)
                            "<rm name='/WEB/python/a.py'/></do_command></rci_request>")));
     EXPECT_FALSE(device.File("/WEB/python/a.py"));
     EXPECT_TRUE(device.File("/WEB/mesh/x.ebl"));
+}
+
+TEST(SimDevice, HostileFaults)
+{
+    DeviceConfig config;
+    config.files = {{"/WEB/python/a.py", "print('a hostile device')\n"}};
+    SimDevice device{config};
+    device.ChangeFaults([](Faults& f) {
+        f.fileReplyName = "/WEB/python/.bashrc";
+        f.shortFileData = true;
+        f.modemEscapes = true;
+        f.brokenState = true;
+    });
+
+    SimNode fetched = ReplyOf(device.Handle(Raw("<rci_request version='1.1'><do_command target='file_system'>"
+                                                "<get_file name='/WEB/python/a.py'/></do_command></rci_request>")));
+    const SimNode* getFile = Child(*Child(fetched, "do_command"), "get_file");
+    ASSERT_TRUE(getFile);
+    EXPECT_EQ(getFile->Attribute("name"), "/WEB/python/.bashrc");
+    const std::string whole = Base64Encode("print('a hostile device')\n");
+    EXPECT_EQ(Child(*getFile, "data")->text, whole.substr(0, whole.size() / 2));
+
+    EXPECT_NE(device.Handle(Line("AT+CGMI")).body.find("\x1b]0;owned\x07\x1b[2J"), std::string::npos);
+    EXPECT_FALSE(ParseXml(device.Handle(Line(Rci("<rci_request version='1.1'><query_state/></rci_request>"))).body));
+    // Only the state answer is broken.
+    ReplyOf(device.Handle(Line(Rci("<rci_request version='1.1'><query_setting/></rci_request>"))));
 }
 
 class UploadDevice : public ::testing::Test {
