@@ -18,6 +18,9 @@ struct Faults {
     bool silent = false;
     // A command whose text contains one of these (case-sensitive) answers ERROR and is not acted on.
     std::vector<std::string> errorFor;
+    // A command whose text contains one of these (case-sensitive) is echoed, acted on and
+    // answered, but its final result code never comes.
+    std::vector<std::string> unendedFor;
     // A command whose text contains one of these is received (and listed) but neither acted
     // on nor answered: it times out.
     std::vector<std::string> silentFor;

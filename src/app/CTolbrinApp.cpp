@@ -102,7 +102,12 @@ bool CTolbrinApp::DetectDevice()
     if (!m_fixedPort.empty()) {
         m_link.ClosePort();
         m_link.SetPortName(m_fixedPort);
-        return m_link.OpenPortNoDrain();
+        if (m_link.OpenPortNoDrain())
+            return true;
+        // The detection box keeps its fixed text; the command log says why.
+        if (m_log.IsOpen())
+            m_log.WriteNote(DescribeOpenFailure(m_fixedPort, m_link.LastOpenFailure()));
+        return false;
     }
     if (m_registry == nullptr) {
         m_systemRegistry = std::make_unique<SysfsModemRegistry>();

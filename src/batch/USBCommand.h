@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadEnd.h"
+
 #include <string>
 #include <utility>
 
@@ -15,7 +17,16 @@ struct USBCommand {
     // Receive room wanted beyond the base of 100000 bytes; 64-bit, for a file reply can
     // carry any file an upload accepts, in Base64.
     long long responseReserve = 0;
+    ReadEnd readEnd = ReadEnd::Nothing; // set by the worker: how the answer ended
 };
+
+// Whether anything came back from the device for this row: an answer, finished or not, or
+// the device returning after its restart.
+inline bool DeviceResponded(const USBCommand& row)
+{
+    return row.readEnd == ReadEnd::ResultCode || row.readEnd == ReadEnd::Unended
+        || row.readEnd == ReadEnd::Reconnected;
+}
 
 // A row as a procedure fills it, before the worker has run it.
 inline USBCommand CommandRow(std::string command, std::string prompt, int timeout, long long responseReserve = 0)

@@ -14,13 +14,10 @@ std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
     if (QueryDevice(facts, session.Documents(), runner))
         return std::nullopt;
 
-    // A device that answered nothing at all is as good as none. A command that timed out
-    // is not marked failed; one that got an error answer is.
+    // A device that answered nothing at all is as good as none.
     bool anyAnswer = false;
-    for (const FinishedRow& kept : runner.LastBatch()) {
-        if (kept.row.failed || kept.answered)
-            anyAnswer = true;
-    }
+    for (const FinishedRow& kept : runner.LastBatch())
+        anyAnswer = anyAnswer || DeviceResponded(kept.row);
     if (!anyAnswer)
         return session.Fail(kExitNoDevice, "the device on " + session.PortName() + " does not answer");
     const USBCommand* settings = runner.LastRowWith(kQuerySettingsRequest);

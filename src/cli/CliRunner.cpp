@@ -29,6 +29,7 @@ void CliRunner::RunBatch(CommandBatch& batch)
         kept.row.prompt = row.prompt;
         kept.row.timeout = row.timeout;
         kept.row.failed = row.failed;
+        kept.row.readEnd = row.readEnd;
         kept.row.responseReserve = row.responseReserve;
         kept.answered = !row.response.empty();
         if (row.response.size() <= static_cast<std::size_t>(kResponseBase))

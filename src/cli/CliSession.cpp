@@ -115,11 +115,16 @@ std::optional<int> CliSession::Connect()
     case ConnectFailure::None:
         break;
     case ConnectFailure::PortUnusable:
-        return Fail(kExitNoDevice, "cannot open " + m_options.port
-                + ": not a serial port, missing, or held by another program");
-    case ConnectFailure::NotFound:
-        return Fail(kExitNoDevice,
-            "no Skellin Q7 found; connect it with its USB cable or name its port with --port");
+    case ConnectFailure::NotFound: {
+        // A device port that was there but would not open says why; only with none at all is
+        // the device missing.
+        const auto& problems = m_connection->OpenProblems();
+        for (const auto& problem : problems)
+            Fail(kExitNoDevice, problem);
+        if (problems.empty())
+            Fail(kExitNoDevice, "no Skellin Q7 found; connect it with its USB cable or name its port with --port");
+        return kExitNoDevice;
+    }
     case ConnectFailure::Several: {
         std::string list;
         for (const auto& name : m_connection->Candidates())
