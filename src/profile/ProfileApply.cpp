@@ -97,7 +97,7 @@ void PlanPython(const Profile& profile, DeviceRunner& device, ProfilePlan& plan)
             continue;
         std::error_code ignored;
         const auto size = static_cast<long long>(std::filesystem::file_size(file.localPath, ignored));
-        digests.AddTail(Row(PythonDigestQuery(file.name), "Comparing " + file.name + " with the device...",
+        digests.AddTail(CommandRow(PythonDigestQuery(file.name), "Comparing " + file.name + " with the device...",
             DownloadDigestTimeout(size)));
         asked.push_back(&file);
     }
