@@ -89,7 +89,7 @@ double ReadFloor(const std::string& port, const std::string& name, const std::st
     tervane::QueryDevice(facts, documents, runner);
     tervane::ListPythonFiles(runner);
     tervane::CommandBatch digest;
-    digest.AddTail(tervane::Row(tervane::PythonDigestQuery(name), "", tervane::DownloadDigestTimeout(100)));
+    digest.AddTail(tervane::CommandRow(tervane::PythonDigestQuery(name), "", tervane::DownloadDigestTimeout(100)));
     runner.RunBatch(digest);
     const double wall = Now() - start;
     if (!tervane::DigestsMatch(tervane::FileDigestHex(local).value_or(""), *digest.GetTail()))
