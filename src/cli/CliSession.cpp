@@ -60,7 +60,10 @@ CliSession::CliSession(CliOptions options, const CliEnvironment& environment)
     if (!m_environment.in)
         m_environment.in = &std::cin;
     if (!m_environment.clock) {
-        m_ownClock = std::make_unique<RealClock>();
+        if (m_options.speedUp > 1)
+            m_ownClock = std::make_unique<FastClock>(static_cast<uint32_t>(m_options.speedUp));
+        else
+            m_ownClock = std::make_unique<RealClock>();
         m_environment.clock = m_ownClock.get();
     }
     m_progress = std::make_unique<TerminalProgress>(*m_environment.err, m_environment.errorIsTerminal);

@@ -5,9 +5,11 @@ udev_rule=usr/lib/udev/rules.d/70-tervane-q7.rules
 desktop_entry=usr/share/applications/$dashboard.desktop
 icon=usr/share/icons/hicolor/scalable/apps/$dashboard.svg
 metainfo_pattern='usr/share/metainfo/*.metainfo.xml'
+ansible_collection_pattern='usr/share/tervane-q7/ansible/tervane-q7-*.tar.gz'
 
 # expected_files: every file of the package, sorted. The AppStream file stands as a pattern
-# because its name is the component id; see layout_of.
+# because its name is the component id, the Ansible collection because its name carries the
+# version; see layout_of.
 expected_files() {
     local p
     {
@@ -21,12 +23,14 @@ expected_files() {
         echo "$desktop_entry"
         echo "$icon"
         echo "$metainfo_pattern"
+        echo "$ansible_collection_pattern"
     } | LC_ALL=C sort
 }
 
 # layout_of: reads paths relative to the root, writes them in the form expected_files uses.
 layout_of() {
-    sed -E "s|^usr/share/metainfo/[^/]+\.metainfo\.xml\$|$metainfo_pattern|" | LC_ALL=C sort
+    sed -E -e "s|^usr/share/metainfo/[^/]+\.metainfo\.xml\$|$metainfo_pattern|" \
+        -e "s|^usr/share/tervane-q7/ansible/tervane-q7-[0-9.]+\.tar\.gz\$|$ansible_collection_pattern|" | LC_ALL=C sort
 }
 
 # layout_difference EXPECTED ACTUAL: one "missing X" or "unexpected X" line per difference.
