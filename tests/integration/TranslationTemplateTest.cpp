@@ -1,8 +1,16 @@
 // The translation template the build writes: the window's texts as its sources, byte for
-// byte, each under the context that looks it up.
+// byte, each under the context that looks it up; and a translation, compiled by the build
+// from a file, changing the window without a change to its code.
 
+#include "DeviceRunner.h"
+#include "RciDocuments.h"
+#include "SerialLink.h"
+#include "UtilsPage.h"
+
+#include <QAccessible>
 #include <QFile>
 #include <QSet>
+#include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -25,6 +33,8 @@ QString SourceText(QXmlStreamReader& reader)
 
 } // namespace
 
+using namespace tervane;
+
 class TranslationTemplateTest : public QObject {
     Q_OBJECT
 
@@ -32,6 +42,7 @@ private slots:
     void initTestCase();
     void holdsTheText_data();
     void holdsTheText();
+    void translationChangesTheWindow();
 
 private:
     // "context|source" of every message.
@@ -90,5 +101,24 @@ void TranslationTemplateTest::holdsTheText()
     QVERIFY2(m_messages.contains(context + u'|' + source), qPrintable(context + u'|' + source));
 }
 
-QTEST_GUILESS_MAIN(TranslationTemplateTest)
+void TranslationTemplateTest::translationChangesTheWindow()
+{
+    QTranslator german;
+    QVERIFY(german.load(QStringLiteral("tervane-q7-dashboard_de"), QStringLiteral(TERVANE_TEST_QM_DIR)));
+    QVERIFY(QCoreApplication::installTranslator(&german));
+    SerialLink idleLink;
+    DirectRunner runner(idleLink);
+    RciDocuments documents;
+    UtilsPage page(documents, runner);
+    QCoreApplication::removeTranslator(&german);
+
+    QCOMPARE(page.Caption(), QStringLiteral("Werkzeuge"));
+    QWidget* defaults = page.GetDlgItem(UtilsPage::IDC_RESTORE_DEFAULTS);
+    QCOMPARE(QAccessible::queryAccessibleInterface(defaults)->text(QAccessible::Name),
+        QStringLiteral("Werkseinstellungen wiederherstellen"));
+    // A text the translation leaves out stays in English.
+    QCOMPARE(page.GetDlgItemText(UtilsPage::IDC_RESTORE_DEFAULTS), QStringLiteral("Restore"));
+}
+
+QTEST_MAIN(TranslationTemplateTest)
 #include "TranslationTemplateTest.moc"
