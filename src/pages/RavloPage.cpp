@@ -8,6 +8,7 @@
 #include "RciDocuments.h"
 #include "ReadOnlyEdit.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -178,7 +179,7 @@ bool RavloPage::OnApply()
     };
     if (const auto refusal = CheckRadioSettings(texts))
         return RefuseValue(ControlOf(refusal->field),
-            QString::fromUtf8(refusal->message.data(), static_cast<qsizetype>(refusal->message.size())));
+            QCoreApplication::translate("tervane::RadioSettingChecks", std::string(refusal->message).c_str()));
     return ApplyBindings(&RciDocuments::RadioSettingsRoot, WM_APPLY_RADIO_SETTINGS);
 }
 

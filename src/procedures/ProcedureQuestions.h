@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Translatable.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +49,7 @@ inline const FileChoice kRadioFirmwareChoice{"*.ebl", "*.ebl|*.*||", {}};
 inline const FileChoice kPythonFileChoice{"*.py", "*.py|*.*||", {}};
 inline const FileChoice kConfigFileChoice{"*.cfg", "*.cfg|*.*||", {}};
 
-// Captions and texts of the procedures' messages. The window shows them translated
-// (in the context the marker names); the translation template finds them by the marker.
-#define TERVANE_TRANSLATABLE(context, text) text
+// Captions and texts of the procedures' messages.
 inline constexpr std::string_view kErrorCaption = TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Error");
 inline constexpr std::string_view kEnterFilenameCaption =
     TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Please enter a filename");

@@ -90,6 +90,8 @@ void TranslationTemplateTest::holdsTheText_data()
                                      "to your computer with the supplied USB cable.";
     QTest::newRow("procedure message") << "tervane::ProcedureQuestions"
                                        << "You must select the firmware file to update.";
+    QTest::newRow("radio setting check") << "tervane::RadioSettingChecks"
+                                         << "Scan Duration must be between 0 and 7";
     QTest::newRow("progress dialog") << "tervane::USBDialog"
                                      << "Communicating with device...";
 }
