@@ -2,6 +2,53 @@
 
 namespace tervane::sim {
 
+namespace {
+
+// Adds n to the number the digits in [first, last) make, wrapping within their width.
+std::string AddToDigits(std::string text, std::size_t first, std::size_t last, int n)
+{
+    int carry = n;
+    for (std::size_t i = last; i > first && carry > 0; --i) {
+        const int digit = text[i - 1] - '0' + carry;
+        text[i - 1] = static_cast<char>('0' + digit % 10);
+        carry = digit / 10;
+    }
+    return text;
+}
+
+// The Luhn check digit of the digits before it.
+char LuhnDigit(std::string_view body)
+{
+    int sum = 0;
+    bool twice = true;
+    for (std::size_t i = body.size(); i > 0; --i) {
+        int digit = body[i - 1] - '0';
+        if (twice)
+            digit = digit * 2 > 9 ? digit * 2 - 9 : digit * 2;
+        sum += digit;
+        twice = !twice;
+    }
+    return static_cast<char>('0' + (10 - sum % 10) % 10);
+}
+
+} // namespace
+
+DeviceConfig NthGateway(const DeviceConfig& config, int n)
+{
+    DeviceConfig gateway = config;
+    if (n <= 0)
+        return gateway;
+    if (gateway.imei.size() == 15) {
+        gateway.imei = AddToDigits(gateway.imei, 8, 14, n);
+        gateway.imei[14] = LuhnDigit(std::string_view(gateway.imei).substr(0, 14));
+    }
+    if (gateway.iccid.size() >= 2)
+        gateway.iccid = AddToDigits(gateway.iccid, 0, gateway.iccid.size() - 1, n);
+    if (!gateway.imsi.empty())
+        gateway.imsi = AddToDigits(gateway.imsi, 0, gateway.imsi.size(), n);
+    return gateway;
+}
+
 std::map<std::string, std::string> DeviceConfig::DefaultFiles()
 {
     std::string report = "# Reads the attached sensors and reports them to Dravex every minute.\n"

@@ -52,4 +52,8 @@ struct DeviceConfig {
     static std::map<std::string, std::string> DefaultFiles();
 };
 
+// The n-th of several gateways made from one configuration (n from 0): the same device
+// with its own IMEI (check digit kept valid), ICCID and IMSI. The 0-th is `config` itself.
+DeviceConfig NthGateway(const DeviceConfig& config, int n);
+
 } // namespace tervane::sim

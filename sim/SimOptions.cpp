@@ -148,6 +148,14 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args)
                 else
                     options.config.signalQuality = *number;
             }
+        } else if (option == "--count") {
+            if (auto v = value()) {
+                const auto number = Milliseconds(*v);
+                if (!number || *number < 1 || *number > kMaxSimCount)
+                    options.error = "--count takes 1 to " + std::to_string(kMaxSimCount);
+                else
+                    options.count = *number;
+            }
         } else if (option == "--no-radio-config") {
             options.config.radioConfigured = false;
         } else if (option == "--no-radio-answer") {
@@ -176,7 +184,10 @@ std::string SimUsage()
            "Runs a simulated Skellin Q7 on a pseudo-terminal and prints the port path.\n"
            "Stops on SIGINT or SIGTERM.\n"
            "\n"
-           "  --link PATH            publish the port at PATH (default: a new temporary folder/ttyQ7)\n"
+           "  --link PATH            publish the port at PATH (default: a new temporary folder/ttyQ7);\n"
+           "                         with --count, at PATH-1, PATH-2, ...\n"
+           "  --count N              publish N independent gateways with their own IMEI, ICCID\n"
+           "                         and IMSI, one port path per line (default 1, at most 64)\n"
            "  --model Q7|Q7R         the device model (default Q7)\n"
            "  --restart-delay MS     how long the port is away on a restart (default 1500)\n"
            "  --answer-delay MS      pause before each answer (default 5)\n"

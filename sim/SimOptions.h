@@ -13,11 +13,15 @@ struct SimOptions {
     DeviceConfig config;
     Faults faults;
     std::string linkPath;
+    // How many independent gateways to publish (--count).
+    int count = 1;
     bool help = false;
     bool version = false;
     // Not empty when the command line is wrong.
     std::string error;
 };
+
+inline constexpr int kMaxSimCount = 64;
 
 // The arguments after the program name.
 SimOptions ParseSimOptions(const std::vector<std::string>& args);

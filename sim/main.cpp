@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <pthread.h>
 #include <string>
 #include <vector>
@@ -34,17 +35,26 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    SimulatedQ7 device(options.config);
-    device.SetFaults(options.faults);
-    if (!device.Start(options.linkPath)) {
-        std::cerr << "tervane-q7-sim: cannot create the port"
-                  << (options.linkPath.empty() ? std::string() : " at " + options.linkPath) << "\n";
-        return 1;
+    std::vector<std::unique_ptr<SimulatedQ7>> devices;
+    for (int i = 0; i < options.count; ++i) {
+        const std::string link = options.linkPath.empty() || options.count == 1
+            ? options.linkPath
+            : options.linkPath + "-" + std::to_string(i + 1);
+        auto& device = devices.emplace_back(std::make_unique<SimulatedQ7>(NthGateway(options.config, i)));
+        device->SetFaults(options.faults);
+        if (!device->Start(link)) {
+            std::cerr << "tervane-q7-sim: cannot create the port" << (link.empty() ? std::string() : " at " + link)
+                      << "\n";
+            for (auto& started : devices)
+                started->Stop();
+            return 1;
+        }
+        std::cout << device->PortPath() << std::endl;
     }
-    std::cout << device.PortPath() << std::endl;
 
     int received = 0;
     sigwait(&stopSignals, &received);
-    device.Stop();
+    for (auto& device : devices)
+        device->Stop();
     return 0;
 }

@@ -75,7 +75,23 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             if (auto v = value()) {
                 if (v->empty())
                     parse.error = "--port needs a path";
-                options.port = *v;
+                if (options.ports.empty())
+                    options.port = *v;
+                options.ports.push_back(*v);
+            }
+        } else if (name == "--all") {
+            flag(options.all);
+        } else if (name == "--check") {
+            flag(options.check);
+        } else if (name == "--diff") {
+            flag(options.diff);
+        } else if (name == "--probe") {
+            flag(options.probe);
+        } else if (name == "--record") {
+            if (auto v = value()) {
+                if (v->empty())
+                    parse.error = "--record needs a file name";
+                options.recordPath = *v;
             }
         } else if (name == "--log") {
             if (auto v = value()) {
@@ -115,6 +131,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
     }
     if (parse.error.empty() && options.simulate && !options.port.empty())
         parse.error = "--simulate and --port exclude each other";
+    if (parse.error.empty() && options.all && (options.simulate || !options.port.empty()))
+        parse.error = "--all excludes --port and --simulate";
     return parse;
 }
 

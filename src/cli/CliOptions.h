@@ -8,7 +8,12 @@ namespace tervane {
 // What the command line of tervane-q7 asks for. Options may stand anywhere, before or after
 // the subcommand; "--" ends them, so that an operand may begin with "--".
 struct CliOptions {
+    // The one port to use; with several --port, the first.
     std::string port;
+    // Every --port in order; more than one runs the subcommand on each gateway.
+    std::vector<std::string> ports;
+    // Runs the subcommand on every gateway found.
+    bool all = false;
     bool simulate = false;
     std::string logPath;
     bool json = false;
@@ -19,6 +24,13 @@ struct CliOptions {
     int timeoutMs = 5000;
     // Verified transfers: how many times a transfer whose digests differ is done again.
     int retries = 2;
+    // apply: change nothing (--check), show old and new values (--diff), append an
+    // inventory line per gateway to a CSV file (--record).
+    bool check = false;
+    bool diff = false;
+    std::string recordPath;
+    // devices: open each gateway for its IMEI and firmware.
+    bool probe = false;
     // Not in the help: options for the built-in simulated device (--sim-option, repeatable),
     // as tervane-q7-sim takes them, so that tests can give it faults and delays.
     std::vector<std::string> simOptions;

@@ -1,6 +1,7 @@
 #include "CliRunner.h"
 
 #include "BatchWorker.h"
+#include "StopRequest.h"
 
 namespace tervane {
 
@@ -12,6 +13,13 @@ CliRunner::CliRunner(SerialLink& link, TerminalProgress& progress)
 
 void CliRunner::RunBatch(CommandBatch& batch)
 {
+    if (StopRequested()) {
+        // Nothing more is sent: every row stands as failed, as if unanswered.
+        for (auto& row : batch)
+            row.failed = 1;
+        m_batches.push_back(batch);
+        return;
+    }
     m_progress.BeginBatch(batch);
     tervane::RunBatch(m_link, batch, &m_progress);
     m_progress.End();
@@ -20,6 +28,12 @@ void CliRunner::RunBatch(CommandBatch& batch)
 
 UploadResult CliRunner::Upload(const UploadSource& source)
 {
+    if (StopRequested()) {
+        UploadResult stopped;
+        stopped.status = UploadStatus::AnnouncementFailed;
+        stopped.failedCommand = "stopped";
+        return stopped;
+    }
     m_progress.BeginUpload("Uploading " + source.FileName() + " to " + source.Destination());
     UploadResult result = RunUpload(m_link, source, &m_progress);
     m_progress.End();

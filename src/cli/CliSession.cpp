@@ -182,6 +182,12 @@ int CliSession::Finish(int status, std::string_view command)
     m_progress->End();
     if (!m_options.json)
         return status;
+    *m_environment.out << WriteJson(Document(status, command)) << "\n" << std::flush;
+    return status;
+}
+
+JsonValue CliSession::Document(int status, std::string_view command) const
+{
     JsonValue document = JsonValue::Object();
     if (!command.empty())
         document.Set("command", command);
@@ -190,8 +196,7 @@ int CliSession::Finish(int status, std::string_view command)
     for (const auto& member : m_result.Members())
         document.Set(member.name, member.value);
     document.Set("errors", m_errors);
-    *m_environment.out << WriteJson(document) << "\n" << std::flush;
-    return status;
+    return document;
 }
 
 } // namespace tervane

@@ -59,6 +59,8 @@ public:
 
     // Ends the run: writes the --json document. Returns `status`.
     int Finish(int status, std::string_view command);
+    // The --json document of the run as it stands.
+    JsonValue Document(int status, std::string_view command) const;
 
 private:
     CliOptions m_options;

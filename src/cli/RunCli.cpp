@@ -2,6 +2,7 @@
 
 #include "CliOptions.h"
 #include "CliSession.h"
+#include "FleetRun.h"
 #include "Subcommands.h"
 
 #include <ostream>
@@ -57,6 +58,8 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& environme
                 + ", not '" + operands[static_cast<std::size_t>(subcommand->maxOperands)] + "'", name),
             name);
     }
+    if ((options.all || options.ports.size() > 1) && name != "devices")
+        return session.Finish(RunFleet(*subcommand, session, operands), name);
     return session.Finish(subcommand->run(session, operands), name);
 }
 

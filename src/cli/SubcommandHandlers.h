@@ -30,5 +30,9 @@ int RunPythonLs(CliSession& session, const Operands& operands);
 int RunPythonPut(CliSession& session, const Operands& operands);
 int RunPythonGet(CliSession& session, const Operands& operands);
 int RunPythonRm(CliSession& session, const Operands& operands);
+// ApplySubcommand.cpp
+int RunApply(CliSession& session, const Operands& operands);
+// DevicesSubcommand.cpp
+int RunDevices(CliSession& session, const Operands& operands);
 
 } // namespace tervane

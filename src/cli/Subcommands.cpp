@@ -98,6 +98,29 @@ const std::array kSubcommands{
         "delete Python files",
         "Deletes each /WEB/python/NAME and lists what remains. Nothing is asked first.\n",
         RunPythonRm},
+    Subcommand{"", "apply", "PROFILE", 1, 1,
+        "make the device match a profile; only what differs",
+        "Reads the profile (YAML or JSON: settings, radio, firmware, radio-firmware,\n"
+        "python; see tervane-q7(1)), reads the device and works out what differs. Then\n"
+        "changes only that: the settings in one apply (one 20-second settle), the\n"
+        "radio settings in one apply, the firmware and radio firmware only when their\n"
+        "version differs, the Python files only when the device's MD5 digest differs\n"
+        "or the file must go. Checks afterwards that the device holds the profile; a\n"
+        "value it did not keep is a failure naming the path (exit status 1). A run\n"
+        "that finds nothing to change says so and sends only reads.\n"
+        "A profile with an unknown key, a path the device does not have or a file that\n"
+        "cannot be read is refused (exit status 2) before anything is sent.\n"
+        "  --check        change nothing; show what would change\n"
+        "  --diff         show each change as old -> new (passwords and keys hidden)\n"
+        "  --record FILE  append the gateway's identity and the outcome to a CSV file\n"
+        "  --all          every gateway attached, each on its own thread\n",
+        RunApply},
+    Subcommand{"", "devices", "", 0, 0,
+        "list the gateways attached",
+        "Lists the Skellin Q7 gateways attached by USB: port, USB serial number (or\n"
+        "bus path) and maker, without opening them. With --probe each is opened and\n"
+        "asked for its IMEI and firmware version.\n",
+        RunDevices},
     Subcommand{"", "send", "COMMAND...", 1, -1,
         "send commands as typed, show the cleaned answers",
         "Sends each COMMAND to the device in turn and shows its cleaned answer.\n"
@@ -111,7 +134,10 @@ const std::array kSubcommands{
 
 constexpr const char* kOptionsText =
     "Options:\n"
-    "  --port PATH     use this serial port instead of finding the device\n"
+    "  --port PATH     use this serial port instead of finding the device; given\n"
+    "                  more than once, run on each of those gateways\n"
+    "  --all           run on every gateway attached (apply, info, firmware,\n"
+    "                  radio-firmware, backup FOLDER, settings get, python ls)\n"
     "  --simulate      talk to the built-in simulated Q7\n"
     "  --json          write the result as one JSON document on standard output\n"
     "  --yes, -y       factory-reset: do not ask first\n"

@@ -79,6 +79,11 @@ SysfsModemRegistry::SysfsModemRegistry(std::string sysRoot, std::string devDir)
 
 bool SysfsModemRegistry::ForEachModem(const std::function<void(const ModemEntry&)>& visit)
 {
+    return ForEachUsbModem([&visit](const ModemEntry& entry, const UsbIdentity&) { visit(entry); });
+}
+
+bool SysfsModemRegistry::ForEachUsbModem(const std::function<void(const ModemEntry&, const UsbIdentity&)>& visit)
+{
     std::error_code ec;
     const fs::path root = fs::canonical(m_sysRoot, ec);
     if (ec)
@@ -105,7 +110,11 @@ bool SysfsModemRegistry::ForEachModem(const std::function<void(const ModemEntry&
         if (vendor && EqualsIgnoringCase(*vendor, kModemVendorId))
             entry.providerName = std::string(kModemProvider);
         entry.attachedTo = m_devDir + "/" + name;
-        visit(entry);
+        UsbIdentity identity;
+        identity.serialNumber = ReadAttribute(*usbDevice / "serial").value_or("");
+        identity.busPath = usbDevice->filename().string();
+        identity.manufacturer = ReadAttribute(*usbDevice / "manufacturer").value_or("");
+        visit(entry, identity);
     }
     return true;
 }

@@ -19,6 +19,15 @@ public:
     // In tty name order. False when <sysRoot>/class/tty cannot be read.
     bool ForEachModem(const std::function<void(const ModemEntry&)>& visit) override;
 
+    // What else sysfs tells of a modem's USB device; empty texts for what it lacks.
+    struct UsbIdentity {
+        std::string serialNumber;
+        std::string busPath;       // the USB device's name, "1-1.4"
+        std::string manufacturer;  // its own manufacturer string
+    };
+    // The same walk, with each modem's USB identity.
+    bool ForEachUsbModem(const std::function<void(const ModemEntry&, const UsbIdentity&)>& visit);
+
 private:
     std::string m_sysRoot;
     std::string m_devDir;

@@ -5,7 +5,7 @@ set -euo pipefail
 root=${1:?usage: check-layers.sh SOURCE_DIR}
 cd "$root"
 found=$(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/[^>"]*)[>"]' \
-    src/link src/batch src/settings src/procedures src/cli sim \
+    src/link src/batch src/settings src/procedures src/profile src/cli sim \
     --include='*.h' --include='*.cpp' | grep -vE '^src/(link|batch)/gui/' || true)
 if [ -n "$found" ]; then
     echo "Qt included outside the window's layers:"
@@ -14,7 +14,7 @@ if [ -n "$found" ]; then
 fi
 # The pages see the procedures, never the other way round.
 back=$(grep -rnE '#include "[A-Za-z]+Page\.h"|#include "(PropertySheet|TBPropertySheet|FileDialog|PageQuestions|MessageBox)\.h"' \
-    src/procedures src/link src/batch src/settings src/cli || true)
+    src/procedures src/profile src/link src/batch src/settings src/cli || true)
 if [ -n "$back" ]; then
     echo "An include runs back up from a lower layer:"
     echo "$back"

@@ -17,6 +17,7 @@ expected_files() {
         done
         echo "$udev_rule"
         echo "usr/share/doc/tervane-q7-dashboard/copyright"
+        echo "usr/share/doc/tervane-q7-dashboard/examples/gateway-profile.yaml"
         echo "$desktop_entry"
         echo "$icon"
         echo "$metainfo_pattern"

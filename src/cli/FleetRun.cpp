@@ -1,0 +1,196 @@
+#include "FleetRun.h"
+
+#include "AttachedGateways.h"
+#include "CliSession.h"
+#include "StopRequest.h"
+#include "Subcommands.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+namespace tervane {
+
+namespace {
+
+// Whole lines, each with the port in front, to a stream that other gateways write to too.
+class PrefixedLines : public std::streambuf {
+public:
+    PrefixedLines(std::ostream& target, std::mutex& mutex, std::string prefix)
+        : m_target(target)
+        , m_mutex(mutex)
+        , m_prefix(std::move(prefix))
+    {
+    }
+    ~PrefixedLines() override
+    {
+        if (!m_line.empty()) {
+            m_line.push_back('\n');
+            Emit();
+        }
+    }
+    PrefixedLines(const PrefixedLines&) = delete;
+    PrefixedLines& operator=(const PrefixedLines&) = delete;
+
+protected:
+    int overflow(int c) override
+    {
+        if (c == traits_type::eof())
+            return traits_type::not_eof(c);
+        m_line.push_back(static_cast<char>(c));
+        if (c == '\n')
+            Emit();
+        return c;
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override
+    {
+        for (std::streamsize i = 0; i < count; ++i)
+            overflow(static_cast<unsigned char>(text[i]));
+        return count;
+    }
+
+private:
+    void Emit()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_target << m_prefix << m_line << std::flush;
+        m_line.clear();
+    }
+
+    std::ostream& m_target;
+    std::mutex& m_mutex;
+    const std::string m_prefix;
+    std::string m_line;
+};
+
+struct GatewayRun {
+    explicit GatewayRun(std::string portName)
+        : port(std::move(portName))
+    {
+    }
+    std::string port;
+    int status = kExitNoDevice;
+    bool finished = false;
+    bool stopped = false;  // a stop was asked before it finished
+    JsonValue document;
+};
+
+bool IsFolder(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string PortBaseName(const std::string& port)
+{
+    const std::string name = std::filesystem::path(port).filename().string();
+    return name.empty() ? "gateway" : name;
+}
+
+} // namespace
+
+bool RunsOnEveryGateway(const Subcommand& subcommand)
+{
+    constexpr std::array kNames{"apply", "info", "firmware", "radio-firmware", "backup", "settings get", "python ls"};
+    const std::string name = subcommand.FullName();
+    return std::ranges::any_of(kNames, [&name](const char* each) { return name == each; });
+}
+
+std::string GatewayLogPath(const std::string& logPath, const std::string& port)
+{
+    if (logPath.empty())
+        return {};
+    const std::filesystem::path path(logPath);
+    const std::string stem = path.stem().string();
+    return (path.parent_path() / (stem + "-" + PortBaseName(port) + path.extension().string())).string();
+}
+
+int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vector<std::string>& operands)
+{
+    const std::string name = subcommand.FullName();
+    if (!RunsOnEveryGateway(subcommand))
+        return session.UsageFailure(name + " runs on one gateway at a time", name);
+    const CliOptions& options = session.Options();
+    const bool backup = name == "backup";
+    if (backup && !IsFolder(operands[0]))
+        return session.UsageFailure("with several gateways, backup wants a folder to put one file per gateway in", name);
+
+    std::vector<GatewayRun> runs;
+    if (options.all) {
+        for (const auto& gateway : ListAttachedGateways(session.Environment().sysRoot, session.Environment().devDir))
+            runs.emplace_back(gateway.port);
+    } else {
+        for (const auto& port : options.ports)
+            runs.emplace_back(port);
+    }
+    if (runs.empty())
+        return session.Fail(kExitNoDevice, "no Skellin Q7 found; connect them with their USB cables");
+
+    ClearStopRequest();
+    const StopOnInterrupt interrupt;
+    std::mutex outputMutex;
+    std::vector<std::thread> threads;
+    for (auto& run : runs) {
+        threads.emplace_back([&, &run = run] {
+            CliOptions own = options;
+            own.all = false;
+            own.port = run.port;
+            own.ports = {run.port};
+            own.logPath = GatewayLogPath(options.logPath, run.port);
+            std::vector<std::string> ownOperands = operands;
+            if (backup)
+                ownOperands[0] = (std::filesystem::path(operands[0]) / (PortBaseName(run.port) + ".cfg")).string();
+
+            PrefixedLines outLines(*session.Environment().out, outputMutex, run.port + ": ");
+            PrefixedLines errLines(*session.Environment().err, outputMutex, run.port + ": ");
+            std::ostream out(&outLines);
+            std::ostream err(&errLines);
+            CliEnvironment environment = session.Environment();
+            environment.out = &out;
+            environment.err = &err;
+            environment.errorIsTerminal = false;
+            environment.inputIsTerminal = false;
+            {
+                CliSession gateway(own, environment);
+                run.status = subcommand.run(gateway, ownOperands);
+                run.stopped = StopRequested();
+                run.document = gateway.Document(run.status, name);
+            }
+            run.finished = true;
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+
+    int worst = kExitDone;
+    JsonValue documents = JsonValue::Array();
+    JsonValue notDone = JsonValue::Array();
+    std::string notDoneText;
+    for (auto& run : runs) {
+        worst = std::max(worst, run.status);
+        run.document.Set("port", run.port);
+        documents.Append(run.document);
+        if (run.status != kExitDone || run.stopped) {
+            notDone.Append(run.port);
+            notDoneText += (notDoneText.empty() ? "" : ", ") + run.port + " (exit status "
+                + std::to_string(run.status) + (run.stopped ? ", stopped" : "") + ")";
+        }
+    }
+    session.Result().Set("devices", std::move(documents));
+    session.Result().Set("notDone", std::move(notDone));
+    const std::size_t done = runs.size() - notDone.Size();
+    session.Out() << "Done on " << done << " of " << runs.size() << " gateways"
+                  << (notDoneText.empty() ? "." : "; not done: " + notDoneText + ".") << "\n";
+    if (StopRequested()) {
+        session.Note("stopped by the user");
+        worst = std::max(worst, static_cast<int>(kExitRefused));
+    }
+    return worst;
+}
+
+} // namespace tervane

@@ -1,0 +1,119 @@
+#include "InventoryRecord.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <initializer_list>
+
+namespace tervane {
+
+namespace {
+
+std::string Field(std::string_view text)
+{
+    std::string field;
+    bool quote = false;
+    if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
+        field.push_back('\'');
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"') {
+            field += "\"\"";
+            quote = true;
+        } else if (c == ',') {
+            field.push_back(c);
+            quote = true;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            field.push_back('?');
+        } else {
+            field.push_back(c);
+        }
+    }
+    return quote ? "\"" + field + "\"" : field;
+}
+
+std::string Line(std::initializer_list<std::string_view> fields)
+{
+    std::string line;
+    for (const auto& field : fields) {
+        if (!line.empty())
+            line.push_back(',');
+        line += Field(field);
+    }
+    return line + "\r\n";
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+std::string InventoryHeader()
+{
+    return Line({"time", "port", "imei", "iccid", "imsi", "product", "firmware_before", "firmware_after",
+        "radio_firmware", "profile_digest", "changed", "result"});
+}
+
+std::string InventoryLine(const InventoryRecord& r)
+{
+    return Line({r.time, r.port, r.imei, r.iccid, r.imsi, r.product, r.firmwareBefore, r.firmwareAfter,
+        r.radioFirmware, r.profileDigest, r.changed ? "true" : "false", r.result});
+}
+
+bool AppendInventoryRecord(const std::string& path, const InventoryRecord& record, std::string& failure)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        failure = "cannot open the record " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    bool written = false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        failure = "the record " + path + " is not a file";
+    } else if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
+        failure = "cannot lock the record " + path + ": " + std::strerror(errno);
+    } else {
+        const std::string bytes = (info.st_size == 0 ? InventoryHeader() : std::string()) + InventoryLine(record);
+        written = WriteAll(fd, bytes);
+        if (!written) {
+            failure = "cannot write the record " + path + ": " + std::strerror(errno);
+            // Under the lock nobody else has written since: cut back to the last whole line.
+            if (::ftruncate(fd, info.st_size) != 0)
+                failure += " (and it could not be cut back)";
+        } else if (::fdatasync(fd) != 0) {
+            failure = "cannot write the record " + path + ": " + std::strerror(errno);
+            written = false;
+        }
+    }
+    ::close(fd);
+    return written;
+}
+
+std::string InventoryTimeNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm utc {};
+    char text[32] = "";
+    if (::gmtime_r(&now, &utc) != nullptr)
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+} // namespace tervane

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+
+namespace tervane {
+
+// One gateway's line of the inventory CSV that apply --record appends to.
+struct InventoryRecord {
+    std::string time;  // UTC, ISO 8601
+    std::string port;
+    std::string imei;
+    std::string iccid;
+    std::string imsi;
+    std::string product;
+    std::string firmwareBefore;
+    std::string firmwareAfter;
+    std::string radioFirmware;
+    std::string profileDigest;
+    bool changed = false;
+    std::string result;
+};
+
+// The header line and a record's line, each ending in "\r\n" (RFC 4180). Fields that
+// hold a comma, a quote or a line end are quoted; control characters become "?"; a field
+// that a spreadsheet would read as a formula gets a leading "'".
+std::string InventoryHeader();
+std::string InventoryLine(const InventoryRecord& record);
+
+// Appends the record's line to the file, with the header first when the file is new or
+// empty. The line goes in one write under an exclusive lock, so gateways recorded at the
+// same time never mix their lines; a write that fails part-way is cut off again, so the
+// file never ends in half a line. Earlier lines are never touched. False, and why in
+// `failure`, when the line was not written.
+bool AppendInventoryRecord(const std::string& path, const InventoryRecord& record, std::string& failure);
+
+// The current time as the records write it.
+std::string InventoryTimeNow();
+
+} // namespace tervane

@@ -1,0 +1,36 @@
+#include "ProfileChanges.h"
+
+#include "XmlText.h"
+
+namespace tervane {
+
+std::string_view ChangeKindName(ProfileChangeKind kind)
+{
+    switch (kind) {
+    case ProfileChangeKind::Setting: return "setting";
+    case ProfileChangeKind::RadioSetting: return "radio";
+    case ProfileChangeKind::Firmware: return "firmware";
+    case ProfileChangeKind::RadioFirmware: return "radio-firmware";
+    case ProfileChangeKind::PythonUpload: return "python-upload";
+    case ProfileChangeKind::PythonDelete: return "python-delete";
+    }
+    return "setting";
+}
+
+bool IsSecretPath(std::string_view path)
+{
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const std::string_view rest = path.substr(i);
+        if (AsciiIStartsWith(rest, "password") || AsciiIStartsWith(rest, "key"))
+            return true;
+    }
+    return false;
+}
+
+std::string ShownValue(const ProfileChange& change, const std::string& value)
+{
+    const bool setting = change.kind == ProfileChangeKind::Setting || change.kind == ProfileChangeKind::RadioSetting;
+    return setting && IsSecretPath(change.path) ? std::string(kHiddenValue) : value;
+}
+
+} // namespace tervane

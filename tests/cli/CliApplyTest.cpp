@@ -1,0 +1,215 @@
+// apply against the simulated device: profiles applied, checked and diffed, refused before
+// anything is sent, firmware left alone when it matches, and the inventory record.
+
+#include "CliSimFixture.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <set>
+
+namespace tervane::test {
+namespace {
+
+class CliApplyTest : public CliSimTest {
+protected:
+    std::string Profile(const std::string& text) { return LocalFile("gateway.yaml", text); }
+
+    // Whether the device was asked to change anything: a settings document, a deletion or an upload.
+    bool AnythingWritten(int uploadsBefore) const
+    {
+        return Received("set_setting") || Received("<rm ") || Received("at&usbinterface=110")
+            || device.UploadCount() != uploadsBefore;
+    }
+
+    std::string fleetPy = LocalFile("fleet.py", "print('staged')\n");
+};
+
+TEST_F(CliApplyTest, CheckThenApplyThenNothingLeftToChange)
+{
+    const std::string profile = Profile("settings:\n"
+                                        "  mobile_simple/apn: fleet.example\n"
+                                        "python:\n"
+                                        "  present: [fleet.py]\n"
+                                        "  absent: [xbee.py]\n"
+                                        "  autostart: {enabled: true, command: fleet.py}\n");
+
+    const CliRun check = Run({"--json", "--check", "apply", profile});
+    ASSERT_EQ(check.status, 0) << check.err;
+    const QJsonObject checked = ParseJson(check.out);
+    EXPECT_FALSE(checked["changed"].toBool());
+    EXPECT_EQ(checked["changes"].toArray().size(), 5) << check.out;
+    EXPECT_FALSE(AnythingWritten(0)) << "--check sends only reads";
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "internet.tervane");
+    EXPECT_TRUE(device.HasFile("/WEB/python/xbee.py"));
+
+    const CliRun applied = Run({"--json", "apply", profile});
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    const QJsonObject done = ParseJson(applied.out);
+    EXPECT_TRUE(done["changed"].toBool());
+    EXPECT_TRUE(done["failures"].toArray().isEmpty());
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+    EXPECT_EQ(device.Setting("python/state"), "on");
+    EXPECT_EQ(device.Setting("python/command"), "fleet.py");
+    EXPECT_EQ(device.GetFile("/WEB/python/fleet.py"), "print('staged')\n");
+    EXPECT_FALSE(device.HasFile("/WEB/python/xbee.py"));
+
+    device.ClearReceivedCommands();
+    const int uploads = device.UploadCount();
+    const CliRun again = Run({"apply", profile});
+    ASSERT_EQ(again.status, 0) << again.err;
+    EXPECT_NE(again.out.find("Nothing to change"), std::string::npos) << again.out;
+    EXPECT_FALSE(AnythingWritten(uploads)) << "a second run sends only reads";
+    EXPECT_TRUE(Received("at&usbinterface=41,\"/WEB/python/fleet.py\"")) << "the file is compared by digest";
+}
+
+TEST_F(CliApplyTest, OneSettingsApplyForSeveralValues)
+{
+    const std::string profile = Profile("settings:\n"
+                                        "  mobile_simple: {apn: fleet.example}\n"
+                                        "  python/command: other.py\n");
+    const CliRun run = Run({"apply", profile});
+    ASSERT_EQ(run.status, 0) << run.err;
+    int sends = 0;
+    for (const auto& command : device.ReceivedCommands())
+        sends += command.find("set_setting") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(sends, 1);
+}
+
+TEST_F(CliApplyTest, JsonProfilesAreProfilesToo)
+{
+    const std::string profile = LocalFile("gateway.json",
+        R"({"settings": {"mobile_simple": {"apn": "fleet.example"}}, "python": {"present": ["fleet.py"]}})");
+    const CliRun run = Run({"apply", profile});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+    EXPECT_TRUE(device.HasFile("/WEB/python/fleet.py"));
+}
+
+TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
+{
+    ASSERT_TRUE(device.Setting("mobile_simple/password").has_value());
+    const std::string profile = Profile("settings:\n"
+                                        "  mobile_simple/apn: fleet.example\n"
+                                        "  mobile_simple/password: hunter2\n"
+                                        "  python/command: main.py\n");
+    const CliRun run = Run({"--check", "--diff", "apply", profile});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> lines = Lines(run.out);
+    const std::set<std::string> changes(lines.begin(), lines.end() - 1);
+    EXPECT_EQ(changes, (std::set<std::string>{
+                           "would change setting mobile_simple/apn: internet.tervane \u2192 fleet.example",
+                           "would change setting mobile_simple/password: ******** \u2192 ********",
+                       }))
+        << run.out;
+    EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
+}
+
+TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePath)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.errorFor.push_back("set_setting"); });
+    const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n");
+    const CliRun run = Run({"--json", "apply", profile});
+    EXPECT_EQ(run.status, 1);
+    const QJsonArray failures = ParseJson(run.out)["failures"].toArray();
+    ASSERT_EQ(failures.size(), 1) << run.out;
+    EXPECT_TRUE(failures[0].toString().startsWith("mobile_simple/apn: the device did not keep")) << run.out;
+}
+
+struct RefusalCase {
+    const char* name;
+    const char* profile;
+    const char* expected;  // in the first failure line, after the profile's path
+};
+
+void PrintTo(const RefusalCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class ApplyRefusal : public CliApplyTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(ApplyRefusal, NothingIsSentAndTheKeyAndLineAreNamed)
+{
+    const std::string profile = Profile(GetParam().profile);
+    const CliRun run = Run({"apply", profile});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err.rfind("tervane-q7: " + profile + GetParam().expected, 0), 0u) << run.err;
+    EXPECT_FALSE(AnythingWritten(0));
+    EXPECT_FALSE(Received("at&usbinterface=22"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BadProfiles, ApplyRefusal,
+    ::testing::Values(
+        RefusalCase{"unknown_key", "settings:\n  mobile_simple/apn: x\nfirmwre:\n  version: 1\n",
+            ":3: firmwre: unknown key"},
+        RefusalCase{"unknown_python_key", "python:\n  presnt: [fleet.py]\n", ":2: python.presnt: unknown key"},
+        RefusalCase{"path_the_device_lacks", "settings:\n  mobile_simple/apn: x\n  mobile_simple/apm: y\n",
+            ":3: settings.mobile_simple/apm: the device has no setting mobile_simple/apm"},
+        RefusalCase{"missing_file", "python:\n  present:\n    - fleet.py\n    - gone.py\n",
+            ":4: python.present[1]: cannot read "},
+        RefusalCase{"missing_image", "firmware:\n  version: 2.5.0.3\n  image: q7.bin\n", ":3: firmware.image: cannot read "},
+        RefusalCase{"bad_yaml", "settings:\n  mobile_simple/apn: [x\n", ":3: not YAML"},
+        RefusalCase{"value_xml_cannot_carry", "settings:\n  mobile_simple/apn: \"a\\x01b\"\n",
+            ":2: settings.mobile_simple/apn: holds characters a settings document cannot carry"},
+        RefusalCase{"list_for_a_value", "settings:\n  mobile_simple/apn: [a, b]\n",
+            ":2: settings.mobile_simple/apn: wants a single value"},
+        RefusalCase{"no_value", "settings:\n  mobile_simple/apn:\n", ":2: settings.mobile_simple/apn: has no value"},
+        RefusalCase{"present_and_absent", "python:\n  present: [fleet.py]\n  absent: [fleet.py]\n",
+            ":3: python.absent[0]: fleet.py is also listed as present"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+struct FirmwareCase {
+    const char* name;
+    const char* version;
+    int status;
+    bool installs;
+};
+
+void PrintTo(const FirmwareCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class ApplyFirmware : public CliApplyTest, public ::testing::WithParamInterface<FirmwareCase> {};
+
+TEST_P(ApplyFirmware, OnlyADifferentVersionIsInstalled)
+{
+    LocalFile("q7.bin", Pattern(3000));
+    const std::string profile = Profile(std::string("firmware:\n  version: ") + GetParam().version + "\n  image: q7.bin\n");
+    const CliRun run = Run({"--json", "apply", profile});
+    EXPECT_EQ(run.status, GetParam().status) << run.err;
+    EXPECT_EQ(Received("at&usbinterface=110"), GetParam().installs);
+    EXPECT_EQ(device.UploadCount(), GetParam().installs ? 1 : 0);
+    const QJsonObject json = ParseJson(run.out);
+    EXPECT_EQ(json["firmwareBefore"].toString(), "2.4.1.7");
+    EXPECT_EQ(json["firmwareAfter"].toString(), GetParam().installs ? "2.5.0.3" : "2.4.1.7");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ApplyFirmware,
+    ::testing::Values(FirmwareCase{"same_version_skipped", "2.4.1.7", 0, false},
+        FirmwareCase{"other_version_installed", "2.5.0.3", 0, true},
+        FirmwareCase{"image_gives_another_version", "2.6.0.0", 1, true}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(CliApplyTest, RecordAppendsOneLinePerRunAndNeverRewrites)
+{
+    const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n");
+    const std::string record = dir + "/inventory.csv";
+    ASSERT_EQ(Run({"--record", record, "apply", profile}).status, 0);
+    const std::string first = ReadWholeFile(record);
+    ASSERT_EQ(Run({"--record", record, "apply", profile}).status, 0);
+    const std::string second = ReadWholeFile(record);
+
+    EXPECT_EQ(second.rfind(first, 0), 0u) << "earlier lines stay as they were";
+    const std::vector<std::string> lines = Lines(second);
+    ASSERT_EQ(lines.size(), 3u) << second;
+    EXPECT_EQ(lines[0], "time,port,imei,iccid,imsi,product,firmware_before,firmware_after,radio_firmware,"
+                        "profile_digest,changed,result\r");
+    EXPECT_NE(lines[1].find(",356938035643809,89012601234567890128,310260123456789,"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(",true,done\r"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(",false,done\r"), std::string::npos) << lines[2];
+}
+
+} // namespace
+} // namespace tervane::test
