@@ -335,12 +335,15 @@ bool SimulatedQ7::WriteToPort(std::string_view bytes)
 
 void SimulatedQ7::WaitUntilRead()
 {
-    // Written bytes reach the slave's queue a moment after the write returns.
-    if (!Pause(20))
+    // Written bytes reach the slave's queue a moment after the write returns. Once the
+    // program has read them the device goes at once, as a real one does well within the
+    // quiet wait before the program's next command; a slower going would let that command
+    // reach a device that is about to vanish.
+    if (!Pause(3))
         return;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kReadOutMs);
     while (pty_.UnreadByProgram() > 0 && Clock::now() < deadline) {
-        if (!Pause(10))
+        if (!Pause(1))
             return;
     }
 }

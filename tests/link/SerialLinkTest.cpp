@@ -149,9 +149,8 @@ TEST_P(LongAnswers, AreCutAndKeepTheirResultCode)
     EXPECT_LT(Elapsed(clock, start), 20000u);
     EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
     EXPECT_EQ(raw, std::string(999 - c.ending.size(), 'x') + c.ending);
-    std::string cleaned;
-    EXPECT_EQ(!link.CleanResponse("AT\r\n", raw, cleaned), c.failed);
-    EXPECT_EQ(cleaned, std::string(999 - c.ending.size(), 'x'));
+    EXPECT_EQ(!link.CleanResponse("AT\r\n", raw), c.failed);
+    EXPECT_EQ(raw, std::string(999 - c.ending.size(), 'x'));
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, LongAnswers,
