@@ -18,6 +18,9 @@ struct Faults {
     bool silent = false;
     // A command whose text contains one of these (case-sensitive) answers ERROR and is not acted on.
     std::vector<std::string> errorFor;
+    // A command whose text contains one of these (case-sensitive) is echoed, acted on and
+    // answered, but its final result code never comes.
+    std::vector<std::string> unendedFor;
     // A command whose text contains one of these is received (and listed) but neither acted
     // on nor answered: it times out.
     std::vector<std::string> silentFor;
@@ -40,6 +43,9 @@ struct Faults {
     bool wrongDigests = false;
     // Uploaded files are stored with one byte changed (an empty one gains a byte).
     bool corruptUploads = false;
+    // Not empty: an RCI request for a file (get_file) is answered with this reply text
+    // instead, as by a device whose file service is broken or hostile.
+    std::string fileReply;
 
     // Above 0: the root element of every RCI reply carries this many extra attributes
     // (a0="0" a1="1" ...), an element no real reply has; its size grows with the count.

@@ -20,10 +20,10 @@ public:
     // Both ends go away; a program still holding the slave reads end-of-file or EIO and cannot write.
     void Close();
 
-    bool IsOpen() const { return master_ >= 0; }
-    int Master() const { return master_; }
-    int Slave() const { return slave_; }
-    const std::string& SlaveName() const { return slaveName_; }
+    bool IsOpen() const { return m_master >= 0; }
+    int Master() const { return m_master; }
+    int Slave() const { return m_slave; }
+    const std::string& SlaveName() const { return m_slaveName; }
 
     // Bytes written by the device that the program has not read yet.
     int UnreadByProgram() const;
@@ -34,9 +34,9 @@ public:
     bool Publish(const std::string& link) const;
 
 private:
-    int master_ = -1;
-    int slave_ = -1;
-    std::string slaveName_;
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_slaveName;
 };
 
 } // namespace tervane::sim

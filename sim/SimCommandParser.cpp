@@ -34,32 +34,32 @@ std::size_t FindCaseless(std::string_view haystack, std::string_view needle, std
 
 void SimCommandParser::Feed(std::string_view bytes)
 {
-    pending_.append(bytes);
+    m_pending.append(bytes);
 }
 
 std::string_view SimCommandParser::Unread() const
 {
-    return std::string_view(pending_).substr(head_);
+    return std::string_view(m_pending).substr(m_head);
 }
 
 void SimCommandParser::Consume(std::size_t end)
 {
-    head_ = end;
-    if (head_ >= pending_.size()) {
-        pending_.clear();
-        head_ = 0;
-    } else if (head_ > pending_.size() / 2) {
-        pending_.erase(0, head_);
-        head_ = 0;
+    m_head = end;
+    if (m_head >= m_pending.size()) {
+        m_pending.clear();
+        m_head = 0;
+    } else if (m_head > m_pending.size() / 2) {
+        m_pending.erase(0, m_head);
+        m_head = 0;
     }
-    scan_ = head_;
-    lineEnd_ = kNone;
-    rawStart_ = kNone;
+    m_scan = m_head;
+    m_lineEnd = kNone;
+    m_rawStart = kNone;
 }
 
 std::optional<SimInput> SimCommandParser::Next()
 {
-    switch (mode_) {
+    switch (m_mode) {
     case Mode::Raw: return NextRaw();
     case Mode::Data: return NextData();
     case Mode::Line: break;
@@ -69,106 +69,106 @@ std::optional<SimInput> SimCommandParser::Next()
 
 bool SimCommandParser::AwaitingSettle() const
 {
-    if (mode_ != Mode::Line || head_ == pending_.size() || !IsLineEnd(pending_.back()))
+    if (m_mode != Mode::Line || m_head == m_pending.size() || !IsLineEnd(m_pending.back()))
         return false;
-    if (lineEnd_ != kNone)
+    if (m_lineEnd != kNone)
         return true;
     // Only leading empty lines are skipped here; NextLine drops them, so this stays short.
-    return std::any_of(pending_.begin() + static_cast<std::ptrdiff_t>(head_), pending_.end(),
+    return std::any_of(m_pending.begin() + static_cast<std::ptrdiff_t>(m_head), m_pending.end(),
                        [](char c) { return !IsLineEnd(c); });
 }
 
 std::optional<SimInput> SimCommandParser::Settle()
 {
-    if (mode_ != Mode::Line)
+    if (m_mode != Mode::Line)
         return std::nullopt;
     return NextLine(true);
 }
 
 std::optional<SimInput> SimCommandParser::NextLine(bool settled)
 {
-    if (lineEnd_ == kNone) {
+    if (m_lineEnd == kNone) {
         // Empty lines carry no command.
-        std::size_t start = head_;
-        while (start < pending_.size() && IsLineEnd(pending_[start]))
+        std::size_t start = m_head;
+        while (start < m_pending.size() && IsLineEnd(m_pending[start]))
             ++start;
-        if (start != head_)
+        if (start != m_head)
             Consume(start);
     }
-    const std::size_t size = pending_.size();
-    if (lineEnd_ == kNone) {
-        scan_ = std::max(scan_, head_);
-        while (scan_ < size && !IsLineEnd(pending_[scan_]))
-            ++scan_;
-        if (scan_ == size) {
-            if (size - head_ > kMaxLine)
+    const std::size_t size = m_pending.size();
+    if (m_lineEnd == kNone) {
+        m_scan = std::max(m_scan, m_head);
+        while (m_scan < size && !IsLineEnd(m_pending[m_scan]))
+            ++m_scan;
+        if (m_scan == size) {
+            if (size - m_head > kMaxLine)
                 Consume(size);
             return std::nullopt;
         }
-        lineEnd_ = scan_;
+        m_lineEnd = m_scan;
     }
-    while (scan_ < size && IsLineEnd(pending_[scan_]))
-        ++scan_;
-    if (scan_ == size && !settled)
+    while (m_scan < size && IsLineEnd(m_pending[m_scan]))
+        ++m_scan;
+    if (m_scan == size && !settled)
         return std::nullopt;
 
     SimInput input;
     input.kind = SimInput::Kind::Line;
-    input.text.assign(pending_, head_, lineEnd_ - head_);
-    input.echo.assign(pending_, head_, scan_ - head_);
-    Consume(scan_);
+    input.text.assign(m_pending, m_head, m_lineEnd - m_head);
+    input.echo.assign(m_pending, m_head, m_scan - m_head);
+    Consume(m_scan);
     return input;
 }
 
 std::optional<SimInput> SimCommandParser::NextRaw()
 {
-    const std::size_t size = pending_.size();
-    if (rawStart_ == kNone) {
-        scan_ = std::max(scan_, head_);
-        while (scan_ < size && IsBlank(pending_[scan_]))
-            ++scan_;
-        if (scan_ == size)
+    const std::size_t size = m_pending.size();
+    if (m_rawStart == kNone) {
+        m_scan = std::max(m_scan, m_head);
+        while (m_scan < size && IsBlank(m_pending[m_scan]))
+            ++m_scan;
+        if (m_scan == size)
             return std::nullopt;
-        if (pending_[scan_] != '<') {
+        if (m_pending[m_scan] != '<') {
             // Not a request after all: take it as commands again.
-            mode_ = Mode::Line;
-            scan_ = head_;
+            m_mode = Mode::Line;
+            m_scan = m_head;
             return NextLine(false);
         }
-        rawStart_ = scan_;
+        m_rawStart = m_scan;
     }
-    const std::size_t close = FindCaseless(pending_, kRequestClose, scan_);
+    const std::size_t close = FindCaseless(m_pending, kRequestClose, m_scan);
     if (close == std::string_view::npos) {
         // The closing tag may have begun in the bytes seen so far.
-        scan_ = std::max(rawStart_, size - std::min(size, kRequestClose.size() - 1));
+        m_scan = std::max(m_rawStart, size - std::min(size, kRequestClose.size() - 1));
         return std::nullopt;
     }
     const std::size_t end = close + kRequestClose.size();
     SimInput input;
     input.kind = SimInput::Kind::RawRequest;
-    input.text.assign(pending_, rawStart_, end - rawStart_);
-    input.echo.assign(pending_, head_, end - head_);
+    input.text.assign(m_pending, m_rawStart, end - m_rawStart);
+    input.echo.assign(m_pending, m_head, end - m_head);
     Consume(end);
-    mode_ = Mode::Line;
+    m_mode = Mode::Line;
     return input;
 }
 
 std::optional<SimInput> SimCommandParser::NextData()
 {
-    if (pending_.size() - head_ < dataLeft_)
+    if (m_pending.size() - m_head < m_dataLeft)
         return std::nullopt;
     SimInput input;
     input.kind = SimInput::Kind::Data;
-    input.text.assign(pending_, head_, dataLeft_);
-    Consume(head_ + dataLeft_);
-    dataLeft_ = 0;
-    mode_ = Mode::Line;
+    input.text.assign(m_pending, m_head, m_dataLeft);
+    Consume(m_head + m_dataLeft);
+    m_dataLeft = 0;
+    m_mode = Mode::Line;
     return input;
 }
 
 std::optional<SimInput> SimCommandParser::Abandon()
 {
-    const Mode was = mode_;
+    const Mode was = m_mode;
     const std::string_view unread = Unread();
     const bool started = std::any_of(unread.begin(), unread.end(), [](char c) { return !IsBlank(c); });
     SimInput input;
@@ -182,22 +182,22 @@ std::optional<SimInput> SimCommandParser::Abandon()
 
 void SimCommandParser::ExpectRawRequest()
 {
-    mode_ = Mode::Raw;
-    Consume(head_);
+    m_mode = Mode::Raw;
+    Consume(m_head);
 }
 
 void SimCommandParser::ExpectData(std::size_t count)
 {
-    mode_ = Mode::Data;
-    dataLeft_ = count;
-    Consume(head_);
+    m_mode = Mode::Data;
+    m_dataLeft = count;
+    Consume(m_head);
 }
 
 void SimCommandParser::Reset()
 {
-    mode_ = Mode::Line;
-    dataLeft_ = 0;
-    pending_.clear();
+    m_mode = Mode::Line;
+    m_dataLeft = 0;
+    m_pending.clear();
     Consume(0);
 }
 

@@ -39,7 +39,7 @@ public:
     std::optional<SimInput> Settle();
 
     // A bare request or upload is expected.
-    bool InTransfer() const { return mode_ != Mode::Line; }
+    bool InTransfer() const { return m_mode != Mode::Line; }
     // It stopped arriving: back to commands. Gives the Abandoned input when anything of it
     // had come (or an upload was under way); nothing for a bare request that never started.
     std::optional<SimInput> Abandon();
@@ -64,18 +64,18 @@ private:
 
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    Mode mode_ = Mode::Line;
-    std::size_t dataLeft_ = 0;
-    // Received bytes; those before head_ are taken already. Taken bytes are dropped once
+    Mode m_mode = Mode::Line;
+    std::size_t m_dataLeft = 0;
+    // Received bytes; those before m_head are taken already. Taken bytes are dropped once
     // they are the larger part, so every byte is moved a bounded number of times.
-    std::string pending_;
-    std::size_t head_ = 0;
+    std::string m_pending;
+    std::size_t m_head = 0;
     // How far the current input has been searched, so that bytes arriving in small pieces
-    // are looked at once each: scan_ is the first byte not yet examined, lineEnd_ the end of
-    // the command line once found, rawStart_ the "<" that opens a bare request.
-    std::size_t scan_ = 0;
-    std::size_t lineEnd_ = kNone;
-    std::size_t rawStart_ = kNone;
+    // are looked at once each: m_scan is the first byte not yet examined, m_lineEnd the end of
+    // the command line once found, m_rawStart the "<" that opens a bare request.
+    std::size_t m_scan = 0;
+    std::size_t m_lineEnd = kNone;
+    std::size_t m_rawStart = kNone;
 };
 
 } // namespace tervane::sim

@@ -72,29 +72,29 @@ const char* const kRadioQuery =
 } // namespace
 
 SimDevice::SimDevice(const DeviceConfig& config)
-    : state_(config)
-    , settings_(DefaultSettingGroups(), config.omitted)
-    , radio_(DefaultRadioGroups(), config.omitted)
-    , rci_(settings_, radio_, files_, state_, faults_)
+    : m_state(config)
+    , m_settings(DefaultSettingGroups(), config.omitted)
+    , m_radio(DefaultRadioGroups(), config.omitted)
+    , m_rci(m_settings, m_radio, m_files, m_state, m_faults)
 {
     for (const auto& [path, bytes] : config.files)
-        files_.Put(path, bytes);
+        m_files.Put(path, bytes);
 }
 
 SimReply SimDevice::Handle(const SimInput& input)
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     FollowFaults();
     if (input.kind == SimInput::Kind::Line || input.kind == SimInput::Kind::RawRequest)
-        received_.push_back(input.text);
-    if (faults_.silent)
+        m_received.push_back(input.text);
+    if (m_faults.silent)
         return Nothing();
 
     switch (input.kind) {
     case SimInput::Kind::Data:
-        return upload_.DataArrived(input.text) ? Ok() : Error();
+        return m_upload.DataArrived(input.text) ? Ok() : Error();
     case SimInput::Kind::Abandoned:
-        upload_.Reset();
+        m_upload.Reset();
         return Error();
     case SimInput::Kind::Line:
     case SimInput::Kind::RawRequest: break;
@@ -102,9 +102,9 @@ SimReply SimDevice::Handle(const SimInput& input)
     const auto holds = [&input](const std::string& part) {
         return !part.empty() && input.text.find(part) != std::string::npos;
     };
-    if (std::any_of(faults_.silentFor.begin(), faults_.silentFor.end(), holds))
+    if (std::any_of(m_faults.silentFor.begin(), m_faults.silentFor.end(), holds))
         return Nothing();
-    if (std::any_of(faults_.errorFor.begin(), faults_.errorFor.end(), holds))
+    if (std::any_of(m_faults.errorFor.begin(), m_faults.errorFor.end(), holds))
         return Error();
     if (input.kind == SimInput::Kind::RawRequest)
         return HandleRci(input.text);
@@ -117,11 +117,11 @@ SimReply SimDevice::HandleLine(const std::string& line)
     if (upper.rfind("AT", 0) != 0)
         return Error();
     const std::string command = upper.substr(2);
-    const DeviceConfig& config = state_.Config();
+    const DeviceConfig& config = m_state.Config();
 
     if (command.empty())
         return Ok();
-    const std::string escapes = faults_.modemEscapes ? kTerminalEscapes : "";
+    const std::string escapes = m_faults.modemEscapes ? kTerminalEscapes : "";
     if (command == "+CGMI")
         return Info(config.manufacturer + escapes);
     if (command == "+CGMM")
@@ -131,19 +131,19 @@ SimReply SimDevice::HandleLine(const std::string& line)
     if (command == "+CGMR")
         return Info(config.modemRevision + escapes);
     if (command == "I")
-        return Info(state_.Product());
+        return Info(m_state.Product());
     if (command == "+CIMI")
-        return state_.simPresent ? Info(config.imsi + escapes) : Error();
+        return m_state.simPresent ? Info(config.imsi + escapes) : Error();
     if (command == "+CSQ")
-        return Info("+CSQ: " + std::to_string(state_.signalQuality) + ",99");
+        return Info("+CSQ: " + std::to_string(m_state.signalQuality) + ",99");
     if (command == "+CNUM") {
-        if (faults_.cnumError || !state_.simPresent)
+        if (m_faults.cnumError || !m_state.simPresent)
             return Error();
         const char* type = config.phoneNumber.rfind('+', 0) == 0 ? "145" : "129";
         return Info("+CNUM: \"Line 1\",\"" + config.phoneNumber + "\"," + type);
     }
     if (command == "+CREG?")
-        return Info(state_.simPresent ? "+CREG: 0,1" : "+CREG: 0,0");
+        return Info(m_state.simPresent ? "+CREG: 0,1" : "+CREG: 0,0");
     if (command == "+CFUN?")
         return Info("+CFUN: 1");
     if (command == "+CFUN=1")
@@ -189,29 +189,29 @@ SimReply SimDevice::HandleUpload(int code, const std::string& argument)
     switch (code) {
     case 17: {
         const auto size = Count(argument);
-        return size && upload_.Announce(*size) ? Ok() : Error();
+        return size && m_upload.Announce(*size) ? Ok() : Error();
     }
     case 3: {
         const auto size = Count(argument);
         if (!size) {
-            upload_.Reset();
+            m_upload.Reset();
             return Error();
         }
-        return upload_.ConfirmSize(*size) ? Ok() : Error();
+        return m_upload.ConfirmSize(*size) ? Ok() : Error();
     }
     case 16: {
         const auto path = Unquote(argument);
         if (!path) {
-            upload_.Reset();
+            m_upload.Reset();
             return Error();
         }
-        return upload_.SetDestination(*path) ? Ok() : Error();
+        return m_upload.SetDestination(*path) ? Ok() : Error();
     }
-    case 9: return upload_.Open(argument) ? Ok() : Error();
+    case 9: return m_upload.Open(argument) ? Ok() : Error();
     case 5: {
-        const auto count = argument.empty() ? upload_.BeginData() : std::nullopt;
+        const auto count = argument.empty() ? m_upload.BeginData() : std::nullopt;
         if (!count) {
-            upload_.Reset();
+            m_upload.Reset();
             return Error();
         }
         SimReply reply = Ok(SimReply::Then::ExpectData);
@@ -220,19 +220,19 @@ SimReply SimDevice::HandleUpload(int code, const std::string& argument)
     }
     default: {
         const auto size = Count(argument);
-        auto stored = size ? upload_.Commit(*size) : std::nullopt;
+        auto stored = size ? m_upload.Commit(*size) : std::nullopt;
         if (!stored) {
-            upload_.Reset();
+            m_upload.Reset();
             return Error();
         }
-        if (faults_.corruptUploads) {
+        if (m_faults.corruptUploads) {
             if (stored->bytes.empty())
                 stored->bytes.push_back('\n');
             else
                 stored->bytes[stored->bytes.size() / 2] ^= 0x20;
         }
-        files_.Put(stored->path, std::move(stored->bytes));
-        ++uploads_;
+        m_files.Put(stored->path, std::move(stored->bytes));
+        ++m_uploads;
         return Ok();
     }
     }
@@ -256,181 +256,183 @@ void AddRootAttributes(std::string& reply, std::size_t count)
 
 SimReply SimDevice::HandleRci(std::string_view request)
 {
-    auto reply = rci_.Answer(request);
+    if (!m_faults.fileReply.empty() && request.find("<get_file") != std::string_view::npos)
+        return Info(m_faults.fileReply);
+    auto reply = m_rci.Answer(request);
     if (!reply)
         return Error();
-    if (faults_.replyAttributes > 0)
-        AddRootAttributes(*reply, faults_.replyAttributes);
+    if (m_faults.replyAttributes > 0)
+        AddRootAttributes(*reply, m_faults.replyAttributes);
     return Info(std::move(*reply));
 }
 
 SimReply SimDevice::Digest(const std::string& argument)
 {
     const auto path = Unquote(argument);
-    const auto bytes = path ? files_.Get(*path) : std::nullopt;
+    const auto bytes = path ? m_files.Get(*path) : std::nullopt;
     if (!bytes)
         return Error();
-    std::string digest = Md5Hex(faults_.wrongDigests ? *bytes + "\n" : *bytes);
-    if (faults_.upperCaseDigests)
+    std::string digest = Md5Hex(m_faults.wrongDigests ? *bytes + "\n" : *bytes);
+    if (m_faults.upperCaseDigests)
         digest = Upper(digest);
     return Info(digest);
 }
 
 SimReply SimDevice::Install()
 {
-    const auto image = files_.Get(kFirmwareImage);
+    const auto image = m_files.Get(kFirmwareImage);
     if (!image || image->empty())
         return Error();
-    state_.firmwareVersion = state_.Config().installedFirmwareVersion;
+    m_state.firmwareVersion = m_state.Config().installedFirmwareVersion;
     return Ok(SimReply::Then::Restart);
 }
 
 void SimDevice::FollowFaults()
 {
-    state_.radioPresent = state_.Config().radioConfigured && !faults_.noRadio;
-    state_.simPresent = !faults_.noSim;
+    m_state.radioPresent = m_state.Config().radioConfigured && !m_faults.noRadio;
+    m_state.simPresent = !m_faults.noSim;
 }
 
 void SimDevice::Restarted()
 {
-    std::lock_guard lock(mutex_);
-    upload_.Reset();
+    std::lock_guard lock(m_mutex);
+    m_upload.Reset();
 }
 
 void SimDevice::SetFaults(Faults faults)
 {
-    std::lock_guard lock(mutex_);
-    faults_ = std::move(faults);
+    std::lock_guard lock(m_mutex);
+    m_faults = std::move(faults);
     FollowFaults();
 }
 
 Faults SimDevice::GetFaults() const
 {
-    std::lock_guard lock(mutex_);
-    return faults_;
+    std::lock_guard lock(m_mutex);
+    return m_faults;
 }
 
 void SimDevice::ChangeFaults(const std::function<void(Faults&)>& change)
 {
-    std::lock_guard lock(mutex_);
-    change(faults_);
+    std::lock_guard lock(m_mutex);
+    change(m_faults);
     FollowFaults();
 }
 
 bool SimDevice::TakeHangUp()
 {
-    std::lock_guard lock(mutex_);
-    const bool hangUp = faults_.hangUpMidAnswer;
-    faults_.hangUpMidAnswer = false;
+    std::lock_guard lock(m_mutex);
+    const bool hangUp = m_faults.hangUpMidAnswer;
+    m_faults.hangUpMidAnswer = false;
     return hangUp;
 }
 
 void SimDevice::SetSignalQuality(int quality)
 {
-    std::lock_guard lock(mutex_);
-    state_.signalQuality = quality;
+    std::lock_guard lock(m_mutex);
+    m_state.signalQuality = quality;
 }
 
 std::optional<std::string> SimDevice::File(const std::string& path) const
 {
-    std::lock_guard lock(mutex_);
-    return files_.Get(path);
+    std::lock_guard lock(m_mutex);
+    return m_files.Get(path);
 }
 
 void SimDevice::PutFile(const std::string& path, std::string bytes)
 {
-    std::lock_guard lock(mutex_);
-    files_.Put(path, std::move(bytes));
+    std::lock_guard lock(m_mutex);
+    m_files.Put(path, std::move(bytes));
 }
 
 bool SimDevice::RemoveFile(const std::string& path)
 {
-    std::lock_guard lock(mutex_);
-    return files_.Remove(path);
+    std::lock_guard lock(m_mutex);
+    return m_files.Remove(path);
 }
 
 std::vector<std::string> SimDevice::FilePaths() const
 {
-    std::lock_guard lock(mutex_);
-    return files_.Paths();
+    std::lock_guard lock(m_mutex);
+    return m_files.Paths();
 }
 
 std::optional<std::string> SimDevice::Setting(const std::string& path) const
 {
-    std::lock_guard lock(mutex_);
-    return settings_.Value(path);
+    std::lock_guard lock(m_mutex);
+    return m_settings.Value(path);
 }
 
 bool SimDevice::SetSetting(const std::string& path, std::string value)
 {
-    std::lock_guard lock(mutex_);
-    return settings_.SetValue(path, std::move(value));
+    std::lock_guard lock(m_mutex);
+    return m_settings.SetValue(path, std::move(value));
 }
 
 std::optional<std::string> SimDevice::RadioSetting(const std::string& path) const
 {
-    std::lock_guard lock(mutex_);
-    return radio_.Value(path);
+    std::lock_guard lock(m_mutex);
+    return m_radio.Value(path);
 }
 
 bool SimDevice::SetRadioSetting(const std::string& path, std::string value)
 {
-    std::lock_guard lock(mutex_);
-    return radio_.SetValue(path, std::move(value));
+    std::lock_guard lock(m_mutex);
+    return m_radio.SetValue(path, std::move(value));
 }
 
 std::string SimDevice::QueryLocked(const char* request)
 {
     FollowFaults();
-    return rci_.Answer(request).value_or(std::string());
+    return m_rci.Answer(request).value_or(std::string());
 }
 
 std::string SimDevice::SettingsXml()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     return QueryLocked(kSettingsQuery);
 }
 
 std::string SimDevice::StateXml()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     return QueryLocked(kStateQuery);
 }
 
 std::string SimDevice::RadioSettingsXml()
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     return QueryLocked(kRadioQuery);
 }
 
 std::string SimDevice::FirmwareVersion() const
 {
-    std::lock_guard lock(mutex_);
-    return state_.firmwareVersion;
+    std::lock_guard lock(m_mutex);
+    return m_state.firmwareVersion;
 }
 
 std::string SimDevice::RadioFirmwareVersion() const
 {
-    std::lock_guard lock(mutex_);
-    return state_.radioFirmwareVersion;
+    std::lock_guard lock(m_mutex);
+    return m_state.radioFirmwareVersion;
 }
 
 std::vector<std::string> SimDevice::ReceivedCommands() const
 {
-    std::lock_guard lock(mutex_);
-    return received_;
+    std::lock_guard lock(m_mutex);
+    return m_received;
 }
 
 void SimDevice::ClearReceivedCommands()
 {
-    std::lock_guard lock(mutex_);
-    received_.clear();
+    std::lock_guard lock(m_mutex);
+    m_received.clear();
 }
 
 int SimDevice::UploadCount() const
 {
-    std::lock_guard lock(mutex_);
-    return uploads_;
+    std::lock_guard lock(m_mutex);
+    return m_uploads;
 }
 
 } // namespace tervane::sim

@@ -79,16 +79,16 @@ private:
     void FollowFaults();
     std::string QueryLocked(const char* request);
 
-    mutable std::mutex mutex_;
-    Faults faults_;
-    SimState state_;
-    SimSettings settings_;
-    SimSettings radio_;
-    SimFileStore files_;
-    SimRci rci_;
-    SimUpload upload_;
-    std::vector<std::string> received_;
-    int uploads_ = 0;
+    mutable std::mutex m_mutex;
+    Faults m_faults;
+    SimState m_state;
+    SimSettings m_settings;
+    SimSettings m_radio;
+    SimFileStore m_files;
+    SimRci m_rci;
+    SimUpload m_upload;
+    std::vector<std::string> m_received;
+    int m_uploads = 0;
 };
 
 } // namespace tervane::sim

@@ -18,31 +18,31 @@ std::string ParentOf(const std::string& path)
 
 void SimFileStore::Put(const std::string& path, std::string bytes)
 {
-    files_[path] = std::move(bytes);
+    m_files[path] = std::move(bytes);
 }
 
 std::optional<std::string> SimFileStore::Get(const std::string& path) const
 {
-    const auto it = files_.find(path);
-    if (it == files_.end())
+    const auto it = m_files.find(path);
+    if (it == m_files.end())
         return std::nullopt;
     return it->second;
 }
 
 bool SimFileStore::Has(const std::string& path) const
 {
-    return files_.count(path) != 0;
+    return m_files.count(path) != 0;
 }
 
 bool SimFileStore::Remove(const std::string& path)
 {
-    return files_.erase(path) != 0;
+    return m_files.erase(path) != 0;
 }
 
 std::vector<std::string> SimFileStore::Paths() const
 {
     std::vector<std::string> paths;
-    for (const auto& file : files_)
+    for (const auto& file : m_files)
         paths.push_back(file.first);
     return paths;
 }
@@ -53,7 +53,7 @@ bool SimFileStore::DirectoryExists(const std::string& dir) const
     if (kFixedDirs.count(d))
         return true;
     const std::string prefix = d + "/";
-    for (const auto& file : files_) {
+    for (const auto& file : m_files) {
         if (file.first.compare(0, prefix.size(), prefix) == 0)
             return true;
     }
@@ -70,7 +70,7 @@ std::vector<SimFileStore::Entry> SimFileStore::List(const std::string& dir) cons
             folders.insert(fixed.substr(prefix.size()));
     }
     std::vector<Entry> files;
-    for (const auto& [path, bytes] : files_) {
+    for (const auto& [path, bytes] : m_files) {
         if (path.compare(0, prefix.size(), prefix) != 0)
             continue;
         const std::string rest = path.substr(prefix.size());

@@ -35,7 +35,7 @@ public:
     static std::string NormalizeDir(std::string dir);
 
 private:
-    std::map<std::string, std::string> files_;
+    std::map<std::string, std::string> m_files;
 };
 
 } // namespace tervane::sim

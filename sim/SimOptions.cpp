@@ -68,6 +68,12 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         faults.errorFor.push_back(value);
         return {};
     }
+    if (name == "unended-for") {
+        if (value.empty())
+            return "fault unended-for needs the text of the command";
+        faults.unendedFor.push_back(value);
+        return {};
+    }
     if (name == "silent-for") {
         if (value.empty())
             return "fault silent-for needs the text of the command";
@@ -203,6 +209,7 @@ std::string SimUsage()
            "      cnum-error           AT+CNUM answers ERROR\n"
            "      silent               nothing is answered\n"
            "      error-for=TEXT       commands containing TEXT answer ERROR\n"
+           "      unended-for=TEXT     commands containing TEXT are answered without OK or ERROR\n"
            "      silent-for=TEXT      commands containing TEXT are not answered\n"
            "      fragments=BYTES[:MS] answers come in pieces with pauses (default pause 20)\n"
            "      print-spans          <pyPrint> and <usb> spans mixed into answers\n"

@@ -22,11 +22,11 @@ SimNode Named(const SimNode& request)
 
 SimRci::SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state,
     const Faults& faults)
-    : settings_(settings)
-    , radio_(radio)
-    , files_(files)
-    , state_(state)
-    , faults_(faults)
+    : m_settings(settings)
+    , m_radio(radio)
+    , m_files(files)
+    , m_state(state)
+    , m_faults(faults)
 {
 }
 
@@ -50,14 +50,14 @@ std::optional<std::string> SimRci::Answer(std::string_view request)
     }
     std::string text = WriteXml(reply);
     text.pop_back(); // the final line end
-    if (stateAsked && faults_.brokenState)
+    if (stateAsked && m_faults.brokenState)
         text.resize(text.size() / 2);
     return text;
 }
 
 bool SimRci::AnswersBareNoRadio(const SimNode& request) const
 {
-    if (state_.radioPresent || state_.Config().wrapsNoRadioAnswer || !NamesEqual(request.name, "rci_request"))
+    if (m_state.radioPresent || m_state.Config().wrapsNoRadioAnswer || !NamesEqual(request.name, "rci_request"))
         return false;
     return std::any_of(request.children.begin(), request.children.end(), [](const SimNode& command) {
         return NamesEqual(command.name, "do_command") && NamesEqual(command.Attribute("target"), "zigbee");
@@ -67,14 +67,14 @@ bool SimRci::AnswersBareNoRadio(const SimNode& request) const
 SimNode SimRci::Command(const SimNode& command)
 {
     if (NamesEqual(command.name, "query_setting"))
-        return settings_.Query(command);
+        return m_settings.Query(command);
     if (NamesEqual(command.name, "set_setting"))
-        return settings_.Apply(command);
+        return m_settings.Apply(command);
     if (NamesEqual(command.name, "query_state"))
-        return state_.Query(command);
+        return m_state.Query(command);
     if (NamesEqual(command.name, "set_factory_default")) {
-        settings_.RestoreFactory();
-        radio_.RestoreFactory();
+        m_settings.RestoreFactory();
+        m_radio.RestoreFactory();
         return SimNode("set_factory_default");
     }
     if (NamesEqual(command.name, "do_command")) {
@@ -91,17 +91,17 @@ SimNode SimRci::Command(const SimNode& command)
 SimNode SimRci::Zigbee(const SimNode& doCommand)
 {
     SimNode reply = Named(doCommand);
-    if (!state_.radioPresent) {
+    if (!m_state.radioPresent) {
         reply.Add(ErrorNode(1, kNoRadio));
         return reply;
     }
     for (const SimNode& command : doCommand.children) {
         if (NamesEqual(command.name, "query_setting"))
-            reply.Add(radio_.Query(command));
+            reply.Add(m_radio.Query(command));
         else if (NamesEqual(command.name, "set_setting"))
-            reply.Add(radio_.Apply(command));
+            reply.Add(m_radio.Apply(command));
         else if (NamesEqual(command.name, "query_state"))
-            reply.Add(SimNode("query_state").Add(state_.ZigbeeState()));
+            reply.Add(SimNode("query_state").Add(m_state.ZigbeeState()));
         else if (NamesEqual(command.name, "fw_update"))
             reply.Add(RadioUpdate(command));
         else
@@ -116,13 +116,13 @@ SimNode SimRci::RadioUpdate(const SimNode& fwUpdate)
     const std::string file = fwUpdate.Attribute("file");
     // The radio flashes images from the mesh folder; the request names the file alone.
     const std::string path = file.rfind('/', 0) == 0 ? file : "/WEB/mesh/" + file;
-    const auto image = files_.Get(path);
+    const auto image = m_files.Get(path);
     if (file.empty() || !image) {
         reply.Add(ErrorNode(2, "File not found: " + path));
     } else if (image->empty()) {
         reply.Add(ErrorNode(3, "Invalid firmware image: " + path));
     } else {
-        state_.radioFirmwareVersion = state_.Config().updatedRadioFirmwareVersion;
+        m_state.radioFirmwareVersion = m_state.Config().updatedRadioFirmwareVersion;
         reply.text = "Firmware update completed";
     }
     return reply;
@@ -149,11 +149,11 @@ SimNode SimRci::FileList(const SimNode& ls) const
     const std::string dir = SimFileStore::NormalizeDir(ls.HasAttribute("dir") ? ls.Attribute("dir") : "/");
     SimNode reply("ls");
     reply.Attr("dir", dir);
-    if (!files_.DirectoryExists(dir)) {
+    if (!m_files.DirectoryExists(dir)) {
         reply.Add(ErrorNode(2, "Directory not found: " + dir));
         return reply;
     }
-    for (const SimFileStore::Entry& entry : files_.List(dir)) {
+    for (const SimFileStore::Entry& entry : m_files.List(dir)) {
         if (entry.directory)
             reply.Add(SimNode("dir").Attr("name", entry.name));
         else
@@ -166,14 +166,14 @@ SimNode SimRci::FileData(const SimNode& getFile) const
 {
     const std::string name = getFile.Attribute("name");
     SimNode reply("get_file");
-    reply.Attr("name", faults_.fileReplyName.empty() ? name : faults_.fileReplyName);
-    const auto bytes = files_.Get(name);
+    reply.Attr("name", m_faults.fileReplyName.empty() ? name : m_faults.fileReplyName);
+    const auto bytes = m_files.Get(name);
     if (!bytes) {
         reply.Add(ErrorNode(2, "File not found: " + name));
         return reply;
     }
     std::string encoded = Base64Encode(*bytes);
-    if (faults_.shortFileData)
+    if (m_faults.shortFileData)
         encoded.resize(encoded.size() / 2);
     SimNode data("data", std::move(encoded));
     data.Attr("size", std::to_string(bytes->size())).Attr("encode", "base64");
@@ -186,7 +186,7 @@ SimNode SimRci::FileRemoval(const SimNode& rm)
     const std::string name = rm.Attribute("name");
     SimNode reply("rm");
     reply.Attr("name", name);
-    if (!files_.Remove(name))
+    if (!m_files.Remove(name))
         reply.Add(ErrorNode(2, "File not found: " + name));
     return reply;
 }

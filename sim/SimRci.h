@@ -31,11 +31,11 @@ private:
     SimNode FileRemoval(const SimNode& rm);
     SimNode RadioUpdate(const SimNode& fwUpdate);
 
-    SimSettings& settings_;
-    SimSettings& radio_;
-    SimFileStore& files_;
-    SimState& state_;
-    const Faults& faults_;
+    SimSettings& m_settings;
+    SimSettings& m_radio;
+    SimFileStore& m_files;
+    SimState& m_state;
+    const Faults& m_faults;
 };
 
 } // namespace tervane::sim

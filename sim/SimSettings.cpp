@@ -144,23 +144,23 @@ SimNode ReplyShell(const SimNode& group)
 } // namespace
 
 SimSettings::SimSettings(std::vector<SimNode> factory, const std::set<std::string>& omitted)
-    : factory_(std::move(factory))
+    : m_factory(std::move(factory))
 {
     for (const std::string& path : omitted)
-        Remove(factory_, path);
-    groups_ = factory_;
+        Remove(m_factory, path);
+    m_groups = m_factory;
 }
 
 SimNode SimSettings::Query(const SimNode& request) const
 {
     SimNode reply("query_setting");
     if (request.children.empty()) {
-        reply.children = groups_;
+        reply.children = m_groups;
         return reply;
     }
     for (const SimNode& wanted : request.children) {
         bool any = false;
-        for (const SimNode& group : groups_) {
+        for (const SimNode& group : m_groups) {
             if (NamesEqual(group.name, wanted.name)
                 && (!wanted.HasAttribute("index") || group.Attribute("index") == wanted.Attribute("index"))) {
                 reply.Add(group);
@@ -178,7 +178,7 @@ SimNode SimSettings::Apply(const SimNode& request)
     SimNode reply("set_setting");
     for (const SimNode& incoming : request.children) {
         SimNode answer = ReplyShell(incoming);
-        SimNode* stored = FindCounterpart(groups_, incoming);
+        SimNode* stored = FindCounterpart(m_groups, incoming);
         if (!stored) {
             answer.Add(ErrorNode(1, "Unknown setting group"));
         } else {
@@ -193,12 +193,12 @@ SimNode SimSettings::Apply(const SimNode& request)
 
 void SimSettings::RestoreFactory()
 {
-    groups_ = factory_;
+    m_groups = m_factory;
 }
 
 std::optional<std::string> SimSettings::Value(std::string_view path) const
 {
-    const SimNode* node = Find(groups_, path);
+    const SimNode* node = Find(m_groups, path);
     if (!node || !node->children.empty())
         return std::nullopt;
     return node->text;
@@ -206,7 +206,7 @@ std::optional<std::string> SimSettings::Value(std::string_view path) const
 
 bool SimSettings::SetValue(std::string_view path, std::string value)
 {
-    SimNode* node = const_cast<SimNode*>(Find(groups_, path));
+    SimNode* node = const_cast<SimNode*>(Find(m_groups, path));
     if (!node || !node->children.empty())
         return false;
     node->text = std::move(value);

@@ -18,7 +18,7 @@ public:
     // The factory settings, less the elements that `omitted` names.
     SimSettings(std::vector<SimNode> factory, const std::set<std::string>& omitted);
 
-    const std::vector<SimNode>& Groups() const { return groups_; }
+    const std::vector<SimNode>& Groups() const { return m_groups; }
 
     // The query_setting reply element: every group, or only those the request names.
     SimNode Query(const SimNode& request) const;
@@ -32,8 +32,8 @@ public:
     bool SetValue(std::string_view path, std::string value);
 
 private:
-    std::vector<SimNode> factory_;
-    std::vector<SimNode> groups_;
+    std::vector<SimNode> m_factory;
+    std::vector<SimNode> m_groups;
 };
 
 } // namespace tervane::sim

@@ -16,18 +16,18 @@ SimState::SimState(const DeviceConfig& config)
     , radioFirmwareVersion(config.radioFirmwareVersion)
     , signalQuality(config.signalQuality)
     , radioPresent(config.radioConfigured)
-    , config_(config)
+    , m_config(config)
 {
 }
 
 std::string SimState::Product() const
 {
-    return "Skellin " + config_.model;
+    return "Skellin " + m_config.model;
 }
 
 std::string SimState::MobileIpAddress() const
 {
-    return simPresent ? config_.mobileIpAddress : "0.0.0.0";
+    return simPresent ? m_config.mobileIpAddress : "0.0.0.0";
 }
 
 SimNode SimState::ZigbeeState() const
@@ -52,7 +52,7 @@ SimNode SimState::Query(const SimNode& request) const
     SimNode deviceInfo("device_info");
     deviceInfo.Add(Leaf("mac", "00:40:9D:5A:31:C7"))
         .Add(Leaf("product", Product()))
-        .Add(Leaf("model", config_.model))
+        .Add(Leaf("model", m_config.model))
         .Add(Leaf("company", "Skellin"))
         .Add(Leaf("os_name", "eos"))
         .Add(Leaf("firmware", firmwareVersion))
@@ -61,9 +61,9 @@ SimNode SimState::Query(const SimNode& request) const
         .Add(Leaf("hardwarerevision", "C"));
 
     SimNode mobile("mobile_stats");
-    mobile.Add(Leaf("modem_type", config_.manufacturer))
-        .Add(Leaf("iccid", simPresent ? config_.iccid : ""))
-        .Add(Leaf("imsi", simPresent ? config_.imsi : ""))
+    mobile.Add(Leaf("modem_type", m_config.manufacturer))
+        .Add(Leaf("iccid", simPresent ? m_config.iccid : ""))
+        .Add(Leaf("imsi", simPresent ? m_config.imsi : ""))
         .Add(Leaf("rssi", std::to_string(2 * signalQuality - 113)))
         .Add(Leaf("registration", simPresent ? "registered (home)" : "not registered"))
         .Add(Leaf("network_name", simPresent ? "Tervane Mobile" : ""));

@@ -12,7 +12,7 @@ class SimState {
 public:
     explicit SimState(const DeviceConfig& config);
 
-    const DeviceConfig& Config() const { return config_; }
+    const DeviceConfig& Config() const { return m_config; }
 
     std::string firmwareVersion;
     std::string radioFirmwareVersion;
@@ -29,7 +29,7 @@ public:
     SimNode ZigbeeState() const;
 
 private:
-    DeviceConfig config_;
+    DeviceConfig m_config;
 };
 
 } // namespace tervane::sim

@@ -9,80 +9,80 @@ bool SimUpload::Announce(long long size)
     Reset();
     if (size < 0 || size > kMaxBytes)
         return false;
-    size_ = size;
-    step_ = Step::Announced;
+    m_size = size;
+    m_step = Step::Announced;
     return true;
 }
 
 bool SimUpload::ConfirmSize(long long size)
 {
-    if (step_ != Step::Announced || size != size_) {
+    if (m_step != Step::Announced || size != m_size) {
         Reset();
         return false;
     }
-    step_ = Step::Sized;
+    m_step = Step::Sized;
     return true;
 }
 
 bool SimUpload::SetDestination(std::string path)
 {
-    if (step_ != Step::Sized || !SimFileStore::IsValidPath(path)) {
+    if (m_step != Step::Sized || !SimFileStore::IsValidPath(path)) {
         Reset();
         return false;
     }
-    path_ = std::move(path);
-    step_ = Step::Destined;
+    m_path = std::move(path);
+    m_step = Step::Destined;
     return true;
 }
 
 bool SimUpload::Open(std::string_view path)
 {
-    if (step_ != Step::Destined || path != path_) {
+    if (m_step != Step::Destined || path != m_path) {
         Reset();
         return false;
     }
-    step_ = Step::Opened;
+    m_step = Step::Opened;
     return true;
 }
 
 std::optional<std::size_t> SimUpload::BeginData()
 {
-    if (step_ != Step::Opened) {
+    if (m_step != Step::Opened) {
         Reset();
         return std::nullopt;
     }
-    step_ = Step::Receiving;
-    return static_cast<std::size_t>(size_);
+    m_step = Step::Receiving;
+    return static_cast<std::size_t>(m_size);
 }
 
 bool SimUpload::DataArrived(std::string bytes)
 {
-    if (step_ != Step::Receiving || static_cast<long long>(bytes.size()) != size_) {
+    if (m_step != Step::Receiving || static_cast<long long>(bytes.size()) != m_size) {
         Reset();
         return false;
     }
-    bytes_ = std::move(bytes);
-    step_ = Step::Received;
+    m_bytes = std::move(bytes);
+    m_step = Step::Received;
     return true;
 }
 
 std::optional<SimUpload::Stored> SimUpload::Commit(long long size)
 {
-    if (step_ != Step::Received || size != size_) {
+    if (m_step != Step::Received || size != m_size) {
         Reset();
         return std::nullopt;
     }
-    Stored stored{std::move(path_), std::move(bytes_)};
+    Stored stored{std::move(m_path), std::move(m_bytes)};
     Reset();
     return stored;
 }
 
 void SimUpload::Reset()
 {
-    step_ = Step::Idle;
-    size_ = 0;
-    path_.clear();
-    bytes_.clear();
+    m_step = Step::Idle;
+    m_size = 0;
+    m_path.clear();
+    m_bytes.clear();
 }
 
 } // namespace tervane::sim

@@ -30,10 +30,10 @@ public:
 
 private:
     enum class Step { Idle, Announced, Sized, Destined, Opened, Receiving, Received };
-    Step step_ = Step::Idle;
-    long long size_ = 0;
-    std::string path_;
-    std::string bytes_;
+    Step m_step = Step::Idle;
+    long long m_size = 0;
+    std::string m_path;
+    std::string m_bytes;
 };
 
 } // namespace tervane::sim

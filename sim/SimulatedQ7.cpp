@@ -50,10 +50,10 @@ std::string FreshFolder()
 } // namespace
 
 SimulatedQ7::SimulatedQ7(DeviceConfig config)
-    : config_(std::move(config))
+    : m_config(std::move(config))
 {
     xmlInitParser();
-    device_ = std::make_unique<SimDevice>(config_);
+    m_device = std::make_unique<SimDevice>(m_config);
 }
 
 SimulatedQ7::~SimulatedQ7()
@@ -63,8 +63,8 @@ SimulatedQ7::~SimulatedQ7()
 
 bool SimulatedQ7::Start(std::string linkPath)
 {
-    std::lock_guard lock(mutex_);
-    if (running_)
+    std::lock_guard lock(m_mutex);
+    if (m_running)
         return false;
     std::string ownDir;
     if (linkPath.empty()) {
@@ -83,98 +83,98 @@ bool SimulatedQ7::Start(std::string linkPath)
             rmdir(ownDir.c_str());
         return false;
     }
-    if (!pty_.Open() || !pty_.Publish(linkPath)) {
-        pty_.Close();
+    if (!m_pty.Open() || !m_pty.Publish(linkPath)) {
+        m_pty.Close();
         close(wake[0]);
         close(wake[1]);
         if (!ownDir.empty())
             rmdir(ownDir.c_str());
         return false;
     }
-    wakeRead_ = wake[0];
-    wakeWrite_ = wake[1];
-    link_ = linkPath;
-    ownDir_ = ownDir;
-    parser_.Reset();
-    stopRequested_ = false;
-    restartsTaken_ = restartsRequested_;
-    portPresent_ = true;
-    running_ = true;
-    thread_ = std::thread(&SimulatedQ7::Serve, this);
+    m_wakeRead = wake[0];
+    m_wakeWrite = wake[1];
+    m_link = linkPath;
+    m_ownDir = ownDir;
+    m_parser.Reset();
+    m_stopRequested = false;
+    m_restartsTaken = m_restartsRequested;
+    m_portPresent = true;
+    m_running = true;
+    m_thread = std::thread(&SimulatedQ7::Serve, this);
     return true;
 }
 
 void SimulatedQ7::Stop()
 {
     {
-        std::lock_guard lock(mutex_);
-        if (!running_ || stopRequested_)
+        std::lock_guard lock(m_mutex);
+        if (!m_running || m_stopRequested)
             return;
-        stopRequested_ = true;
+        m_stopRequested = true;
         Wake();
     }
-    thread_.join();
-    pty_.Close();
-    std::lock_guard lock(mutex_);
+    m_thread.join();
+    m_pty.Close();
+    std::lock_guard lock(m_mutex);
     struct stat info{};
-    if (lstat(link_.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
-        unlink(link_.c_str());
-    if (!ownDir_.empty())
-        rmdir(ownDir_.c_str());
-    ownDir_.clear();
-    close(wakeRead_);
-    close(wakeWrite_);
-    wakeRead_ = wakeWrite_ = -1;
-    portPresent_ = false;
-    running_ = false;
-    changed_.notify_all();
+    if (lstat(m_link.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        unlink(m_link.c_str());
+    if (!m_ownDir.empty())
+        rmdir(m_ownDir.c_str());
+    m_ownDir.clear();
+    close(m_wakeRead);
+    close(m_wakeWrite);
+    m_wakeRead = m_wakeWrite = -1;
+    m_portPresent = false;
+    m_running = false;
+    m_changed.notify_all();
 }
 
 bool SimulatedQ7::IsRunning() const
 {
-    std::lock_guard lock(mutex_);
-    return running_;
+    std::lock_guard lock(m_mutex);
+    return m_running;
 }
 
 std::string SimulatedQ7::PortPath() const
 {
-    std::lock_guard lock(mutex_);
-    return link_;
+    std::lock_guard lock(m_mutex);
+    return m_link;
 }
 
 std::string SimulatedQ7::OwnFolder() const
 {
-    std::lock_guard lock(mutex_);
-    return ownDir_;
+    std::lock_guard lock(m_mutex);
+    return m_ownDir;
 }
 
 bool SimulatedQ7::PortPresent() const
 {
-    std::lock_guard lock(mutex_);
-    return portPresent_;
+    std::lock_guard lock(m_mutex);
+    return m_portPresent;
 }
 
 bool SimulatedQ7::WaitForPort(int timeoutMs) const
 {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return portPresent_; });
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_portPresent; });
 }
 
 void SimulatedQ7::Restart(int delayMs)
 {
-    std::unique_lock lock(mutex_);
-    if (!running_ || stopRequested_)
+    std::unique_lock lock(m_mutex);
+    if (!m_running || m_stopRequested)
         return;
-    const std::uint64_t ticket = ++restartsRequested_;
-    requestedDelayMs_ = delayMs;
+    const std::uint64_t ticket = ++m_restartsRequested;
+    m_requestedDelayMs = delayMs;
     Wake();
-    changed_.wait(lock, [&] { return restartsTaken_ >= ticket || !running_; });
+    m_changed.wait(lock, [&] { return m_restartsTaken >= ticket || !m_running; });
 }
 
 int SimulatedQ7::RestartCount() const
 {
-    std::lock_guard lock(mutex_);
-    return restarts_;
+    std::lock_guard lock(m_mutex);
+    return m_restarts;
 }
 
 void SimulatedQ7::Serve()
@@ -183,36 +183,36 @@ void SimulatedQ7::Serve()
         bool restart = false;
         int delayMs = 0;
         {
-            std::lock_guard lock(mutex_);
-            if (stopRequested_)
+            std::lock_guard lock(m_mutex);
+            if (m_stopRequested)
                 return;
-            if (restartsRequested_ > restartsTaken_) {
+            if (m_restartsRequested > m_restartsTaken) {
                 restart = true;
-                delayMs = requestedDelayMs_;
+                delayMs = m_requestedDelayMs;
             }
         }
         if (restart) {
-            if (pty_.IsOpen())
+            if (m_pty.IsOpen())
                 GoAway();
             {
-                std::lock_guard lock(mutex_);
-                restartsTaken_ = restartsRequested_;
-                changed_.notify_all();
+                std::lock_guard lock(m_mutex);
+                m_restartsTaken = m_restartsRequested;
+                m_changed.notify_all();
             }
-            StayAway(delayMs + device_->GetFaults().slowRestartMs);
+            StayAway(delayMs + m_device->GetFaults().slowRestartMs);
             continue;
         }
-        if (!pty_.IsOpen()) {
+        if (!m_pty.IsOpen()) {
             ComeBack();
             continue;
         }
 
         int timeout = -1;
-        if (parser_.AwaitingSettle())
+        if (m_parser.AwaitingSettle())
             timeout = kSettleMs;
-        else if (parser_.InTransfer())
-            timeout = config_.transferIdleMs;
-        pollfd fds[2] = {{pty_.Master(), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        else if (m_parser.InTransfer())
+            timeout = m_config.transferIdleMs;
+        pollfd fds[2] = {{m_pty.Master(), POLLIN, 0}, {m_wakeRead, POLLIN, 0}};
         const int ready = poll(fds, 2, timeout);
         if (ready < 0) {
             if (errno != EINTR)
@@ -224,20 +224,20 @@ void SimulatedQ7::Serve()
             continue;
         }
         if (ready == 0) {
-            auto input = parser_.AwaitingSettle() ? parser_.Settle() : parser_.Abandon();
+            auto input = m_parser.AwaitingSettle() ? m_parser.Settle() : m_parser.Abandon();
             if (input && !Process(*input))
                 continue;
         } else if ((fds[0].revents & POLLIN) != 0) {
             char buffer[65536];
-            const ssize_t count = read(pty_.Master(), buffer, sizeof buffer);
+            const ssize_t count = read(m_pty.Master(), buffer, sizeof buffer);
             if (count > 0)
-                parser_.Feed(std::string_view(buffer, static_cast<std::size_t>(count)));
+                m_parser.Feed(std::string_view(buffer, static_cast<std::size_t>(count)));
         } else {
             // A hang-up or error on our own master: nothing to read, so do not spin on it.
             Pause(50);
             continue;
         }
-        while (auto input = parser_.Next()) {
+        while (auto input = m_parser.Next()) {
             if (!Process(*input))
                 break;
         }
@@ -246,19 +246,19 @@ void SimulatedQ7::Serve()
 
 bool SimulatedQ7::Process(const SimInput& input)
 {
-    const SimReply reply = device_->Handle(input);
+    const SimReply reply = m_device->Handle(input);
     if (reply.then == SimReply::Then::ExpectRawRequest)
-        parser_.ExpectRawRequest();
+        m_parser.ExpectRawRequest();
     else if (reply.then == SimReply::Then::ExpectData)
-        parser_.ExpectData(reply.dataBytes);
+        m_parser.ExpectData(reply.dataBytes);
     if (reply.result == SimReply::Result::None)
         return true;
 
-    const Faults faults = device_->GetFaults();
+    const Faults faults = m_device->GetFaults();
     const std::string answer = Compose(input, reply, faults);
-    if (!Pause(config_.answerDelayMs))
+    if (!Pause(m_config.answerDelayMs))
         return false;
-    if (device_->TakeHangUp()) {
+    if (m_device->TakeHangUp()) {
         WriteToPort(std::string_view(answer).substr(0, answer.size() / 2));
         RestartFromDevice();
         return false;
@@ -282,7 +282,11 @@ std::string SimulatedQ7::Compose(const SimInput& input, const SimReply& reply, c
     const bool echoed = input.kind == SimInput::Kind::Line || input.kind == SimInput::Kind::RawRequest;
     std::string echo = echoed ? input.echo : std::string();
     std::string body = reply.body;
-    const std::string terminator = reply.result == SimReply::Result::Ok ? "\r\nOK\r\n" : "\r\nERROR\r\n";
+    std::string terminator = reply.result == SimReply::Result::Ok ? "\r\nOK\r\n" : "\r\nERROR\r\n";
+    for (const std::string& part : faults.unendedFor) {
+        if (echoed && !part.empty() && input.text.find(part) != std::string::npos)
+            terminator.clear();
+    }
     if (faults.printSpans) {
         echo += kPrintSpan;
         body.insert(body.size() / 2, kUsbSpan);
@@ -312,7 +316,7 @@ bool SimulatedQ7::WriteToPort(std::string_view bytes)
 {
     int stalls = 0;
     while (!bytes.empty()) {
-        const ssize_t written = write(pty_.Master(), bytes.data(), bytes.size());
+        const ssize_t written = write(m_pty.Master(), bytes.data(), bytes.size());
         if (written > 0) {
             bytes.remove_prefix(static_cast<std::size_t>(written));
             continue;
@@ -321,7 +325,7 @@ bool SimulatedQ7::WriteToPort(std::string_view bytes)
             continue;
         if (written < 0 && errno != EAGAIN)
             return true; // the port is broken; the answer is lost like on a pulled cable
-        pollfd fds[2] = {{pty_.Master(), POLLOUT, 0}, {wakeRead_, POLLIN, 0}};
+        pollfd fds[2] = {{m_pty.Master(), POLLOUT, 0}, {m_wakeRead, POLLIN, 0}};
         const int ready = poll(fds, 2, kWriteStallMs);
         if (ready > 0 && fds[1].revents != 0)
             return false;
@@ -329,7 +333,7 @@ bool SimulatedQ7::WriteToPort(std::string_view bytes)
             // Nobody reads the port: old answers are lost, as in a modem's full buffer.
             if (++stalls > 2)
                 return true;
-            pty_.DiscardUnread();
+            m_pty.DiscardUnread();
         }
     }
     return true;
@@ -337,12 +341,15 @@ bool SimulatedQ7::WriteToPort(std::string_view bytes)
 
 void SimulatedQ7::WaitUntilRead()
 {
-    // Written bytes reach the slave's queue a moment after the write returns.
-    if (!Pause(20))
+    // Written bytes reach the slave's queue a moment after the write returns. Once the
+    // program has read them the device goes at once, as a real one does well within the
+    // quiet wait before the program's next command; a slower going would let that command
+    // reach a device that is about to vanish.
+    if (!Pause(3))
         return;
     const auto deadline = Clock::now() + std::chrono::milliseconds(kReadOutMs);
-    while (pty_.UnreadByProgram() > 0 && Clock::now() < deadline) {
-        if (!Pause(10))
+    while (m_pty.UnreadByProgram() > 0 && Clock::now() < deadline) {
+        if (!Pause(1))
             return;
     }
 }
@@ -351,7 +358,7 @@ void SimulatedQ7::RestartFromDevice()
 {
     WaitUntilRead();
     GoAway();
-    StayAway(config_.restartDelayMs + device_->GetFaults().slowRestartMs);
+    StayAway(m_config.restartDelayMs + m_device->GetFaults().slowRestartMs);
 }
 
 void SimulatedQ7::GoAway()
@@ -359,16 +366,16 @@ void SimulatedQ7::GoAway()
     std::string link;
     {
         // Marked first: whoever sees the hang-up must not find the port still reported present.
-        std::lock_guard lock(mutex_);
-        link = link_;
-        portPresent_ = false;
-        ++restarts_;
-        changed_.notify_all();
+        std::lock_guard lock(m_mutex);
+        link = m_link;
+        m_portPresent = false;
+        ++m_restarts;
+        m_changed.notify_all();
     }
     unlink(link.c_str());
-    pty_.Close();
-    parser_.Reset();
-    device_->Restarted();
+    m_pty.Close();
+    m_parser.Reset();
+    m_device->Restarted();
 }
 
 bool SimulatedQ7::StayAway(int delayMs)
@@ -378,14 +385,14 @@ bool SimulatedQ7::StayAway(int delayMs)
         if (Pause(Remaining(deadline)))
             return true;
         DrainWake();
-        std::lock_guard lock(mutex_);
-        if (stopRequested_)
+        std::lock_guard lock(m_mutex);
+        if (m_stopRequested)
             return false;
-        if (restartsRequested_ > restartsTaken_) {
+        if (m_restartsRequested > m_restartsTaken) {
             // Restarted again while away: the new delay counts from now.
-            restartsTaken_ = restartsRequested_;
-            deadline = Clock::now() + std::chrono::milliseconds(requestedDelayMs_);
-            changed_.notify_all();
+            m_restartsTaken = m_restartsRequested;
+            deadline = Clock::now() + std::chrono::milliseconds(m_requestedDelayMs);
+            m_changed.notify_all();
         }
     }
 }
@@ -394,18 +401,18 @@ bool SimulatedQ7::ComeBack()
 {
     std::string link;
     {
-        std::lock_guard lock(mutex_);
-        link = link_;
+        std::lock_guard lock(m_mutex);
+        link = m_link;
     }
-    if (!pty_.Open() || !pty_.Publish(link)) {
-        pty_.Close();
+    if (!m_pty.Open() || !m_pty.Publish(link)) {
+        m_pty.Close();
         std::fprintf(stderr, "tervane-q7-sim: cannot bring the port back at %s\n", link.c_str());
         Pause(200);
         return false;
     }
-    std::lock_guard lock(mutex_);
-    portPresent_ = true;
-    changed_.notify_all();
+    std::lock_guard lock(m_mutex);
+    m_portPresent = true;
+    m_changed.notify_all();
     return true;
 }
 
@@ -413,7 +420,7 @@ bool SimulatedQ7::Pause(int ms)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
-        pollfd fd = {wakeRead_, POLLIN, 0};
+        pollfd fd = {m_wakeRead, POLLIN, 0};
         const int ready = poll(&fd, 1, Remaining(deadline));
         if (ready > 0)
             return false;
@@ -427,119 +434,119 @@ bool SimulatedQ7::Pause(int ms)
 void SimulatedQ7::Wake()
 {
     const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = write(wakeWrite_, &byte, 1);
+    [[maybe_unused]] const ssize_t ignored = write(m_wakeWrite, &byte, 1);
 }
 
 void SimulatedQ7::DrainWake()
 {
     char buffer[64];
-    while (read(wakeRead_, buffer, sizeof buffer) > 0) {
+    while (read(m_wakeRead, buffer, sizeof buffer) > 0) {
     }
 }
 
 void SimulatedQ7::SetFaults(const Faults& faults)
 {
-    device_->SetFaults(faults);
+    m_device->SetFaults(faults);
 }
 
 Faults SimulatedQ7::GetFaults() const
 {
-    return device_->GetFaults();
+    return m_device->GetFaults();
 }
 
 void SimulatedQ7::ChangeFaults(const std::function<void(Faults&)>& change)
 {
-    device_->ChangeFaults(change);
+    m_device->ChangeFaults(change);
 }
 
 void SimulatedQ7::SetSignalQuality(int quality)
 {
-    device_->SetSignalQuality(quality);
+    m_device->SetSignalQuality(quality);
 }
 
 std::optional<std::string> SimulatedQ7::GetFile(const std::string& path) const
 {
-    return device_->File(path);
+    return m_device->File(path);
 }
 
 void SimulatedQ7::PutFile(const std::string& path, std::string bytes)
 {
-    device_->PutFile(path, std::move(bytes));
+    m_device->PutFile(path, std::move(bytes));
 }
 
 bool SimulatedQ7::HasFile(const std::string& path) const
 {
-    return device_->File(path).has_value();
+    return m_device->File(path).has_value();
 }
 
 bool SimulatedQ7::RemoveFile(const std::string& path)
 {
-    return device_->RemoveFile(path);
+    return m_device->RemoveFile(path);
 }
 
 std::vector<std::string> SimulatedQ7::FilePaths() const
 {
-    return device_->FilePaths();
+    return m_device->FilePaths();
 }
 
 std::optional<std::string> SimulatedQ7::Setting(const std::string& path) const
 {
-    return device_->Setting(path);
+    return m_device->Setting(path);
 }
 
 bool SimulatedQ7::SetSetting(const std::string& path, std::string value)
 {
-    return device_->SetSetting(path, std::move(value));
+    return m_device->SetSetting(path, std::move(value));
 }
 
 std::optional<std::string> SimulatedQ7::RadioSetting(const std::string& path) const
 {
-    return device_->RadioSetting(path);
+    return m_device->RadioSetting(path);
 }
 
 bool SimulatedQ7::SetRadioSetting(const std::string& path, std::string value)
 {
-    return device_->SetRadioSetting(path, std::move(value));
+    return m_device->SetRadioSetting(path, std::move(value));
 }
 
 std::string SimulatedQ7::SettingsXml() const
 {
-    return device_->SettingsXml();
+    return m_device->SettingsXml();
 }
 
 std::string SimulatedQ7::StateXml() const
 {
-    return device_->StateXml();
+    return m_device->StateXml();
 }
 
 std::string SimulatedQ7::RadioSettingsXml() const
 {
-    return device_->RadioSettingsXml();
+    return m_device->RadioSettingsXml();
 }
 
 std::string SimulatedQ7::FirmwareVersion() const
 {
-    return device_->FirmwareVersion();
+    return m_device->FirmwareVersion();
 }
 
 std::string SimulatedQ7::RadioFirmwareVersion() const
 {
-    return device_->RadioFirmwareVersion();
+    return m_device->RadioFirmwareVersion();
 }
 
 std::vector<std::string> SimulatedQ7::ReceivedCommands() const
 {
-    return device_->ReceivedCommands();
+    return m_device->ReceivedCommands();
 }
 
 void SimulatedQ7::ClearReceivedCommands()
 {
-    device_->ClearReceivedCommands();
+    m_device->ClearReceivedCommands();
 }
 
 int SimulatedQ7::UploadCount() const
 {
-    return device_->UploadCount();
+    return m_device->UploadCount();
 }
 
 } // namespace tervane::sim

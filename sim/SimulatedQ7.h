@@ -86,7 +86,7 @@ public:
     // Files stored by completed uploads.
     int UploadCount() const;
 
-    const DeviceConfig& Config() const { return config_; }
+    const DeviceConfig& Config() const { return m_config; }
 
 private:
     void Serve();
@@ -103,27 +103,27 @@ private:
     void Wake();
     void DrainWake();
 
-    const DeviceConfig config_;
-    std::unique_ptr<SimDevice> device_;
+    const DeviceConfig m_config;
+    std::unique_ptr<SimDevice> m_device;
 
     // Used by the serving thread only while it runs.
-    Pty pty_;
-    SimCommandParser parser_;
-    std::thread thread_;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    Pty m_pty;
+    SimCommandParser m_parser;
+    std::thread m_thread;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
 
-    mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    bool running_ = false;
-    bool stopRequested_ = false;
-    std::uint64_t restartsRequested_ = 0;
-    std::uint64_t restartsTaken_ = 0;
-    int requestedDelayMs_ = 0;
-    bool portPresent_ = false;
-    int restarts_ = 0;
-    std::string link_;
-    std::string ownDir_;
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    std::uint64_t m_restartsRequested = 0;
+    std::uint64_t m_restartsTaken = 0;
+    int m_requestedDelayMs = 0;
+    bool m_portPresent = false;
+    int m_restarts = 0;
+    std::string m_link;
+    std::string m_ownDir;
 };
 
 } // namespace tervane::sim

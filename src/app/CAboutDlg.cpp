@@ -44,13 +44,13 @@ CAboutDlg::CAboutDlg(QWidget* owner, const QString& webAddress)
 
     const QString title = QString::fromUtf8(kProductTitle);
     m_title->setText(title);
-    setWindowTitle(QStringLiteral("About %1").arg(title));
+    setWindowTitle(tr("About %1").arg(title));
     m_version->setText(QString::fromStdString(CTolbrinApp::GetProductVersionText()));
     m_legalNotice->setText(QString::fromUtf8(kMakerLegalNotice));
 
     if (!m_webAddress.isEmpty()) {
         m_link->setText(m_webAddress);
-        m_visitUs->setText(QStringLiteral("Visit us at"));
+        m_visitUs->setText(tr("Visit us at"));
         m_link->SetNotifyMode(true);
     } else {
         m_link->setEnabled(false);

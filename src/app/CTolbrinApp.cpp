@@ -17,25 +17,31 @@
 #include "UtilsPage.h"
 #include "AppImages.h"
 
+#include <QCoreApplication>
+
 #include <ctime>
 
 namespace tervane {
 
 namespace {
 
-const char* const kDetectionErrorText =
+const char* const kDetectionErrorText = QT_TRANSLATE_NOOP("tervane::CTolbrinApp",
     "Unable to detect the Skellin Q7. Please verify that it is powered and connected to your computer with the "
-    "supplied USB cable.";
-const char* const kCommunicationErrorText =
+    "supplied USB cable.");
+const char* const kCommunicationErrorText = QT_TRANSLATE_NOOP("tervane::CTolbrinApp",
     "Unable to communicate with the Skellin Q7. Please verify that it is powered and connected to your computer "
-    "with the supplied USB cable.";
+    "with the supplied USB cable.");
+
+QString Translated(const char* text)
+{
+    return QCoreApplication::translate("tervane::CTolbrinApp", text);
+}
 
 // A Retry/Cancel box without owner window; true for Retry.
 bool AskRetry(const char* text, const char* caption)
 {
-    return MessageBox::Show(nullptr, QString::fromUtf8(text), QString::fromUtf8(caption), QMessageBox::Warning,
-               QMessageBox::Retry | QMessageBox::Cancel)
-        == QMessageBox::Retry;
+    return MessageBox::Show(nullptr, Translated(text), Translated(caption), QMessageBox::Warning,
+               QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
 }
 
 std::string CurrentCtimeText()
@@ -102,7 +108,12 @@ bool CTolbrinApp::DetectDevice()
     if (!m_fixedPort.empty()) {
         m_link.ClosePort();
         m_link.SetPortName(m_fixedPort);
-        return m_link.OpenPortNoDrain();
+        if (m_link.OpenPortNoDrain())
+            return true;
+        // The detection box keeps its fixed text; the command log says why.
+        if (m_log.IsOpen())
+            m_log.WriteNote(DescribeOpenFailure(m_fixedPort, m_link.LastOpenFailure()));
+        return false;
     }
     if (m_registry == nullptr) {
         m_systemRegistry = std::make_unique<SysfsModemRegistry>();
@@ -111,21 +122,26 @@ bool CTolbrinApp::DetectDevice()
     return tervane::DetectDevice(*m_registry, m_link, m_chooser);
 }
 
+std::vector<std::unique_ptr<PropertyPage>> CTolbrinApp::CreatePages(RciDocuments& documents, DeviceRunner& runner)
+{
+    std::vector<std::unique_ptr<PropertyPage>> pages;
+    pages.push_back(std::make_unique<MainPage>(documents, runner));
+    pages.push_back(std::make_unique<CellPage>(documents, runner));
+    pages.push_back(std::make_unique<DravexPage>(documents, runner));
+    pages.push_back(std::make_unique<RavloPage>(documents, runner));
+    pages.push_back(std::make_unique<SerialPage>(documents, runner));
+    pages.push_back(std::make_unique<PythonPage>(documents, runner));
+    pages.push_back(std::make_unique<FirmwarePage>(documents, runner));
+    pages.push_back(std::make_unique<UtilsPage>(documents, runner));
+    return pages;
+}
+
 void CTolbrinApp::CreateWindow()
 {
     m_sheet = std::make_unique<TBPropertySheet>(m_documents, m_runner);
-    auto mainPage = std::make_unique<MainPage>(m_documents, m_runner);
-    m_mainPage = mainPage.get();
-    m_pages.push_back(std::move(mainPage));
-    m_pages.push_back(std::make_unique<CellPage>(m_documents, m_runner));
-    m_pages.push_back(std::make_unique<DravexPage>(m_documents, m_runner));
-    auto radioPage = std::make_unique<RavloPage>(m_documents, m_runner);
-    m_radioPage = radioPage.get();
-    m_pages.push_back(std::move(radioPage));
-    m_pages.push_back(std::make_unique<SerialPage>(m_documents, m_runner));
-    m_pages.push_back(std::make_unique<PythonPage>(m_documents, m_runner));
-    m_pages.push_back(std::make_unique<FirmwarePage>(m_documents, m_runner));
-    m_pages.push_back(std::make_unique<UtilsPage>(m_documents, m_runner));
+    m_pages = CreatePages(m_documents, m_runner);
+    m_mainPage = static_cast<MainPage*>(m_pages[kMainPageIndex].get());
+    m_radioPage = m_pages[kRadioPageIndex].get();
 }
 
 bool CTolbrinApp::InitInstance()
@@ -144,7 +160,7 @@ bool CTolbrinApp::InitInstance()
 
     bool found = DetectDevice();
     while (!found) {
-        if (!AskRetry(kDetectionErrorText, "Device detection error")) {
+        if (!AskRetry(kDetectionErrorText, QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Device detection error"))) {
             m_ending = Ending::DetectionCancelled;
             Shutdown();
             return false;
@@ -152,10 +168,12 @@ bool CTolbrinApp::InitInstance()
         found = DetectDevice();
     }
 
-    m_mainPage->SetStatus(QStringLiteral("Connected (%1)").arg(QString::fromStdString(m_link.PortName())));
+    m_mainPage->SetStatus(Translated(QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Connected (%1)"))
+                              .arg(QString::fromStdString(m_link.PortName())));
 
     while (!m_mainPage->QueryDevice()) {
-        if (!AskRetry(kCommunicationErrorText, "Device communication error")) {
+        if (!AskRetry(kCommunicationErrorText,
+                QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Device communication error"))) {
             m_ending = Ending::CommunicationCancelled;
             Shutdown();
             return false;

@@ -14,6 +14,7 @@
 
 namespace tervane {
 
+class DeviceRunner;
 class MainPage;
 class ModemRegistry;
 class PropertyPage;
@@ -56,6 +57,11 @@ public:
 
     // "Version 1.0.22.0", from the build's own version; empty when the build has none.
     static std::string GetProductVersionText();
+
+    // The window's eight pages in tab order; the radio page is at kRadioPageIndex.
+    static std::vector<std::unique_ptr<PropertyPage>> CreatePages(RciDocuments& documents, DeviceRunner& runner);
+    static constexpr std::size_t kMainPageIndex = 0;
+    static constexpr std::size_t kRadioPageIndex = 3;
 
     // Detection: the port found, opened and configured in the link.
     bool DetectDevice();

@@ -19,8 +19,9 @@ struct CommandLine {
     std::string error;
 };
 
-// Options start with "--"; other words are left to the "/debug" test and otherwise ignored,
-// as are the windowing system's own options.
+// Options take one dash or two ("--port=PATH", "--port PATH"); Qt's own options (-platform,
+// -style, ...) are accepted and left to QApplication; words without a dash are left to the
+// "/debug" test and otherwise ignored.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // "/debug" anywhere in the command line, as typed (a plain, case-sensitive substring).

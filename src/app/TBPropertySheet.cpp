@@ -16,8 +16,8 @@ TBPropertySheet::TBPropertySheet(RciDocuments& documents, DeviceRunner& runner, 
     , m_documents(documents)
     , m_runner(runner)
     , m_menu(new QMenu(this))
-    , m_about(new QAction(QStringLiteral("&About..."), this))
-    , m_minimize(new QAction(QStringLiteral("Minimize"), this))
+    , m_about(new QAction(tr("&About..."), this))
+    , m_minimize(new QAction(tr("Minimize"), this))
 {
     setObjectName(QStringLiteral("TBPropertySheet"));
     // A top-level window rather than a dialog, so that window managers give it a minimize

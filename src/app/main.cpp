@@ -7,11 +7,37 @@
 #include "SimulatedQ7.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace {
+
+// While QApplication connects to the display, Qt's complaints about a missing or unreachable
+// display become one line of the program's own, and the program ends with status 1 instead
+// of Qt's abort.
+void ReportMissingDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type != QtFatalMsg) {
+        // The platform plugin's own account of the failed connection is left out.
+        if (!QByteArray(context.category).startsWith("qt.qpa"))
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        return;
+    }
+    std::fputs("tervane-q7-dashboard: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n", stderr);
+    std::_Exit(1);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,11 +55,23 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    const QtMessageHandler previousHandler = qInstallMessageHandler(ReportMissingDisplay);
     QApplication application(argc, argv);
+    qInstallMessageHandler(previousHandler);
     QApplication::setApplicationName(QStringLiteral("tervane-q7-dashboard"));
     QApplication::setApplicationVersion(QStringLiteral(TERVANE_PRODUCT_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tervane-q7-dashboard"));
     QApplication::setWindowIcon(tervane::ApplicationIcon());
+    // The user's language where a translation is installed: the window's own texts and Qt's
+    // (the standard buttons); English otherwise.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    QTranslator windowTexts;
+    if (windowTexts.load(QLocale(), QStringLiteral("tervane-q7-dashboard"), QStringLiteral("_"),
+            QStringLiteral(TERVANE_TRANSLATIONS_DIR)))
+        QApplication::installTranslator(&windowTexts);
 
     tervane::CTolbrinApp app(line.text);
 

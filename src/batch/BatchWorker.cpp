@@ -21,24 +21,35 @@ int BatchProgressRange(const CommandBatch& batch)
 
 void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
 {
+    bool deviceGone = false;
     for (int i = 0; i < batch.GetCount(); ++i) {
         USBCommand& record = *batch.GetAt(i);
         if (record.command.empty())
             break;
+        record.failed = 1;
+        record.readEnd = ReadEnd::Nothing;
+        if (deviceGone) {
+            // The link has already waited out its bound for this device; every later row
+            // would wait as long again for nothing.
+            record.response.clear();
+            continue;
+        }
         const std::size_t capacity = static_cast<std::size_t>(kResponseBase)
             + static_cast<std::size_t>(record.responseReserve > 0 ? record.responseReserve : 0);
         if (observer)
             observer->CommandStarting(i);
-        record.failed = 1;
-        if (!link.SendCommand(record.command))
+        if (!link.SendCommand(record.command)) {
+            deviceGone = true;
             continue;
+        }
         std::string raw;
         const bool reconnectWait = record.command.find("at&usbinterface=110") != std::string::npos;
         link.ReadResponse(record.command, raw, capacity, record.timeout, reconnectWait,
             observer ? observer->Progress() : nullptr);
-        std::string cleaned;
-        record.failed = link.CleanResponse(record.command, raw, cleaned) ? 0 : 1;
-        record.response = std::move(cleaned);
+        record.readEnd = link.LastReadEnd();
+        // Cleaned where it lies: a large answer is never held twice.
+        record.failed = link.CleanResponse(record.command, raw) ? 0 : 1;
+        record.response = std::move(raw);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadEnd.h"
+
 #include <string>
 #include <utility>
 
@@ -12,11 +14,22 @@ struct USBCommand {
     std::string response;     // the cleaned answer, set by the worker
     int timeout = 0;          // receive time-out in ms; also its share of the progress bar
     int failed = 0;           // set by the worker: 1 when the send failed or the answer was an error
-    int responseReserve = 0;  // receive room wanted beyond the base of 100000 bytes
+    // Receive room wanted beyond the base of 100000 bytes; 64-bit, for a file reply can
+    // carry any file an upload accepts, in Base64.
+    long long responseReserve = 0;
+    ReadEnd readEnd = ReadEnd::Nothing; // set by the worker: how the answer ended
 };
 
+// Whether anything came back from the device for this row: an answer, finished or not, or
+// the device returning after its restart.
+inline bool DeviceResponded(const USBCommand& row)
+{
+    return row.readEnd == ReadEnd::ResultCode || row.readEnd == ReadEnd::Unended
+        || row.readEnd == ReadEnd::Reconnected;
+}
+
 // A row as a procedure fills it, before the worker has run it.
-inline USBCommand CommandRow(std::string command, std::string prompt, int timeout, int responseReserve = 0)
+inline USBCommand CommandRow(std::string command, std::string prompt, int timeout, long long responseReserve = 0)
 {
     USBCommand row;
     row.command = std::move(command);

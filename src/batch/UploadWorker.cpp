@@ -29,8 +29,7 @@ bool Exchange(SerialLink& link, const std::string& line, int timeoutMs)
         return false;
     std::string raw;
     link.ReadResponse(line, raw, kAnswerBufferSize, timeoutMs, false, nullptr);
-    std::string cleaned;
-    return link.CleanResponse(line, raw, cleaned);
+    return link.CleanResponse(line, raw);
 }
 
 // Reads the whole regular file at `path` into `data`.
@@ -200,6 +199,9 @@ DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, 
     DataWriteResult result;
     int shortWrites = 0;
     long long chunksWritten = 0;
+    // Each chunk is due kChunkPauseMs after the one before, counted from the start, so the
+    // time the writes take is part of the pause and the pace does not drift.
+    const uint32_t start = clock.TickCount();
     while (result.sent < size) {
         const int chunk = UploadChunkSize(size - result.sent);
         const long taken = write(data.data() + result.sent, static_cast<std::size_t>(chunk));
@@ -209,9 +211,10 @@ DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, 
         }
         if (log)
             log->WriteUploadProgress(result.sent, size, taken);
-        if (observer && ++chunksWritten % chunksPerStep == 0)
+        ++chunksWritten;
+        if (observer && chunksWritten % chunksPerStep == 0)
             observer->Step();
-        clock.Sleep(kChunkPauseMs);
+        clock.SleepUntil(start + static_cast<uint32_t>(chunksWritten) * kChunkPauseMs);
         // The bytes the port took are on their way to the device; only the rest is written
         // again, or the device would store them twice.
         result.sent += taken;
@@ -275,8 +278,7 @@ UploadResult RunUpload(SerialLink& link, const UploadSource& source, UploadObser
 
     std::string raw;
     link.ReadResponse(dataCommand, raw, kAnswerBufferSize, UploadAnswerTimeout(size), false, nullptr);
-    std::string cleaned;
-    const bool accepted = link.CleanResponse(dataCommand, raw, cleaned);
+    const bool accepted = link.CleanResponse(dataCommand, raw);
     if (accepted)
         Exchange(link, "AT&USBINTERFACE=18," + count + "\r\n", 5000);
 

@@ -86,7 +86,7 @@ struct DataWriteResult {
 };
 
 // The data phase of an upload: the whole of `data` in chunks of UploadChunkSize, each logged,
-// stepped and followed by kChunkPauseMs on `clock`. A chunk the port took only part of
+// stepped and due kChunkPauseMs after the one before, counted from the first on `clock`. A chunk the port took only part of
 // goes on from the first byte it did not take.
 DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, Clock& clock, CommandLog* log,
     UploadObserver* observer);

@@ -14,17 +14,18 @@ std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
     if (QueryDevice(facts, session.Documents(), runner))
         return std::nullopt;
 
-    // A device that answered nothing at all is as good as none. A command that timed out
-    // is not marked failed; one that got an error answer is.
+    // A device that answered nothing at all is as good as none.
     bool anyAnswer = false;
-    for (const auto& row : runner.Batches().back()) {
-        if (row.failed || !row.response.empty())
-            anyAnswer = true;
-    }
+    for (const FinishedRow& kept : runner.LastBatch())
+        anyAnswer = anyAnswer || DeviceResponded(kept.row);
     if (!anyAnswer)
         return session.Fail(kExitNoDevice, "the device on " + session.PortName() + " does not answer");
     const USBCommand* settings = runner.LastRowWith(kQuerySettingsRequest);
-    const bool noSettings = settings == nullptr || settings->response.empty();
+    bool noSettings = true;
+    for (const FinishedRow& kept : runner.LastBatch()) {
+        if (&kept.row == settings)
+            noSettings = !kept.answered;
+    }
     return session.Fail(kExitRefused,
         std::string("the device answered the ") + (noSettings ? "settings" : "state") + " query with nothing");
 }

@@ -113,6 +113,13 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
                 else
                     parse.error = "--retries wants a number between 0 and " + std::to_string(kMaxRetries);
             }
+        } else if (name == "--speed-up") {
+            if (auto v = value()) {
+                if (const auto n = WholeNumber(*v, 1, kMaxSpeedUp))
+                    options.speedUp = static_cast<int>(*n);
+                else
+                    parse.error = "--speed-up wants a number between 1 and " + std::to_string(kMaxSpeedUp);
+            }
         } else if (name == "--sim-option") {
             if (auto v = value())
                 options.simOptions.push_back(*v);

@@ -34,6 +34,10 @@ struct CliOptions {
     // Not in the help: options for the built-in simulated device (--sim-option, repeatable),
     // as tervane-q7-sim takes them, so that tests can give it faults and delays.
     std::vector<std::string> simOptions;
+    // Not in the help: the link's pauses (a settle, a restart's polling) pass this many
+    // times faster (--speed-up N), so that scripts testing against simulated gateways do
+    // not wait a real 20 s per apply. Waiting for the device's bytes stays real time.
+    int speedUp = 1;
     // The subcommand's words and its operands, in order.
     std::vector<std::string> words;
 };
@@ -46,6 +50,7 @@ struct CliParse {
 
 inline constexpr int kDefaultSendTimeoutMs = 5000;
 inline constexpr int kMaxRetries = 10;
+inline constexpr int kMaxSpeedUp = 1000;
 
 // The arguments after the program's name.
 CliParse ParseCliOptions(const std::vector<std::string>& args);

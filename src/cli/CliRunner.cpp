@@ -19,13 +19,24 @@ void CliRunner::RunBatch(CommandBatch& batch)
         // Nothing more is sent: every row stands as failed, as if unanswered.
         for (auto& row : batch)
             row.failed = 1;
-        m_batches.push_back(batch);
-        return;
+    } else {
+        m_progress.BeginBatch(batch);
+        tervane::RunBatch(m_link, batch, &m_progress);
+        m_progress.End();
     }
-    m_progress.BeginBatch(batch);
-    tervane::RunBatch(m_link, batch, &m_progress);
-    m_progress.End();
-    m_batches.push_back(batch);
+    m_lastBatchStart = m_rows.size();
+    for (const USBCommand& row : batch) {
+        FinishedRow& kept = m_rows.emplace_back();
+        kept.row.command = row.command;
+        kept.row.prompt = row.prompt;
+        kept.row.timeout = row.timeout;
+        kept.row.failed = row.failed;
+        kept.row.readEnd = row.readEnd;
+        kept.row.responseReserve = row.responseReserve;
+        kept.answered = !row.response.empty();
+        if (row.response.size() <= static_cast<std::size_t>(kResponseBase))
+            kept.row.response = row.response;
+    }
 }
 
 UploadResult CliRunner::Upload(const UploadSource& source)
@@ -45,16 +56,16 @@ UploadResult CliRunner::Upload(const UploadSource& source)
     return result;
 }
 
+std::span<const FinishedRow> CliRunner::LastBatch() const
+{
+    return std::span<const FinishedRow>(m_rows).subspan(m_lastBatchStart);
+}
+
 const USBCommand* CliRunner::LastRowWith(std::string_view text) const
 {
-    for (auto batch = m_batches.rbegin(); batch != m_batches.rend(); ++batch) {
-        const USBCommand* found = nullptr;
-        for (const auto& row : *batch) {
-            if (row.command.find(text) != std::string::npos)
-                found = &row;
-        }
-        if (found)
-            return found;
+    for (auto kept = m_rows.rbegin(); kept != m_rows.rend(); ++kept) {
+        if (kept->row.command.find(text) != std::string::npos)
+            return &kept->row;
     }
     return nullptr;
 }

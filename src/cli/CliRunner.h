@@ -3,11 +3,24 @@
 #include "DeviceRunner.h"
 #include "TerminalProgress.h"
 
+#include <span>
+#include <string_view>
+#include <vector>
+
 namespace tervane {
 
-// Runs the procedures' device work on the calling thread, with the terminal's progress bar,
-// and keeps a copy of the last batch so that the tool can tell whether a step the
-// procedure does not report (a read-back, an install command) went through.
+// What the tool keeps of a finished row to tell whether a step the procedure does not
+// report (a read-back, an install command) went through: the command, the failure flag and
+// the answer when it fits the base receive room. A longer answer (a file, a whole settings
+// document) is the procedure's own data, read and released by it; only the fact that one
+// came is kept.
+struct FinishedRow {
+    USBCommand row;         // its response empty when the answer was not kept
+    bool answered = false;  // the device's answer was not empty
+};
+
+// Runs the procedures' device work on the calling thread, with the terminal's progress bar.
+// No batch is kept: only the rows' outcomes, as FinishedRow.
 class CliRunner : public DeviceRunner {
 public:
     CliRunner(SerialLink& link, TerminalProgress& progress);
@@ -15,15 +28,16 @@ public:
     UploadResult Upload(const UploadSource& source) override;
     SerialLink& Link() override { return m_link; }
 
-    // Every batch run so far, in order, as they finished.
-    const std::vector<CommandBatch>& Batches() const { return m_batches; }
+    // The rows of the last batch run, in order; empty before the first.
+    std::span<const FinishedRow> LastBatch() const;
     // The last finished row whose command contains `text`, or none.
     const USBCommand* LastRowWith(std::string_view text) const;
 
 private:
     SerialLink& m_link;
     TerminalProgress& m_progress;
-    std::vector<CommandBatch> m_batches;
+    std::vector<FinishedRow> m_rows;
+    std::size_t m_lastBatchStart = 0;
 };
 
 } // namespace tervane

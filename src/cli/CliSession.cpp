@@ -62,7 +62,10 @@ CliSession::CliSession(CliOptions options, const CliEnvironment& environment)
     if (!m_environment.in)
         m_environment.in = &std::cin;
     if (!m_environment.clock) {
-        m_ownClock = std::make_unique<RealClock>();
+        if (m_options.speedUp > 1)
+            m_ownClock = std::make_unique<FastClock>(static_cast<uint32_t>(m_options.speedUp));
+        else
+            m_ownClock = std::make_unique<RealClock>();
         m_environment.clock = m_ownClock.get();
     }
     m_progress = std::make_unique<TerminalProgress>(*m_environment.err, m_environment.errorIsTerminal,
@@ -118,11 +121,16 @@ std::optional<int> CliSession::Connect()
     case ConnectFailure::None:
         break;
     case ConnectFailure::PortUnusable:
-        return Fail(kExitNoDevice, "cannot open " + m_options.port
-                + ": not a serial port, missing, or held by another program");
-    case ConnectFailure::NotFound:
-        return Fail(kExitNoDevice,
-            "no Skellin Q7 found; connect it with its USB cable or name its port with --port");
+    case ConnectFailure::NotFound: {
+        // A device port that was there but would not open says why; only with none at all is
+        // the device missing.
+        const auto& problems = m_connection->OpenProblems();
+        for (const auto& problem : problems)
+            Fail(kExitNoDevice, problem);
+        if (problems.empty())
+            Fail(kExitNoDevice, "no Skellin Q7 found; connect it with its USB cable or name its port with --port");
+        return kExitNoDevice;
+    }
     case ConnectFailure::Several: {
         std::string list;
         for (const auto& name : m_connection->Candidates())

@@ -70,7 +70,11 @@ ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::stri
 
     if (!port.empty()) {
         m_link.SetPortName(port);
-        return m_link.OpenPortNoDrain() ? ConnectFailure::None : ConnectFailure::PortUnusable;
+        if (m_link.OpenPortNoDrain())
+            return ConnectFailure::None;
+        m_openProblems.push_back(DescribeOpenFailure(port, m_link.LastOpenFailure()));
+        m_log.WriteNote(m_openProblems.back());
+        return ConnectFailure::PortUnusable;
     }
 
     SysfsModemRegistry registry(sysRoot, devDir);
@@ -80,7 +84,11 @@ ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::stri
         m_candidates = candidates;
         return std::string();
     };
-    if (DetectDevice(registry, m_link, refuseToGuess))
+    std::vector<RefusedPort> refused;
+    const bool found = DetectDevice(registry, m_link, refuseToGuess, &refused);
+    for (const auto& refusal : refused)
+        m_openProblems.push_back(DescribeOpenFailure(refusal.port, refusal.failure));
+    if (found)
         return ConnectFailure::None;
     return several ? ConnectFailure::Several : ConnectFailure::NotFound;
 }

@@ -44,6 +44,9 @@ public:
     SerialLink& Link() { return m_link; }
     // The candidates when several devices were found.
     const std::vector<std::string>& Candidates() const { return m_candidates; }
+    // Why the device's port would not open, one line for each port tried (--port, or the
+    // device ports that were found); empty when there was none to try.
+    const std::vector<std::string>& OpenProblems() const { return m_openProblems; }
     // Why the simulated device did not start.
     const std::string& SimulatorError() const { return m_simulatorError; }
     // The built-in device, when there is one.
@@ -58,6 +61,7 @@ private:
     SerialLink m_link;
     std::vector<std::string> m_candidates;
     std::string m_simulatorError;
+    std::vector<std::string> m_openProblems;
 };
 
 } // namespace tervane

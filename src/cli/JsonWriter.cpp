@@ -54,23 +54,18 @@ JsonValue JsonValue::Object()
 
 JsonValue& JsonValue::Set(std::string_view name, JsonValue value)
 {
-    for (auto& member : m_members) {
-        if (member.name == name) {
-            member.value = std::move(value);
-            return *this;
-        }
-    }
-    m_members.push_back(JsonMember{std::string(name), std::move(value)});
+    const auto [at, added] = m_memberAt.try_emplace(std::string(name), m_members.size());
+    if (added)
+        m_members.push_back(JsonMember{std::string(name), std::move(value)});
+    else
+        m_members[at->second].value = std::move(value);
     return *this;
 }
 
 const JsonValue* JsonValue::Find(std::string_view name) const
 {
-    for (const auto& member : m_members) {
-        if (member.name == name)
-            return &member.value;
-    }
-    return nullptr;
+    const auto at = m_memberAt.find(std::string(name));
+    return at == m_memberAt.end() ? nullptr : &m_members[at->second].value;
 }
 
 JsonValue& JsonValue::Append(JsonValue value)

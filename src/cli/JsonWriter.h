@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tervane {
@@ -28,7 +29,8 @@ public:
 
     Kind GetKind() const { return m_kind; }
 
-    // Objects: sets a member, replacing one of the same name in its place.
+    // Objects: sets a member, replacing one of the same name in its place. Finding that
+    // member takes the same time however many members there are.
     JsonValue& Set(std::string_view name, JsonValue value);
     // The member of that name, or none.
     const JsonValue* Find(std::string_view name) const;
@@ -49,6 +51,8 @@ private:
     std::string m_string;
     std::vector<JsonValue> m_elements;
     std::vector<JsonMember> m_members;
+    // Objects: each member's position by name.
+    std::unordered_map<std::string, std::size_t> m_memberAt;
 };
 
 struct JsonMember {

@@ -4,6 +4,7 @@
 #include "SettingPath.h"
 #include "XmlText.h"
 
+#include <unordered_set>
 
 namespace tervane {
 
@@ -43,26 +44,55 @@ bool HasElementChild(xmlNodePtr node)
     return false;
 }
 
-void Collect(xmlNodePtr root, xmlNodePtr first, const std::string& prefix,
-    std::vector<std::pair<std::string, std::string>>& out)
+std::string Folded(std::string_view text)
 {
+    std::string folded(text);
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+// Walks the tree once. A path resolves without backtracking to the first element of each
+// list that its step matches, so an element is reached by its own path exactly when every
+// step on the way, its own included, is the first of its list to match: the first of its
+// name (names compared A to Z folded) for a step without index, the first of its name and
+// index for a step with one. Each list remembers the steps it has already answered.
+void Collect(xmlNodePtr first, const std::string& prefix, std::vector<std::pair<std::string, std::string>>& out)
+{
+    std::unordered_set<std::string> names;
+    std::unordered_set<std::string> indexedNames;
     for (xmlNodePtr node = first; node; node = node->next) {
         if (node->type != XML_ELEMENT_NODE)
             continue;
-        std::string step = std::string(XmlView(node->name));
+        const std::string_view name = XmlView(node->name);
         const XmlString index(xmlGetProp(node, reinterpret_cast<const xmlChar*>("index")));
-        if (index)
-            step += "&index=" + std::string(XmlView(index.get()));
-        const std::string path = prefix.empty() ? step : prefix + "/" + step;
+        const bool firstOfName = names.insert(Folded(name)).second;
+        bool reached = firstOfName;
+        std::string step(name);
+        if (index) {
+            const std::string_view value = XmlView(index.get());
+            step += "&index=";
+            step += value;
+            std::string key = Folded(name);
+            key += '\0';
+            key += Folded(value);
+            reached = indexedNames.insert(std::move(key)).second
+                // A "/" in the value would split the step; an indexed element without
+                // children answers no path.
+                && value.find('/') == std::string_view::npos && node->children != nullptr;
+        }
+        if (!reached)
+            continue;
+        std::string path = prefix.empty() ? std::move(step) : prefix + "/" + step;
+        if (path.size() > kMaxSettingPathLength)
+            continue;
         if (HasElementChild(node)) {
-            Collect(root, node->children, path, out);
+            Collect(node->children, path, out);
             continue;
         }
-        // Only elements a path really reaches: an earlier element of the same name wins,
-        // and there is no backtracking.
-        if (path.size() > kMaxSettingPathLength || ResolvePath(root, path) != node)
-            continue;
-        out.emplace_back(path, SettingText(root, path).value_or(""));
+        out.emplace_back(std::move(path), ElementText(node));
     }
 }
 
@@ -71,7 +101,7 @@ void Collect(xmlNodePtr root, xmlNodePtr first, const std::string& prefix,
 std::vector<std::pair<std::string, std::string>> ListSettings(xmlNodePtr root)
 {
     std::vector<std::pair<std::string, std::string>> out;
-    Collect(root, root, {}, out);
+    Collect(root, {}, out);
     return out;
 }
 

@@ -125,8 +125,8 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         return session.Fail(kExitRefused, "the settings could not be sent to the device");
 
     int status = kExitDone;
-    const CommandBatch& batch = runner.Batches().back();
-    for (const auto& row : batch) {
+    for (const FinishedRow& kept : runner.LastBatch()) {
+        const USBCommand& row = kept.row;
         if (row.command.find(kQuerySettingsRequest) != std::string::npos)
             continue;
         if (const auto refusal = RowRefusal(row)) {

@@ -130,7 +130,8 @@ const std::array kSubcommands{
         "\\n, \\t, \\\\, \\\" and \\xHH stand for their bytes. A command starting with\n"
         "SLEEP sends nothing and waits for the time-out (--timeout, default 5000 ms).\n"
         "  tervane-q7 --simulate send 'AT+CGMI\\r\\n' 'AT+CSQ\\r\\n'\n"
-        "Exit status 1 when a command failed.\n",
+        "Exit status 1 when a command failed or got no OK or ERROR within the time-out,\n"
+        "3 when the device sent nothing back at all.\n",
         RunSend, "commands"},
 };
 

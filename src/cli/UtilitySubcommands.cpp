@@ -63,13 +63,13 @@ int RunRestore(CliSession& session, const Operands& operands)
     int status = kExitDone;
     // The procedure reports only the read-back; a refused payload shows in its rows.
     const CliRunner& runner = session.Runner();
-    const CommandBatch& batch = runner.Batches().back();
+    const std::span<const FinishedRow> batch = runner.LastBatch();
     std::optional<std::string> refusal;
-    for (int i = 0; i + 1 < batch.GetCount() && !refusal; ++i) {
-        if (batch.GetAt(i)->command == kRawRequestAnnounce) {
-            refusal = RowRefusal(*batch.GetAt(i));
+    for (std::size_t i = 0; i + 1 < batch.size() && !refusal; ++i) {
+        if (batch[i].row.command == kRawRequestAnnounce) {
+            refusal = RowRefusal(batch[i].row);
             if (!refusal)
-                refusal = RowRefusal(*batch.GetAt(i + 1));
+                refusal = RowRefusal(batch[i + 1].row);
         }
     }
     const bool refused = refusal.has_value();

@@ -15,6 +15,9 @@ public:
     virtual uint32_t TickCount() = 0;
     // Pauses the calling thread for the given number of milliseconds.
     virtual void Sleep(uint32_t ms) = 0;
+    // Pauses until the tick count reaches `deadline`; at once when it has. Paced loops wait
+    // for deadlines counted from their start, so the time each step takes does not add up.
+    virtual void SleepUntil(uint32_t deadline);
     // How long a wait for the port to fall quiet really lasts (the drain before each
     // command). Waiting for a device's answer is never shortened.
     virtual uint32_t QuietWait(uint32_t ms) { return ms; }
@@ -25,6 +28,8 @@ class RealClock : public Clock {
 public:
     uint32_t TickCount() override;
     void Sleep(uint32_t ms) override;
+    // To the exact instant: the part of a millisecond the tick count drops is not lost.
+    void SleepUntil(uint32_t deadline) override;
 };
 
 // Real time in which pauses pass faster: Sleep(ms) really waits ms / speedUp and the

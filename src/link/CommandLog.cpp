@@ -93,6 +93,19 @@ void CommandLog::WriteCommand(std::string_view command)
     Flush();
 }
 
+void CommandLog::WriteNote(std::string_view note)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_file)
+        return;
+    Put("NOTE:\r\n");
+    PutRule();
+    Put(note);
+    Put(kEol);
+    PutRule();
+    Flush();
+}
+
 void CommandLog::WriteRawResponse(std::string_view raw)
 {
     std::lock_guard lock(m_mutex);

@@ -30,6 +30,8 @@ public:
     void WriteUploadStart(std::string_view destination, long long size);
     void WriteUploadProgress(long long sent, long long size, long long wrote);
     void WriteUploadEnd(long long sent, long long size);
+    // "NOTE:" and one line of the program's own between rule lines (why a port would not open).
+    void WriteNote(std::string_view note);
 
 private:
     void Put(std::string_view text);

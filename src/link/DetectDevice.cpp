@@ -1,5 +1,6 @@
 #include "DetectDevice.h"
 
+#include "CommandLog.h"
 #include "ModemRegistry.h"
 #include "SerialLink.h"
 
@@ -31,9 +32,12 @@ bool UsableName(const std::string& port)
 
 } // namespace
 
-bool FindCandidatePorts(ModemRegistry& registry, std::vector<std::string>& candidates)
+bool FindCandidatePorts(ModemRegistry& registry, std::vector<std::string>& candidates,
+    std::vector<RefusedPort>* refused)
 {
     candidates.clear();
+    if (refused)
+        refused->clear();
     return registry.ForEachModem([&](const ModemEntry& entry) {
         if (!Readable(entry.providerName) || !EqualsIgnoringCase(*entry.providerName, kDeviceProvider))
             return;
@@ -42,8 +46,12 @@ bool FindCandidatePorts(ModemRegistry& registry, std::vector<std::string>& candi
         const std::string& port = *entry.attachedTo;
         if (!UsableName(port))
             return;
-        if (!SerialLink::CanOpen(port))
+        OpenFailure failure;
+        if (!SerialLink::CanOpen(port, &failure)) {
+            if (refused)
+                refused->push_back({port, failure});
             return;
+        }
         // Every qualifying port is kept, however many: with more devices attached than the
         // chooser's usual handful, each of them still has to be reachable.
         if (std::ranges::find(candidates, port) == candidates.end())
@@ -51,14 +59,27 @@ bool FindCandidatePorts(ModemRegistry& registry, std::vector<std::string>& candi
     });
 }
 
-bool DetectDevice(ModemRegistry& registry, SerialLink& link, const PortChooser& choose)
+bool DetectDevice(ModemRegistry& registry, SerialLink& link, const PortChooser& choose,
+    std::vector<RefusedPort>* refused)
 {
     // A port this link still holds would shut its own device out of the search.
     link.ClosePort();
 
+    std::vector<RefusedPort> notOpened;
     std::vector<std::string> candidates;
-    if (!FindCandidatePorts(registry, candidates) || candidates.empty())
+    const bool listed = FindCandidatePorts(registry, candidates, &notOpened);
+    const auto report = [&] {
+        if (link.Log()) {
+            for (const auto& port : notOpened)
+                link.Log()->WriteNote(DescribeOpenFailure(port.port, port.failure));
+        }
+        if (refused)
+            *refused = notOpened;
+    };
+    if (!listed || candidates.empty()) {
+        report();
         return false;
+    }
 
     std::string portName;
     if (candidates.size() == 1)
@@ -68,9 +89,13 @@ bool DetectDevice(ModemRegistry& registry, SerialLink& link, const PortChooser& 
     link.SetPortName(portName);
 
     if (!UsableName(portName) || !link.OpenPortNoDrain()) {
+        if (UsableName(portName))
+            notOpened.push_back({portName, link.LastOpenFailure()});
+        report();
         link.ClosePort();
         return false;
     }
+    report();
     return true;
 }
 

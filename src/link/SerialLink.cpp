@@ -19,6 +19,8 @@ namespace {
 // Under the link's time-outs a read waits this long for the first byte.
 constexpr int kReadWaitMs = 100;
 constexpr std::size_t kDrainBufferSize = 1024;
+// The most one read of an answer takes from the port.
+constexpr std::size_t kReadBlockSize = 65536;
 constexpr std::string_view kOkEnding = "\r\nOK\r\n";
 constexpr std::string_view kErrorEnding = "\r\nERROR\r\n";
 
@@ -80,9 +82,14 @@ void SerialLink::ClosePort()
     m_fd = -1;
 }
 
-bool SerialLink::CanOpen(const std::string& path)
+const OpenFailure& SerialLink::LastOpenFailure() const
 {
-    const int fd = OpenSerialPort(path);
+    return m_openFailure;
+}
+
+bool SerialLink::CanOpen(const std::string& path, OpenFailure* failure)
+{
+    const int fd = OpenSerialPort(path, failure);
     if (fd < 0)
         return false;
     CloseSerialPort(fd);
@@ -92,7 +99,7 @@ bool SerialLink::CanOpen(const std::string& path)
 bool SerialLink::OpenPortNoDrain()
 {
     ClosePort();
-    m_fd = OpenSerialPort(m_portName);
+    m_fd = OpenSerialPort(m_portName, &m_openFailure);
     return m_fd >= 0;
 }
 
@@ -134,7 +141,7 @@ bool SerialLink::ReadSome(char* into, std::size_t room, long& got, int waitMs)
     return !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
-bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken)
+bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline)
 {
     std::size_t done = 0;
     if (taken)
@@ -156,7 +163,8 @@ bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken)
         if (n < 0 && errno != EAGAIN)
             return false;
         // The device is not taking bytes: wait for room, but not for ever.
-        if (TickPassed(m_clock.TickCount(), lastProgress + m_limits.reopenGiveUpMs))
+        const uint32_t now = m_clock.TickCount();
+        if (TickPassed(now, lastProgress + m_limits.reopenGiveUpMs) || (deadline && TickPassed(now, *deadline)))
             return false;
         pollfd pfd {m_fd, POLLOUT, 0};
         if (::poll(&pfd, 1, kReadWaitMs) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
@@ -168,7 +176,7 @@ bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken)
 long SerialLink::WriteRaw(const char* data, std::size_t length)
 {
     std::size_t taken = 0;
-    if (!WriteAll(std::string_view(data, length), &taken) && taken == 0)
+    if (!WriteAll(std::string_view(data, length), &taken, std::nullopt) && taken == 0)
         return -1;
     return static_cast<long>(taken);
 }
@@ -196,18 +204,20 @@ bool SerialLink::SendCommand(std::string_view command)
         return true;
     }
     DrainPort();
-    bool written = WriteAll(command);
-    if (!written) {
-        // The device went away: re-open the same port name until it is back, within a bound,
-        // and write once more.
+    // One bound for the whole command: waiting for a port that takes no bytes and
+    // re-opening a port that went away both count against it.
+    const uint32_t giveUp = m_clock.TickCount() + m_limits.reopenGiveUpMs;
+    bool written = WriteAll(command, nullptr, giveUp);
+    if (!written && !TickPassed(m_clock.TickCount(), giveUp)) {
+        // The device went away: re-open the same port name until it is back, within the
+        // bound, and write once more.
         ClosePort();
-        const uint32_t start = m_clock.TickCount();
         while (!OpenPort()) {
-            if (TickPassed(m_clock.TickCount(), start + m_limits.reopenGiveUpMs))
+            if (TickPassed(m_clock.TickCount(), giveUp))
                 break;
             m_clock.Sleep(1000);
         }
-        written = IsOpen() && WriteAll(command);
+        written = IsOpen() && WriteAll(command, nullptr, giveUp);
     }
     if (m_log)
         m_log->WriteCommand(command);
@@ -218,6 +228,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     bool reconnectWait, ProgressSink* progress)
 {
     response.clear();
+    m_lastReadEnd = ReadEnd::Nothing;
     const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
     const uint32_t start = m_clock.TickCount();
     const uint32_t deadline = start + timeout;
@@ -233,6 +244,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
                 progress->SetPosition(++counter);
         }
         DrainPort();
+        m_lastReadEnd = ReadEnd::Sleep;
         return true;
     }
 
@@ -240,23 +252,37 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
         return false;
 
     const std::size_t capacity = size > 0 ? size - 1 : 0;
-    std::string buffer(capacity, '\0');
+    // The room is reserved but filled only as bytes arrive: a large receive room for a
+    // small answer costs address space, not memory, and the answer is never copied to grow.
+    std::string buffer;
+    buffer.reserve(capacity);
     std::size_t received = 0;
+    bool anyByte = false;
+    bool overflowed = false;
     // The last bytes received, kept also once the buffer is full, so that an answer
     // longer than the buffer still ends at its result code.
     std::string tail;
     char overflow[4096];
+    std::string_view ending;
 
     bool done = TickPassed(m_clock.TickCount(), deadline);
     while (!done) {
-        const std::size_t room = capacity - received;
+        const std::size_t room = std::min(capacity - received, kReadBlockSize);
+        if (room > 0)
+            buffer.resize(received + room);
         char* into = room > 0 ? buffer.data() + received : overflow;
         long got = 0;
-        if (ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs)) {
+        const bool readable = ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs);
+        if (room > 0) {
+            received += static_cast<std::size_t>(got);
+            buffer.resize(received);
+        }
+        if (readable) {
             if (got == 0 && progress)
                 progress->SetPosition(++counter);
-            if (room > 0)
-                received += static_cast<std::size_t>(got);
+            if (room == 0 && got > 0)
+                overflowed = true;
+            anyByte = anyByte || got > 0;
             tail.append(into, static_cast<std::size_t>(got));
             if (tail.size() > kErrorEnding.size())
                 tail.erase(0, tail.size() - kErrorEnding.size());
@@ -267,29 +293,50 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
                 progress->SetPosition(counter);
             }
             ClosePort();
-            if (OpenPort() && reconnectWait)
+            if (OpenPort() && reconnectWait) {
+                m_lastReadEnd = ReadEnd::Reconnected;
                 break;
+            }
         }
         if (!reconnectWait) {
             const std::string_view t(tail);
-            if (t.ends_with(kErrorEnding) || t.ends_with(kOkEnding))
+            if (t.ends_with(kErrorEnding))
+                ending = kErrorEnding;
+            else if (t.ends_with(kOkEnding))
+                ending = kOkEnding;
+            if (!ending.empty())
                 break;
         }
         done = TickPassed(m_clock.TickCount(), deadline);
     }
 
     buffer.resize(received);
+    if (overflowed && !ending.empty()) {
+        // The beginning of the answer is kept; its last bytes make way for the result code
+        // that ended it, which decides whether the command failed.
+        buffer.resize(capacity >= ending.size() ? capacity - ending.size() : 0);
+        buffer.append(ending.substr(0, capacity - buffer.size()));
+    }
+    if (!ending.empty())
+        m_lastReadEnd = ReadEnd::ResultCode;
+    else if (m_lastReadEnd != ReadEnd::Reconnected)
+        m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;
     response = std::move(buffer);
     if (m_log)
         m_log->WriteRawResponse(response);
     return true;
 }
 
-bool SerialLink::CleanResponse(std::string_view command, std::string_view raw, std::string& cleaned)
+ReadEnd SerialLink::LastReadEnd() const
 {
-    const bool result = tervane::CleanResponse(command, raw, cleaned);
+    return m_lastReadEnd;
+}
+
+bool SerialLink::CleanResponse(std::string_view command, std::string& response)
+{
+    const bool result = tervane::CleanResponse(command, response);
     if (m_log)
-        m_log->WriteCleanedResponse(cleaned);
+        m_log->WriteCleanedResponse(response);
     return result;
 }
 

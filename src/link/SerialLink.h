@@ -1,8 +1,11 @@
 #pragma once
 
 #include "Clock.h"
+#include "ReadEnd.h"
+#include "SerialPort.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,14 +45,20 @@ public:
     bool OpenPortNoDrain();
     // Throws away whatever the device sent that nobody asked for. Always true.
     bool DrainPort();
-    // Writes one command byte for byte; "SLEEP..." writes nothing.
+    // Writes one command byte for byte; "SLEEP..." writes nothing. A port that takes no
+    // bytes and a device that is away share one bound (reopenGiveUpMs) for the whole
+    // command; false once it has passed.
     bool SendCommand(std::string_view command);
     // Collects the answer into `response` (at most size - 1 bytes) until a final result
-    // code, a reconnect (reconnectWait) or the time-out.
+    // code, a reconnect (reconnectWait) or the time-out. An answer longer than that keeps
+    // its beginning, and its last bytes make way for the final result code that ended it.
     bool ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
         bool reconnectWait, ProgressSink* progress);
-    // Reduces a raw answer to its payload, logs it, and tells whether the command failed.
-    bool CleanResponse(std::string_view command, std::string_view raw, std::string& cleaned);
+    // How the last ReadResponse ended.
+    ReadEnd LastReadEnd() const;
+    // Reduces a raw answer to its payload in place, logs it, and tells whether the command
+    // failed.
+    bool CleanResponse(std::string_view command, std::string& response);
     // Writes raw bytes (file data); the number of bytes the port took (fewer when it failed
     // part way), or -1 when it took none and failed.
     long WriteRaw(const char* data, std::size_t length);
@@ -57,18 +66,25 @@ public:
     void ClosePort();
     bool IsOpen() const;
 
+    // Why the last open of the port failed.
+    const OpenFailure& LastOpenFailure() const;
+
     // Tries to open the port at `path` exactly as OpenPort would, and closes it again.
-    static bool CanOpen(const std::string& path);
+    static bool CanOpen(const std::string& path, OpenFailure* failure = nullptr);
 
 private:
     bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
-    bool WriteAll(std::string_view bytes, std::size_t* taken = nullptr);
+    // Writes every byte. Gives up when the port takes nothing for reopenGiveUpMs, or at
+    // `deadline` when one is given.
+    bool WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
 
     Clock& m_clock;
     CommandLog* m_log = nullptr;
     LinkLimits m_limits;
     std::string m_portName;
     int m_fd = -1;
+    ReadEnd m_lastReadEnd = ReadEnd::Nothing;
+    OpenFailure m_openFailure;
 };
 
 } // namespace tervane

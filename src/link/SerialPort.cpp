@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 
@@ -33,8 +34,9 @@ bool ProcessAlive(long pid)
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-// A lock file of a living process, under the name given or the terminal it leads to.
-bool HeldByUucpLock(const std::string& path)
+// The living process whose lock file holds the port, under the name given or the terminal
+// it leads to; 0 when none does.
+long UucpLockHolder(const std::string& path)
 {
     std::string dir;
     {
@@ -52,9 +54,16 @@ bool HeldByUucpLock(const std::string& path)
         std::ifstream in(dir + "/LCK.." + name);
         long pid = 0;
         if (in && (in >> pid) && ProcessAlive(pid))
-            return true;
+            return pid;
     }
-    return false;
+    return 0;
+}
+
+int Fail(OpenFailure* failure, OpenFailure::Kind kind, int error, long holder = 0)
+{
+    if (failure)
+        *failure = OpenFailure {kind, error, holder};
+    return -1;
 }
 
 bool Configure(int fd)
@@ -80,22 +89,74 @@ void SetUucpLockDir(const std::string& dir)
     lockDir = dir;
 }
 
-int OpenSerialPort(const std::string& path)
+OpenFailure::Kind OpenFailureKind(int error)
 {
-    if (path.empty() || HeldByUucpLock(path))
-        return -1;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS: return OpenFailure::Kind::PermissionDenied;
+    case EBUSY:
+    case EWOULDBLOCK: return OpenFailure::Kind::Busy;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR: return OpenFailure::Kind::Missing;
+    case ENOTTY:
+    case EISDIR: return OpenFailure::Kind::NotATerminal;
+    default: return OpenFailure::Kind::Other;
+    }
+}
+
+int OpenSerialPort(const std::string& path, OpenFailure* failure)
+{
+    if (failure)
+        *failure = OpenFailure {};
+    if (path.empty())
+        return Fail(failure, OpenFailure::Kind::Missing, ENOENT);
+    if (const long holder = UucpLockHolder(path))
+        return Fail(failure, OpenFailure::Kind::Busy, EBUSY, holder);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (fd < 0) {
+        const int error = errno;
+        return Fail(failure, OpenFailureKind(error), error);
+    }
+    if (!::isatty(fd)) {
         ::close(fd);
-        return -1;
+        return Fail(failure, OpenFailure::Kind::NotATerminal, ENOTTY);
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
+        ::close(fd);
+        // A lock of another program is its hold on the port, whatever the call said.
+        return Fail(failure, OpenFailure::Kind::Busy, error);
     }
     if (!Configure(fd)) {
+        const int error = errno;
         CloseSerialPort(fd);
-        return -1;
+        return Fail(failure, OpenFailureKind(error), error);
     }
     return fd;
+}
+
+std::string DescribeOpenFailure(const std::string& path, const OpenFailure& failure)
+{
+    const std::string head = "cannot open " + path + ": ";
+    switch (failure.kind) {
+    case OpenFailure::Kind::None: return {};
+    case OpenFailure::Kind::PermissionDenied:
+        return head + "permission denied. At the desktop the udev rule installed with the package gives the "
+                      "logged-in user the port (plug the gateway in again after installing it); for SSH, cron "
+                      "or headless use add the user to the dialout group (sudo usermod -aG dialout USER) and "
+                      "log in again";
+    case OpenFailure::Kind::Busy:
+        return head + "in use by another program"
+            + (failure.lockHolder > 0 ? " (process " + std::to_string(failure.lockHolder) + " holds its lock file)"
+                                      : std::string());
+    case OpenFailure::Kind::Missing: return head + "no such port; is the gateway plugged in?";
+    case OpenFailure::Kind::NotATerminal: return head + "not a serial port";
+    case OpenFailure::Kind::Other: break;
+    }
+    return head + (failure.error ? std::strerror(failure.error) : "unknown failure");
 }
 
 void CloseSerialPort(int fd)

@@ -4,12 +4,34 @@
 
 namespace tervane {
 
+// Why a port did not open.
+struct OpenFailure {
+    enum class Kind {
+        None,
+        PermissionDenied, // the user may not open the terminal
+        Busy,             // another program holds it
+        Missing,          // no such port (the device is not plugged in, or gone)
+        NotATerminal,     // the path is something else than a serial port
+        Other,
+    };
+    Kind kind = Kind::None;
+    int error = 0;       // the system's error number behind it, when there is one
+    long lockHolder = 0; // Busy: the process its UUCP lock file names, when one does
+};
+
+// The kind of failure an open() error number stands for.
+OpenFailure::Kind OpenFailureKind(int error);
+
 // Opens a serial port for the link: read and write, not as controlling terminal,
 // non-blocking, raw 115200 8N1, and held exclusively. Another program's hold on the
 // port makes the open fail: an advisory flock (which also stops root), TIOCEXCL, or a
 // UUCP lock file LCK..<name> in the lock folder whose process is alive.
-// The descriptor, or -1.
-int OpenSerialPort(const std::string& path);
+// The descriptor, or -1 with the reason in `failure` when one is given.
+int OpenSerialPort(const std::string& path, OpenFailure* failure = nullptr);
+
+// What is wrong with `path` and, where the user can act, what to do: one line for the tool's
+// messages and the command log.
+std::string DescribeOpenFailure(const std::string& path, const OpenFailure& failure);
 
 // Releases the exclusive hold and closes. Does nothing for -1.
 void CloseSerialPort(int fd);

@@ -1,6 +1,7 @@
 #include "SysfsModemRegistry.h"
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -69,6 +70,58 @@ std::optional<fs::path> FindUsbDevice(const fs::path& ttyDir, const fs::path& ro
     return std::nullopt;
 }
 
+// What a tty's USB interface says of itself: the class, subclass and protocol codes as
+// sysfs writes them (two hexadecimal digits) and the interface number.
+struct TtyInterface {
+    std::string name;
+    fs::path usbDevice;
+    bool speaksAt = false;
+    long number = LONG_MAX;
+};
+
+// The interface folder (holding bInterfaceClass) at or above the tty's device, below the
+// USB device.
+std::optional<fs::path> FindInterface(const fs::path& ttyDir, const fs::path& usbDevice)
+{
+    std::error_code ec;
+    fs::path at = fs::canonical(ttyDir / "device", ec);
+    if (ec)
+        return std::nullopt;
+    while (IsWithin(at, usbDevice)) {
+        if (fs::is_regular_file(at / "bInterfaceClass", ec))
+            return at;
+        at = at.parent_path();
+    }
+    return std::nullopt;
+}
+
+TtyInterface DescribeInterface(const std::string& name, const fs::path& ttyDir, const fs::path& usbDevice)
+{
+    TtyInterface tty {name, usbDevice};
+    const auto interface = FindInterface(ttyDir, usbDevice);
+    if (!interface)
+        return tty;
+    // Communications class, abstract control model, AT commands (V.250).
+    tty.speaksAt = ReadAttribute(*interface / "bInterfaceClass") == "02"
+        && ReadAttribute(*interface / "bInterfaceSubClass") == "02"
+        && ReadAttribute(*interface / "bInterfaceProtocol") == "01";
+    const auto number = ReadAttribute(*interface / "bInterfaceNumber");
+    if (number && !number->empty() && number->size() <= 2
+        && number->find_first_not_of("0123456789abcdefABCDEF") == std::string::npos)
+        tty.number = std::stol(*number, nullptr, 16);
+    return tty;
+}
+
+// The one port of a USB device that takes the device's commands: the interface that says it
+// speaks AT commands, else the first interface. `ttys` are the device's own, in name order.
+const TtyInterface& CommandPort(const std::vector<const TtyInterface*>& ttys)
+{
+    const auto at = std::ranges::find_if(ttys, [](const TtyInterface* t) { return t->speaksAt; });
+    if (at != ttys.end())
+        return **at;
+    return **std::ranges::min_element(ttys, {}, [](const TtyInterface* t) { return t->number; });
+}
+
 } // namespace
 
 SysfsModemRegistry::SysfsModemRegistry(std::string sysRoot, std::string devDir)
@@ -100,20 +153,35 @@ bool SysfsModemRegistry::ForEachUsbModem(const std::function<void(const ModemEnt
         return false;
     std::ranges::sort(names);
 
+    std::vector<TtyInterface> ttys;
     for (const auto& name : names) {
         const auto usbDevice = FindUsbDevice(ttyClass / name, root);
-        if (!usbDevice)
+        if (usbDevice)
+            ttys.push_back(DescribeInterface(name, ttyClass / name, *usbDevice));
+    }
+
+    // A modem with several interfaces shows a tty for each; it is one device all the same.
+    std::vector<fs::path> seen;
+    for (const auto& tty : ttys) {
+        if (std::ranges::find(seen, tty.usbDevice) != seen.end())
             continue;
+        seen.push_back(tty.usbDevice);
+        std::vector<const TtyInterface*> siblings;
+        for (const auto& other : ttys) {
+            if (other.usbDevice == tty.usbDevice)
+                siblings.push_back(&other);
+        }
+        const TtyInterface& port = CommandPort(siblings);
         ModemEntry entry;
-        entry.providerName = ReadAttribute(*usbDevice / "manufacturer");
-        const auto vendor = ReadAttribute(*usbDevice / "idVendor");
+        entry.providerName = ReadAttribute(tty.usbDevice / "manufacturer");
+        const auto vendor = ReadAttribute(tty.usbDevice / "idVendor");
         if (vendor && EqualsIgnoringCase(*vendor, kModemVendorId))
             entry.providerName = std::string(kModemProvider);
-        entry.attachedTo = m_devDir + "/" + name;
+        entry.attachedTo = m_devDir + "/" + port.name;
         UsbIdentity identity;
-        identity.serialNumber = ReadAttribute(*usbDevice / "serial").value_or("");
-        identity.busPath = usbDevice->filename().string();
-        identity.manufacturer = ReadAttribute(*usbDevice / "manufacturer").value_or("");
+        identity.serialNumber = ReadAttribute(tty.usbDevice / "serial").value_or("");
+        identity.busPath = tty.usbDevice.filename().string();
+        identity.manufacturer = ReadAttribute(tty.usbDevice / "manufacturer").value_or("");
         visit(entry, identity);
     }
     return true;

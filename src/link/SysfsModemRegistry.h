@@ -11,12 +11,14 @@ namespace tervane {
 // becomes one entry: the provider is the USB device's manufacturer string and the port
 // is <devDir>/<tty name>. The modem chip's vendor id 114f stands for "WAVECOM" whatever
 // the manufacturer string says, since some firmware leaves that string out.
-// Ttys without a USB device above them are not modems and are left out.
+// Ttys without a USB device above them are not modems and are left out. A USB device with
+// several ttys (one per interface) is one entry: the tty of the interface that speaks AT
+// commands (communications class, ACM, protocol AT commands), else of its first interface.
 class SysfsModemRegistry : public ModemRegistry {
 public:
     explicit SysfsModemRegistry(std::string sysRoot = "/sys", std::string devDir = "/dev");
 
-    // In tty name order. False when <sysRoot>/class/tty cannot be read.
+    // In the order of each device's first tty name. False when <sysRoot>/class/tty cannot be read.
     bool ForEachModem(const std::function<void(const ModemEntry&)>& visit) override;
 
     // What else sysfs tells of a modem's USB device; empty texts for what it lacks.

@@ -18,7 +18,7 @@
 namespace tervane {
 
 CellPage::CellPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Mobile"), documents, runner, parent)
+    : PropertyPage(tr("Mobile"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("CellPage"));
     Bindings() = {
@@ -44,27 +44,25 @@ void CellPage::BuildControls()
         control->setObjectName(QString::fromLatin1(name));
         return control;
     };
-    const auto caption = [this](int id, const char* text) {
-        return AddControl(id, new QLabel(QString::fromUtf8(text)));
-    };
+    const auto caption = [this](int id, const char* text) { return AddControl(id, new QLabel(tr(text))); };
 
-    auto* providerFrame = AddControl(IDC_PROVIDER_GROUP, new QGroupBox(QStringLiteral("Mobile Service Provider Settings")));
+    auto* providerFrame = AddControl(IDC_PROVIDER_GROUP, new QGroupBox(tr("Mobile Service Provider Settings")));
     auto* providerRows = new QGridLayout;
-    providerRows->addWidget(caption(IDC_APN_CAPTION, "Service Plan/APN"), 0, 0);
+    providerRows->addWidget(caption(IDC_APN_CAPTION, QT_TR_NOOP("Service Plan/APN")), 0, 0);
     providerRows->addWidget(edit(IDC_APN, "apn"), 0, 1);
-    providerRows->addWidget(caption(IDC_USERNAME_CAPTION, "Username"), 1, 0);
+    providerRows->addWidget(caption(IDC_USERNAME_CAPTION, QT_TR_NOOP("Username")), 1, 0);
     providerRows->addWidget(edit(IDC_USERNAME, "username"), 1, 1);
-    providerRows->addWidget(caption(IDC_PASSWORD_CAPTION, "Password"), 2, 0);
+    providerRows->addWidget(caption(IDC_PASSWORD_CAPTION, QT_TR_NOOP("Password")), 2, 0);
     providerRows->addWidget(edit(IDC_PASSWORD, "password"), 2, 1);
-    providerRows->addWidget(caption(IDC_PIN_CAPTION, "SIM Pin"), 3, 0);
+    providerRows->addWidget(caption(IDC_PIN_CAPTION, QT_TR_NOOP("SIM Pin")), 3, 0);
     providerRows->addWidget(edit(IDC_PIN, "pin"), 3, 1);
 
-    auto* bandFrame = AddControl(IDC_BAND_GROUP, new QGroupBox(QStringLiteral("Mobile Band Settings")));
+    auto* bandFrame = AddControl(IDC_BAND_GROUP, new QGroupBox(tr("Mobile Band Settings")));
     auto* bandRows = new QGridLayout;
     auto* band = AddControl(IDC_BAND, new QComboBox);
     band->setObjectName(QStringLiteral("band"));
     band->setMaxVisibleItems(5);
-    bandRows->addWidget(caption(IDC_BAND_CAPTION, "Band Configuration"), 0, 0);
+    bandRows->addWidget(caption(IDC_BAND_CAPTION, QT_TR_NOOP("Band Configuration")), 0, 0);
     bandRows->addWidget(band, 0, 1);
 
     // Both groups keep their captions in one column.

@@ -25,7 +25,7 @@ constexpr int32_t kMaxMinutesOrSeconds = 60;
 } // namespace
 
 DravexPage::DravexPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Remote Management"), documents, runner, parent)
+    : PropertyPage(tr("Remote Management"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("DravexPage"));
     Bindings() = {
@@ -75,7 +75,7 @@ DravexPage::DravexPage(RciDocuments& documents, DeviceRunner& runner, QWidget* p
 void DravexPage::BuildControls()
 {
     const auto box = [this](int id, const char* name, const char* text) {
-        auto* control = AddControl(id, new QCheckBox(QString::fromUtf8(text)));
+        auto* control = AddControl(id, new QCheckBox(tr(text)));
         control->setObjectName(QString::fromLatin1(name));
         return control;
     };
@@ -84,21 +84,23 @@ void DravexPage::BuildControls()
         control->setObjectName(QString::fromLatin1(name));
         return control;
     };
-    const auto caption = [this](int id, const char* text) {
-        return AddControl(id, new QLabel(QString::fromUtf8(text)));
-    };
+    const auto caption = [this](int id, const char* text) { return AddControl(id, new QLabel(tr(text))); };
     // Hours, minutes and seconds, each edit taking figures only and followed by its unit.
-    const auto timeRow = [&](const IntervalControls& controls, const char* name, int hoursCaption) {
+    const auto timeRow = [&](const IntervalControls& controls, const char* name, int hoursCaption,
+                             const char* rowCaption) {
         auto* row = new QHBoxLayout;
         const int edits[] = {controls.hours, controls.minutes, controls.seconds};
-        const char* units[] = {"hrs", "mins", "secs"};
+        const char* units[] = {QT_TR_NOOP("hrs"), QT_TR_NOOP("mins"), QT_TR_NOOP("secs")};
         const char* parts[] = {"Hours", "Minutes", "Seconds"};
+        const char* spokenUnits[] = {QT_TR_NOOP("hours"), QT_TR_NOOP("minutes"), QT_TR_NOOP("seconds")};
         for (int i = 0; i < 3; ++i) {
             const QByteArray editName = QByteArray(name) + parts[i];
             auto* time = edit(edits[i], editName.constData());
             time->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), time));
             time->setFixedWidth(time->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
             time->setAlignment(Qt::AlignRight);
+            // The row's caption stands before the three edits; each is named in full.
+            time->setAccessibleName(tr("%1 %2").arg(tr(rowCaption), tr(spokenUnits[i])));
             row->addWidget(time);
             row->addWidget(caption(hoursCaption + i, units[i]));
             row->addSpacing(6);
@@ -107,33 +109,37 @@ void DravexPage::BuildControls()
         return row;
     };
 
-    auto* deviceFrame = AddControl(IDC_DEVICE_INITIATED_GROUP,
-        new QGroupBox(QStringLiteral("Device-initiated Management Connection")));
+    auto* deviceFrame =
+        AddControl(IDC_DEVICE_INITIATED_GROUP, new QGroupBox(tr("Device-initiated Management Connection")));
     auto* deviceRows = new QGridLayout;
     deviceRows->addWidget(box(IDC_DEVICE_INITIATED, "deviceInitiated",
-                              "Enable Remote Management and Configuration using a device-initiated connection "),
+                              QT_TR_NOOP(
+                                  "Enable Remote Management and Configuration using a device-initiated connection ")),
         0, 0, 1, 2);
-    deviceRows->addWidget(caption(IDC_SERVER_ADDRESS_CAPTION, "Server Address"), 1, 0);
+    deviceRows->addWidget(caption(IDC_SERVER_ADDRESS_CAPTION, QT_TR_NOOP("Server Address")), 1, 0);
     deviceRows->addWidget(edit(IDC_SERVER_ADDRESS, "serverAddress"), 1, 1);
-    deviceRows->addWidget(
-        box(IDC_RECONNECT, "reconnect", "Automatically reconnect to the server after being disconnected "), 2, 0, 1, 2);
-    deviceRows->addWidget(caption(IDC_RECONNECT_CAPTION, "Reconnect after:"), 3, 0);
-    deviceRows->addLayout(timeRow(kReconnect, "reconnect", IDC_RECONNECT_HOURS_CAPTION), 3, 1);
+    deviceRows->addWidget(box(IDC_RECONNECT, "reconnect",
+                              QT_TR_NOOP("Automatically reconnect to the server after being disconnected ")),
+        2, 0, 1, 2);
+    deviceRows->addWidget(caption(IDC_RECONNECT_CAPTION, QT_TR_NOOP("Reconnect after:")), 3, 0);
+    deviceRows->addLayout(timeRow(kReconnect, "reconnect", IDC_RECONNECT_HOURS_CAPTION, QT_TR_NOOP("Reconnect after:")),
+        3, 1);
 
-    auto* serverFrame = AddControl(IDC_SERVER_INITIATED_GROUP,
-        new QGroupBox(QStringLiteral("Server-initiated Management Connection ")));
+    auto* serverFrame =
+        AddControl(IDC_SERVER_INITIATED_GROUP, new QGroupBox(tr("Server-initiated Management Connection ")));
     auto* serverRows = new QGridLayout;
     serverRows->addWidget(box(IDC_SERVER_INITIATED, "serverInitiated",
-                              "Enable Remote Management and Configuration using a server-initiated connection "),
+                              QT_TR_NOOP(
+                                  "Enable Remote Management and Configuration using a server-initiated connection ")),
         0, 0, 1, 2);
     serverRows->addWidget(box(IDC_LKA_UPDATE, "lkaUpdate",
-                              "Enable Last Known Address (LKA) updates to the following server "),
+                              QT_TR_NOOP("Enable Last Known Address (LKA) updates to the following server ")),
         1, 0, 1, 2);
-    serverRows->addWidget(caption(IDC_LKA_SERVER_ADDRESS_CAPTION, "Server Address"), 2, 0);
+    serverRows->addWidget(caption(IDC_LKA_SERVER_ADDRESS_CAPTION, QT_TR_NOOP("Server Address")), 2, 0);
     serverRows->addWidget(edit(IDC_LKA_SERVER_ADDRESS, "lkaServerAddress"), 2, 1);
-    serverRows->addWidget(box(IDC_LKA_RETRY, "lkaRetry", "Retry if the LKA update fails"), 3, 0, 1, 2);
-    serverRows->addWidget(caption(IDC_RETRY_CAPTION, "Rety after:"), 4, 0);
-    serverRows->addLayout(timeRow(kRetry, "retry", IDC_RETRY_HOURS_CAPTION), 4, 1);
+    serverRows->addWidget(box(IDC_LKA_RETRY, "lkaRetry", QT_TR_NOOP("Retry if the LKA update fails")), 3, 0, 1, 2);
+    serverRows->addWidget(caption(IDC_RETRY_CAPTION, QT_TR_NOOP("Rety after:")), 4, 0);
+    serverRows->addLayout(timeRow(kRetry, "retry", IDC_RETRY_HOURS_CAPTION, QT_TR_NOOP("Rety after:")), 4, 1);
 
     // Both groups keep their captions in one column.
     int captionWidth = 0;

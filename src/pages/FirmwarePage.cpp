@@ -15,7 +15,7 @@
 namespace tervane {
 
 FirmwarePage::FirmwarePage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Firmware Update"), documents, runner, parent)
+    : PropertyPage(tr("Firmware Update"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("FirmwarePage"));
     Bindings() = {
@@ -34,18 +34,18 @@ void FirmwarePage::BuildControls()
     auto* image = AddControl(IDC_FIRMWARE_IMAGE, "firmwareImage", new QLineEdit);
     MakeReadOnly(product);
     MakeReadOnly(version);
-    auto* browse = AddControl(IDC_BROWSE_FIRMWARE, "browseFirmware", new QPushButton(QStringLiteral("Browse...")));
-    auto* update = AddControl(IDC_UPDATE_FIRMWARE, "updateFirmware", new QPushButton(QStringLiteral("Update")));
+    auto* browse = AddControl(IDC_BROWSE_FIRMWARE, "browseFirmware", new QPushButton(tr("Browse...")));
+    auto* update = AddControl(IDC_UPDATE_FIRMWARE, "updateFirmware", new QPushButton(tr("Update")));
     connect(browse, &QPushButton::clicked, this, &FirmwarePage::OnBrowseFirmware);
     connect(update, &QPushButton::clicked, this, &FirmwarePage::OnUpdateFirmware);
 
-    auto* group = new QGroupBox(QStringLiteral("Firmware Update"), this);
+    auto* group = new QGroupBox(tr("Firmware Update"), this);
     auto* grid = new QGridLayout(group);
-    grid->addWidget(new QLabel(QStringLiteral("Product")), 0, 0);
+    grid->addWidget(new QLabel(tr("Product")), 0, 0);
     grid->addWidget(product, 0, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Firmware Version")), 1, 0);
+    grid->addWidget(new QLabel(tr("Firmware Version")), 1, 0);
     grid->addWidget(version, 1, 1, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Firmware Image")), 2, 0);
+    grid->addWidget(new QLabel(tr("Firmware Image")), 2, 0);
     grid->addWidget(image, 2, 1);
     grid->addWidget(browse, 2, 2);
     grid->addWidget(update, 3, 2);

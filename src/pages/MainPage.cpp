@@ -25,10 +25,11 @@ QLineEdit* ReadOnlyEdit(const char* objectName)
     return edit;
 }
 
-QLabel* Lamp(const char* objectName)
+QLabel* Lamp(const char* objectName, const QString& accessibleName)
 {
     auto* lamp = new QLabel;
     lamp->setObjectName(QString::fromLatin1(objectName));
+    lamp->setAccessibleName(accessibleName);
     lamp->setFixedSize(16, 16);
     return lamp;
 }
@@ -52,7 +53,7 @@ bool IsDottedIpv4(const QString& text)
 } // namespace
 
 MainPage::MainPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Device Information"), documents, runner, parent)
+    : PropertyPage(tr("Device Information"), documents, runner, parent)
     , m_litLamp(LampImage(true))
     , m_unlitLamp(LampImage(false))
 {
@@ -72,13 +73,13 @@ MainPage::MainPage(RciDocuments& documents, DeviceRunner& runner, QWidget* paren
 void MainPage::BuildControls()
 {
     auto* status = AddControl(IDC_STATUS, ReadOnlyEdit("status"));
-    auto* refresh = AddControl(IDC_REFRESH, new QPushButton(QStringLiteral("Refresh")));
+    auto* refresh = AddControl(IDC_REFRESH, new QPushButton(tr("Refresh")));
     refresh->setObjectName(QStringLiteral("refresh"));
     connect(refresh, &QPushButton::clicked, this, &MainPage::OnRefresh);
 
-    auto* statusBox = new QGroupBox(QStringLiteral("Device Status"), this);
+    auto* statusBox = new QGroupBox(tr("Device Status"), this);
     auto* statusGrid = new QGridLayout(statusBox);
-    statusGrid->addWidget(new QLabel(QStringLiteral("Status")), 0, 0);
+    statusGrid->addWidget(new QLabel(tr("Status")), 0, 0);
     statusGrid->addWidget(status, 0, 1);
     statusGrid->addWidget(refresh, 0, 2);
 
@@ -91,14 +92,14 @@ void MainPage::BuildControls()
         }
     };
 
-    auto* infoBox = new QGroupBox(QStringLiteral("Device Information"), this);
+    auto* infoBox = new QGroupBox(tr("Device Information"), this);
     auto* infoGrid = new QGridLayout(infoBox);
     addRows(infoGrid, {
         {"Product", AddControl(IDC_PRODUCT, ReadOnlyEdit("product"))},
         {"Firmware Version", AddControl(IDC_FIRMWARE_VERSION, ReadOnlyEdit("firmwareVersion"))},
     });
 
-    auto* mobileBox = new QGroupBox(QStringLiteral("Mobile Information"), this);
+    auto* mobileBox = new QGroupBox(tr("Mobile Information"), this);
     auto* mobileGrid = new QGridLayout(mobileBox);
     addRows(mobileGrid, {
         {"Serial Number (IMEI)", AddControl(IDC_IMEI, ReadOnlyEdit("imei"))},
@@ -109,24 +110,25 @@ void MainPage::BuildControls()
         {"Modem Revision", AddControl(IDC_MODEM_REVISION, ReadOnlyEdit("modemRevision"))},
     });
 
-    auto* connectionBox = new QGroupBox(QStringLiteral("Mobile Connection"), this);
+    auto* connectionBox = new QGroupBox(tr("Mobile Connection"), this);
     auto* connectionGrid = new QGridLayout(connectionBox);
-    auto* linkLamp = AddControl(IDC_LINK_LAMP, Lamp("linkLamp"));
+    auto* linkLamp = AddControl(IDC_LINK_LAMP, Lamp("linkLamp", tr("Link")));
     auto* lampRow = new QHBoxLayout;
     lampRow->setSpacing(4);
     for (int k = 1; k <= kSignalLampCount; ++k) {
         const QByteArray name = "signalLamp" + QByteArray::number(k);
-        lampRow->addWidget(AddControl(IDC_SIGNAL_LAMP1 + k - 1, Lamp(name.constData())));
+        lampRow->addWidget(
+            AddControl(IDC_SIGNAL_LAMP1 + k - 1, Lamp(name.constData(), tr("Signal strength bar %1").arg(k))));
     }
     lampRow->addStretch(1);
     auto* ipAddress = AddControl(IDC_MOBILE_IP_ADDRESS, ReadOnlyEdit("mobileIpAddress"));
     ipAddress->setEnabled(false);
     ipAddress->setMaximumWidth(160);
-    connectionGrid->addWidget(new QLabel(QStringLiteral("Link")), 0, 0);
+    connectionGrid->addWidget(new QLabel(tr("Link")), 0, 0);
     connectionGrid->addWidget(linkLamp, 0, 1);
-    connectionGrid->addWidget(new QLabel(QStringLiteral("Signal Strength")), 1, 0);
+    connectionGrid->addWidget(new QLabel(tr("Signal Strength")), 1, 0);
     connectionGrid->addLayout(lampRow, 1, 1);
-    connectionGrid->addWidget(new QLabel(QStringLiteral("Mobile IP Address")), 2, 0);
+    connectionGrid->addWidget(new QLabel(tr("Mobile IP Address")), 2, 0);
     connectionGrid->addWidget(ipAddress, 2, 1);
     connectionGrid->setColumnStretch(1, 1);
 
@@ -243,8 +245,32 @@ void MainPage::UpdateSignalLamps()
         SetLamp(id, k <= lamps.lit);
     }
     // Without a state document nothing shows that the link is up.
-    SetLamp(IDC_LINK_LAMP,
-        Documents().StateRoot() != nullptr && LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS)));
+    const bool linkUp = Documents().StateRoot() != nullptr && LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS));
+    SetLamp(IDC_LINK_LAMP, linkUp);
+
+    // The lamps' meaning in words, for the tooltip and for a screen reader.
+    const QString signal = tr("Signal %1 (%2 dBm): %3 of %4 bars")
+                               .arg(SignalQuality())
+                               .arg(2 * SignalQuality() - 113)
+                               .arg(lamps.lit)
+                               .arg(lamps.shown);
+    for (int k = 1; k <= kSignalLampCount; ++k)
+        DescribeLamp(IDC_SIGNAL_LAMP1 + k - 1, signal);
+    DescribeLamp(IDC_LINK_LAMP, linkUp ? tr("Link up") : tr("Link down"));
+}
+
+void MainPage::DescribeLamp(int controlId, const QString& meaning)
+{
+    if (QWidget* lamp = GetDlgItem(controlId)) {
+        lamp->setToolTip(meaning);
+        lamp->setAccessibleDescription(meaning);
+    }
+}
+
+QString MainPage::LampMeaning(int controlId) const
+{
+    const QWidget* lamp = GetDlgItem(controlId);
+    return lamp != nullptr ? lamp->accessibleDescription() : QString();
 }
 
 bool MainPage::IsSignalLampShown(int lamp) const

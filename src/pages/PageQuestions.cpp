@@ -3,6 +3,7 @@
 #include "FileDialog.h"
 #include "MessageBox.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 namespace tervane {
@@ -16,9 +17,13 @@ PageQuestions::PageQuestions(QWidget* page, std::function<void()> documentsRepla
 Answer PageQuestions::Ask(QuestionKind kind, const std::string& caption, const std::string& text)
 {
     const bool retry = kind == QuestionKind::RetryCancel;
-    const QMessageBox::StandardButton button = MessageBox::Show(nullptr, QString::fromStdString(text),
-        QString::fromStdString(caption), QMessageBox::Critical,
-        retry ? (QMessageBox::Retry | QMessageBox::Cancel) : QMessageBox::Ok);
+    // Fixed texts come out translated; texts made with a path or a reason have no entry and
+    // come out as they are.
+    const auto translated = [](const std::string& source) {
+        return QCoreApplication::translate("tervane::ProcedureQuestions", source.c_str());
+    };
+    const QMessageBox::StandardButton button = MessageBox::Show(nullptr, translated(text), translated(caption),
+        QMessageBox::Critical, retry ? (QMessageBox::Retry | QMessageBox::Cancel) : QMessageBox::Ok);
     if (!retry)
         return Answer::Ok;
     return button == QMessageBox::Retry ? Answer::Retry : Answer::Cancel;

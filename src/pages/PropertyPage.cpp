@@ -1,5 +1,7 @@
 #include "PropertyPage.h"
 
+#include <QCoreApplication>
+
 #include "ChoiceList.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
@@ -28,18 +30,21 @@ QString FromField(const std::string& text)
 
 QString SettingsNotReadPrompt()
 {
-    return QStringLiteral("The settings could not be sent because they could not be read from the device. "
-                          "Press Refresh on the Device Information page to read them again, then apply once more.");
+    return QCoreApplication::translate("tervane::PropertyPage",
+        "The settings could not be sent because they could not be read from the device. "
+        "Press Refresh on the Device Information page to read them again, then apply once more.");
 }
 
 QString WholeNumberPrompt()
 {
-    return QStringLiteral("Please enter a whole number.");
+    return QCoreApplication::translate("tervane::PropertyPage", "Please enter a whole number.");
 }
 
 QString WholeNumberRangePrompt(int32_t minimum, int32_t maximum)
 {
-    return QStringLiteral("Please enter a whole number between %1 and %2.").arg(minimum).arg(maximum);
+    return QCoreApplication::translate("tervane::PropertyPage", "Please enter a whole number between %1 and %2.")
+        .arg(minimum)
+        .arg(maximum);
 }
 
 bool ParseWholeNumber(const QString& text, int32_t& value)
@@ -315,8 +320,7 @@ bool PropertyPage::ApplyBindings(DocumentRoot root, int message, const BindingTa
         // Without the device's settings there is nothing to write the values into, and so
         // nothing to send: the user is told, and the values stay on the page, still unapplied.
         if ((m_documents.*root)() == nullptr) {
-            MessageBox::Show(this, SettingsNotReadPrompt(), QStringLiteral("Error"), QMessageBox::Critical,
-                QMessageBox::Ok);
+            MessageBox::Show(this, SettingsNotReadPrompt(), tr("Error"), QMessageBox::Critical, QMessageBox::Ok);
             return false;
         }
         tervane::StoreBindings(storedRows, m_fields, (m_documents.*root)());

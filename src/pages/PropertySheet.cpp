@@ -1,16 +1,35 @@
 #include "PropertySheet.h"
 
+#include "Captions.h"
 #include "PropertyPage.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace tervane {
+
+namespace {
+
+// Holds a page in its tab: asks for the page's whole size, and scrolls it when it gets less.
+class PageScroller : public QScrollArea {
+public:
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        return widget() != nullptr ? widget()->sizeHint() + QSize(frame, frame) : QScrollArea::sizeHint();
+    }
+};
+
+} // namespace
 
 PropertySheet::PropertySheet(const QString& caption, QWidget* parent)
     : QDialog(parent)
@@ -19,8 +38,9 @@ PropertySheet::PropertySheet(const QString& caption, QWidget* parent)
 {
     setWindowTitle(caption);
     m_tabs->setObjectName(QStringLiteral("tabs"));
-    // Every tab caption in sight at once, as in a sheet with a single row of tabs.
-    m_tabs->setUsesScrollButtons(false);
+    // A single row of tabs; where the captions do not fit (large fonts, a small screen) the
+    // row scrolls rather than widening the window past the screen.
+    m_tabs->setUsesScrollButtons(true);
     m_buttons->setObjectName(QStringLiteral("buttons"));
     ApplyButton()->setEnabled(false);
     auto* layout = new QVBoxLayout(this);
@@ -38,18 +58,30 @@ PropertySheet::~PropertySheet()
     // The pages belong to whoever made them: hand them back rather than delete them.
     const QSignalBlocker quiet(m_tabs);
     for (PropertyPage* page : m_pages) {
-        m_tabs->removeTab(m_tabs->indexOf(page));
+        QWidget* holder = Holder(page);
+        m_tabs->removeTab(m_tabs->indexOf(holder));
         page->setParent(nullptr);
         page->m_sheet = nullptr;
+        delete holder;
     }
 }
 
 void PropertySheet::AddPage(PropertyPage* page)
 {
     page->m_sheet = this;
+    BuddyCaptions(page);
     m_pages.push_back(page);
+    // A page taller or wider than the room it gets scrolls, so the window fits a small screen
+    // at large font sizes instead of growing past it.
+    auto* holder = new PageScroller;
+    holder->setObjectName(QStringLiteral("pageScroller"));
+    holder->setWidgetResizable(true);
+    holder->setFrameShape(QFrame::NoFrame);
+    holder->setWidget(page);
+    page->setAutoFillBackground(false);
+    holder->viewport()->setAutoFillBackground(false);
     const QSignalBlocker quiet(m_tabs);
-    m_tabs->addTab(page, page->Caption());
+    m_tabs->addTab(holder, page->Caption());
     ShowTab(m_active);
     if (page->IsModified())
         OnPageModified(page, true);
@@ -129,6 +161,11 @@ void PropertySheet::OnTabChanged(int index)
 
 void PropertySheet::showEvent(QShowEvent* event)
 {
+    // Unless someone chose the size, the window opens at the pages' natural size as far as
+    // the screen allows (Qt alone would stop at two thirds of the screen).
+    if (!m_sized && !testAttribute(Qt::WA_Resized))
+        resize(sizeHint());
+    m_sized = true;
     if (m_active < 0 && GetPageCount() > 0)
         SetActivePage(0);
     QDialog::showEvent(event);
@@ -183,6 +220,28 @@ long PropertySheet::OnMessage(int)
     return 0;
 }
 
+QWidget* PropertySheet::Holder(PropertyPage* page) const
+{
+    // The page sits in the scroll area's viewport.
+    QWidget* viewport = page->parentWidget();
+    auto* holder = qobject_cast<QScrollArea*>(viewport != nullptr ? viewport->parentWidget() : nullptr);
+    return holder != nullptr && holder->widget() == page ? holder : nullptr;
+}
+
+QSize PropertySheet::sizeHint() const
+{
+    // The pages at their natural size with every tab caption in sight, as far as the screen
+    // has room for them. (With scroll buttons the tabs alone would ask for no more than 200
+    // pixels.)
+    QSize natural = QDialog::sizeHint();
+    const int tabsWidth =
+        m_tabs->tabBar()->sizeHint().width() + 2 * m_tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    natural.setWidth(std::max(natural.width(), tabsWidth + natural.width() - m_tabs->sizeHint().width()));
+    if (const QScreen* shown = screen())
+        natural = natural.boundedTo(shown->availableGeometry().size() - (frameGeometry().size() - size()));
+    return natural.expandedTo(minimumSizeHint());
+}
+
 QPushButton* PropertySheet::OkButton() const
 {
     return m_buttons->button(QDialogButtonBox::Ok);
@@ -217,7 +276,10 @@ void PropertySheet::ForgetPage(PropertyPage* page)
     m_pages.erase(found);
     {
         const QSignalBlocker quiet(m_tabs);
-        m_tabs->removeTab(m_tabs->indexOf(page));
+        QWidget* holder = Holder(page);
+        m_tabs->removeTab(m_tabs->indexOf(holder));
+        page->setParent(nullptr);
+        delete holder;
     }
     if (m_active == index)
         m_active = -1;

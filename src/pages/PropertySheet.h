@@ -58,6 +58,9 @@ public:
     QPushButton* CancelButton() const;
     QPushButton* ApplyButton() const;
 
+    // The pages' natural size, bounded by the room the screen has for the window.
+    QSize sizeHint() const override;
+
 protected:
     // The handlers of the pages' messages; the sheet itself handles none and answers 0.
     virtual long OnMessage(int message);
@@ -72,6 +75,8 @@ private:
     void OnOk();
     void ActivateCurrent();
     void ShowTab(int index);
+    // The scroll area holding a page in its tab.
+    QWidget* Holder(PropertyPage* page) const;
 
     QTabWidget* m_tabs;
     QDialogButtonBox* m_buttons;
@@ -79,6 +84,7 @@ private:
     std::set<const PropertyPage*> m_modified;
     int m_active = -1;
     bool m_switching = false;
+    bool m_sized = false;
 };
 
 } // namespace tervane

@@ -37,7 +37,7 @@ QFont FileListFont()
 } // namespace
 
 PythonPage::PythonPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Python"), documents, runner, parent)
+    : PropertyPage(tr("Python"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("PythonPage"));
     Bindings() = PythonBindings();
@@ -52,6 +52,7 @@ void PythonPage::BuildControls()
 {
     auto* list = AddControl(IDC_FILE_LIST, new QTreeWidget);
     list->setObjectName(QStringLiteral("fileList"));
+    list->setAccessibleName(tr("Python files on the device"));
     list->setColumnCount(1);
     list->setHeaderHidden(true);
     list->setRootIsDecorated(false);
@@ -60,12 +61,12 @@ void PythonPage::BuildControls()
     // when the list is narrower).
     list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    auto* download = AddControl(IDC_DOWNLOAD, "download", new QPushButton(QStringLiteral("Download")));
-    auto* remove = AddControl(IDC_DELETE, "delete", new QPushButton(QStringLiteral("Delete")));
+    auto* download = AddControl(IDC_DOWNLOAD, "download", new QPushButton(tr("Download")));
+    auto* remove = AddControl(IDC_DELETE, "delete", new QPushButton(tr("Delete")));
     connect(download, &QPushButton::clicked, this, &PythonPage::OnDownloadPythonFiles);
     connect(remove, &QPushButton::clicked, this, &PythonPage::OnDeletePythonFiles);
 
-    auto* manage = new QGroupBox(QStringLiteral("Manage Files"), this);
+    auto* manage = new QGroupBox(tr("Manage Files"), this);
     auto* manageLayout = new QHBoxLayout(manage);
     auto* manageButtons = new QVBoxLayout;
     manageButtons->addWidget(download);
@@ -75,31 +76,31 @@ void PythonPage::BuildControls()
     manageLayout->addLayout(manageButtons);
 
     auto* path = AddControl(IDC_UPLOAD_PATH, "uploadPath", new QLineEdit);
-    auto* browse = AddControl(IDC_BROWSE_PYTHON, "browsePython", new QPushButton(QStringLiteral("Browse...")));
-    auto* upload = AddControl(IDC_UPLOAD, "upload", new QPushButton(QStringLiteral("Upload")));
+    auto* browse = AddControl(IDC_BROWSE_PYTHON, "browsePython", new QPushButton(tr("Browse...")));
+    auto* upload = AddControl(IDC_UPLOAD, "upload", new QPushButton(tr("Upload")));
     connect(browse, &QPushButton::clicked, this, &PythonPage::OnBrowsePythonFile);
     connect(upload, &QPushButton::clicked, this, &PythonPage::OnUploadPythonFile);
 
-    auto* uploadBox = new QGroupBox(QStringLiteral("Upload Files"), this);
+    auto* uploadBox = new QGroupBox(tr("Upload Files"), this);
     auto* uploadGrid = new QGridLayout(uploadBox);
-    uploadGrid->addWidget(new QLabel(QStringLiteral("Upload File")), 0, 0);
+    uploadGrid->addWidget(new QLabel(tr("Upload File")), 0, 0);
     uploadGrid->addWidget(path, 0, 1);
     uploadGrid->addWidget(browse, 0, 2);
     uploadGrid->addWidget(upload, 1, 2);
     uploadGrid->setColumnStretch(1, 1);
 
-    auto* enable = AddControl(IDC_AUTOSTART_ENABLE, new QCheckBox(QStringLiteral("Enable")));
+    auto* enable = AddControl(IDC_AUTOSTART_ENABLE, new QCheckBox(tr("Enable")));
     enable->setObjectName(QStringLiteral("autoStartEnable"));
     // Only the user's click reaches the handler; filling the box from the fields does not.
     connect(enable, &QCheckBox::clicked, this, &PythonPage::OnAutoStartClicked);
     auto* command = AddControl(IDC_AUTOSTART_COMMAND, "autoStartCommand", new QLineEdit);
 
-    auto* autoStart = new QGroupBox(QStringLiteral("Auto-start Settings"), this);
+    auto* autoStart = new QGroupBox(tr("Auto-start Settings"), this);
     auto* autoStartLayout = new QVBoxLayout(autoStart);
-    autoStartLayout->addWidget(new QLabel(QStringLiteral("Specify a Python program to be run when the device boots")));
+    autoStartLayout->addWidget(new QLabel(tr("Specify a Python program to be run when the device boots")));
     autoStartLayout->addWidget(enable);
-    auto* commandLabel = new QLabel(
-        QStringLiteral("Auto-start command line (specify program filename to execute and any arguments)"));
+    auto* commandLabel =
+        new QLabel(tr("Auto-start command line (specify program filename to execute and any arguments)"));
     commandLabel->setWordWrap(true);
     autoStartLayout->addWidget(commandLabel);
     autoStartLayout->addWidget(command);

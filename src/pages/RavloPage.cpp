@@ -8,6 +8,7 @@
 #include "RciDocuments.h"
 #include "ReadOnlyEdit.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -32,20 +33,26 @@ struct Line {
     const char* hint;  // none: no hint
 };
 
-constexpr std::array<Line, 3> kInformationLines{{
-    {RavloPage::IDC_EXTENDED_ADDRESS, "Extended Address", Entry::ReadOnly, nullptr},
-    {RavloPage::IDC_PRODUCT_TYPE, "Product Type", Entry::ReadOnly, nullptr},
-    {RavloPage::IDC_RADIO_FIRMWARE_VERSION, "Firmware Version", Entry::ReadOnly, nullptr},
+constexpr std::array<Line, 3> kInformationLines {{
+    {RavloPage::IDC_EXTENDED_ADDRESS, QT_TRANSLATE_NOOP("tervane::RavloPage", "Extended Address"), Entry::ReadOnly,
+        nullptr},
+    {RavloPage::IDC_PRODUCT_TYPE, QT_TRANSLATE_NOOP("tervane::RavloPage", "Product Type"), Entry::ReadOnly, nullptr},
+    {RavloPage::IDC_RADIO_FIRMWARE_VERSION, QT_TRANSLATE_NOOP("tervane::RavloPage", "Firmware Version"),
+        Entry::ReadOnly, nullptr},
 }};
 
-constexpr std::array<Line, 6> kSettingLines{{
-    {RavloPage::IDC_EXTENDED_PAN_ID, "Extended PAN ID (ID)", Entry::Text,
-        "(Set to 0 to allow a random PAN ID to be used)"},
-    {RavloPage::IDC_NODE_ID, "Node Identifier (NI)", Entry::Text, nullptr},
-    {RavloPage::IDC_DISCOVER_TIMEOUT, "Discover Timeout (NT)", Entry::Digits, "tenths of second (0-252) "},
-    {RavloPage::IDC_SCAN_CHANNELS, "Scan Channels (SC)", Entry::Text, "hex (0xffff=all channels)"},
-    {RavloPage::IDC_SCAN_DURATION, "Scan Duration (SD)", Entry::Digits, "(0-7)"},
-    {RavloPage::IDC_JOIN_TIME, "Allows Join Time (NJ)", Entry::Digits, "seconds (0-255. 255=always) "},
+constexpr std::array<Line, 6> kSettingLines {{
+    {RavloPage::IDC_EXTENDED_PAN_ID, QT_TRANSLATE_NOOP("tervane::RavloPage", "Extended PAN ID (ID)"), Entry::Text,
+        QT_TRANSLATE_NOOP("tervane::RavloPage", "(Set to 0 to allow a random PAN ID to be used)")},
+    {RavloPage::IDC_NODE_ID, QT_TRANSLATE_NOOP("tervane::RavloPage", "Node Identifier (NI)"), Entry::Text, nullptr},
+    {RavloPage::IDC_DISCOVER_TIMEOUT, QT_TRANSLATE_NOOP("tervane::RavloPage", "Discover Timeout (NT)"), Entry::Digits,
+        QT_TRANSLATE_NOOP("tervane::RavloPage", "tenths of second (0-252) ")},
+    {RavloPage::IDC_SCAN_CHANNELS, QT_TRANSLATE_NOOP("tervane::RavloPage", "Scan Channels (SC)"), Entry::Text,
+        QT_TRANSLATE_NOOP("tervane::RavloPage", "hex (0xffff=all channels)")},
+    {RavloPage::IDC_SCAN_DURATION, QT_TRANSLATE_NOOP("tervane::RavloPage", "Scan Duration (SD)"), Entry::Digits,
+        QT_TRANSLATE_NOOP("tervane::RavloPage", "(0-7)")},
+    {RavloPage::IDC_JOIN_TIME, QT_TRANSLATE_NOOP("tervane::RavloPage", "Allows Join Time (NJ)"), Entry::Digits,
+        QT_TRANSLATE_NOOP("tervane::RavloPage", "seconds (0-255. 255=always) ")},
 }};
 
 int ControlOf(RadioField field)
@@ -63,7 +70,7 @@ int ControlOf(RadioField field)
 } // namespace
 
 RavloPage::RavloPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Ravlo"), documents, runner, parent)
+    : PropertyPage(tr("Ravlo"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("RavloPage"));
     Fields().SetText(IDC_PRODUCT_TYPE, kProductType);
@@ -100,7 +107,7 @@ void RavloPage::BuildControls()
         auto* grid = new QGridLayout(group);
         int row = 0;
         for (const Line& line : lines) {
-            auto* caption = AddControl(line.edit + kCaptionOffset, new QLabel(QString::fromLatin1(line.caption)));
+            auto* caption = AddControl(line.edit + kCaptionOffset, new QLabel(tr(line.caption)));
             auto* edit = AddControl(line.edit, new QLineEdit);
             caption->setBuddy(edit);
             if (line.entry == Entry::ReadOnly)
@@ -110,7 +117,7 @@ void RavloPage::BuildControls()
             grid->addWidget(caption, row, 0);
             grid->addWidget(edit, row, 1);
             if (line.hint != nullptr)
-                grid->addWidget(AddControl(line.edit + kHintOffset, new QLabel(QString::fromLatin1(line.hint))), row, 2);
+                grid->addWidget(AddControl(line.edit + kHintOffset, new QLabel(tr(line.hint))), row, 2);
             ++row;
         }
         grid->setColumnStretch(1, 1);
@@ -118,20 +125,20 @@ void RavloPage::BuildControls()
         return grid;
     };
 
-    auto* information = new QGroupBox(QStringLiteral("Ravlo Information"), this);
+    auto* information = new QGroupBox(tr("Ravlo Information"), this);
     addLines(information, kInformationLines);
-    auto* settings = new QGroupBox(QStringLiteral("Basic Ravlo Settings"), this);
+    auto* settings = new QGroupBox(tr("Basic Ravlo Settings"), this);
     settings->setObjectName(QStringLiteral("settingsGroup"));
     addLines(settings, kSettingLines);
     Control<QLineEdit>(IDC_EXTENDED_PAN_ID)->setMaxLength(kExtendedPanIdLength);
 
-    auto* update = new QGroupBox(QStringLiteral("Update Ravlo Firmware"), this);
+    auto* update = new QGroupBox(tr("Update Ravlo Firmware"), this);
     auto* updateGrid = new QGridLayout(update);
-    auto* fileCaption = AddControl(IDC_FIRMWARE_FILE + kCaptionOffset, new QLabel(QStringLiteral("Select Firmware File")));
+    auto* fileCaption = AddControl(IDC_FIRMWARE_FILE + kCaptionOffset, new QLabel(tr("Select Firmware File")));
     auto* file = AddControl(IDC_FIRMWARE_FILE, new QLineEdit);
     fileCaption->setBuddy(file);
-    auto* browse = AddControl(IDC_BROWSE, new QPushButton(QStringLiteral("Browse...")));
-    auto* flash = AddControl(IDC_UPDATE, new QPushButton(QStringLiteral("Update")));
+    auto* browse = AddControl(IDC_BROWSE, new QPushButton(tr("Browse...")));
+    auto* flash = AddControl(IDC_UPDATE, new QPushButton(tr("Update")));
     updateGrid->addWidget(fileCaption, 0, 0);
     updateGrid->addWidget(file, 0, 1);
     updateGrid->addWidget(browse, 0, 2);
@@ -172,13 +179,13 @@ bool RavloPage::OnApply()
     };
     if (const auto refusal = CheckRadioSettings(texts))
         return RefuseValue(ControlOf(refusal->field),
-            QString::fromUtf8(refusal->message.data(), static_cast<qsizetype>(refusal->message.size())));
+            QCoreApplication::translate("tervane::RadioSettingChecks", std::string(refusal->message).c_str()));
     return ApplyBindings(&RciDocuments::RadioSettingsRoot, WM_APPLY_RADIO_SETTINGS);
 }
 
 bool RavloPage::RefuseValue(int controlId, const QString& message)
 {
-    MessageBox::Show(this, message, QStringLiteral("Error"), QMessageBox::NoIcon, QMessageBox::Ok);
+    MessageBox::Show(this, message, tr("Error"), QMessageBox::NoIcon, QMessageBox::Ok);
     if (auto* edit = Control<QLineEdit>(controlId)) {
         edit->setFocus(Qt::OtherFocusReason);
         edit->selectAll();

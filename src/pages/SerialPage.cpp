@@ -50,12 +50,16 @@ struct LineSetting {
     const char* captionText;
 };
 
-constexpr std::array<LineSetting, 5> kLineSettings{{
-    {SerialPage::IDC_BAUD_RATE, SerialPage::IDC_BAUD_RATE_CAPTION, "Baud Rate"},
-    {SerialPage::IDC_DATA_BITS, SerialPage::IDC_DATA_BITS_CAPTION, "Data Bits"},
-    {SerialPage::IDC_PARITY, SerialPage::IDC_PARITY_CAPTION, "Parity"},
-    {SerialPage::IDC_STOP_BITS, SerialPage::IDC_STOP_BITS_CAPTION, "Stop Bits"},
-    {SerialPage::IDC_FLOW_CONTROL, SerialPage::IDC_FLOW_CONTROL_CAPTION, "Flow Control"},
+constexpr std::array<LineSetting, 5> kLineSettings {{
+    {SerialPage::IDC_BAUD_RATE, SerialPage::IDC_BAUD_RATE_CAPTION,
+        QT_TRANSLATE_NOOP("tervane::SerialPage", "Baud Rate")},
+    {SerialPage::IDC_DATA_BITS, SerialPage::IDC_DATA_BITS_CAPTION,
+        QT_TRANSLATE_NOOP("tervane::SerialPage", "Data Bits")},
+    {SerialPage::IDC_PARITY, SerialPage::IDC_PARITY_CAPTION, QT_TRANSLATE_NOOP("tervane::SerialPage", "Parity")},
+    {SerialPage::IDC_STOP_BITS, SerialPage::IDC_STOP_BITS_CAPTION,
+        QT_TRANSLATE_NOOP("tervane::SerialPage", "Stop Bits")},
+    {SerialPage::IDC_FLOW_CONTROL, SerialPage::IDC_FLOW_CONTROL_CAPTION,
+        QT_TRANSLATE_NOOP("tervane::SerialPage", "Flow Control")},
 }};
 
 QLineEdit* PortEdit(bool numeralsOnly)
@@ -69,7 +73,7 @@ QLineEdit* PortEdit(bool numeralsOnly)
 } // namespace
 
 SerialPage::SerialPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Serial Port"), documents, runner, parent)
+    : PropertyPage(tr("Serial Port"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("SerialPage"));
     constexpr uint32_t kList = BIND_TEXT | BIND_CHOICES;
@@ -119,11 +123,11 @@ SerialPage::SerialPage(RciDocuments& documents, DeviceRunner& runner, QWidget* p
 
 void SerialPage::BuildControls()
 {
-    auto* basicFrame = AddControl(IDC_BASIC_GROUP, new QGroupBox(QStringLiteral("Basic Serial Port Settings")));
+    auto* basicFrame = AddControl(IDC_BASIC_GROUP, new QGroupBox(tr("Basic Serial Port Settings")));
     auto* basicGrid = new QGridLayout;
     int row = 0;
     for (const LineSetting& setting : kLineSettings) {
-        auto* caption = AddControl(setting.caption, new QLabel(QString::fromLatin1(setting.captionText)));
+        auto* caption = AddControl(setting.caption, new QLabel(tr(setting.captionText)));
         auto* list = AddControl(setting.list, new QComboBox);
         list->setMaxVisibleItems(8);
         caption->setBuddy(list);
@@ -133,25 +137,30 @@ void SerialPage::BuildControls()
     }
     basicGrid->setColumnStretch(2, 1);
 
-    auto* networkFrame = AddControl(IDC_NETWORK_GROUP, new QGroupBox(QStringLiteral("Serial Port Network Settings")));
+    auto* networkFrame = AddControl(IDC_NETWORK_GROUP, new QGroupBox(tr("Serial Port Network Settings")));
     auto* networkGrid = new QGridLayout;
-    networkGrid->addWidget(AddControl(IDC_TCP_SERIAL_CAPTION, new QLabel(QStringLiteral("TCP Serial"))), 0, 0, 1, 3);
+    networkGrid->addWidget(AddControl(IDC_TCP_SERIAL_CAPTION, new QLabel(tr("TCP Serial"))), 0, 0, 1, 3);
     const auto addService = [&](int enable, const char* enableText, int port, bool numeralsOnly, int keepalive) {
         const int at = networkGrid->rowCount();
-        networkGrid->addWidget(AddControl(enable, new QCheckBox(QString::fromLatin1(enableText))), at, 0);
+        networkGrid->addWidget(AddControl(enable, new QCheckBox(tr(enableText))), at, 0);
         auto* edit = AddControl(port, PortEdit(numeralsOnly));
+        // The enable box's text, which ends in "Port:", names the port beside it.
+        edit->setAccessibleName(tr(enableText).trimmed());
         edit->setMaximumWidth(90);
         networkGrid->addWidget(edit, at, 1);
         if (keepalive != 0)
-            networkGrid->addWidget(AddControl(keepalive, new QCheckBox(QStringLiteral("Enable TCP Keep-Alive "))), at, 2);
+            networkGrid->addWidget(AddControl(keepalive, new QCheckBox(tr("Enable TCP Keep-Alive "))), at, 2);
     };
-    addService(IDC_TELNET, "Enable Telnet access using TCP Port:", IDC_TELNET_PORT, true, IDC_TELNET_KEEPALIVE);
-    addService(IDC_RAW_TCP, "Enable Raw TCP access using TCP Port: ", IDC_RAW_TCP_PORT, true, IDC_RAW_TCP_KEEPALIVE);
-    addService(IDC_SSH, "Enable Secure Shell (SSH) access using TCP Port:", IDC_SSH_PORT, true, IDC_SSH_KEEPALIVE);
-    addService(IDC_SECURE_SOCKET, "Enable Secure Socket access using TCP Port:", IDC_SECURE_SOCKET_PORT, true,
-        IDC_SECURE_SOCKET_KEEPALIVE);
+    addService(IDC_TELNET, QT_TR_NOOP("Enable Telnet access using TCP Port:"), IDC_TELNET_PORT, true,
+        IDC_TELNET_KEEPALIVE);
+    addService(IDC_RAW_TCP, QT_TR_NOOP("Enable Raw TCP access using TCP Port: "), IDC_RAW_TCP_PORT, true,
+        IDC_RAW_TCP_KEEPALIVE);
+    addService(IDC_SSH, QT_TR_NOOP("Enable Secure Shell (SSH) access using TCP Port:"), IDC_SSH_PORT, true,
+        IDC_SSH_KEEPALIVE);
+    addService(IDC_SECURE_SOCKET, QT_TR_NOOP("Enable Secure Socket access using TCP Port:"), IDC_SECURE_SOCKET_PORT,
+        true, IDC_SECURE_SOCKET_KEEPALIVE);
     // The UDP server's port takes any text.
-    addService(IDC_UDP, "Enable UDP access using UDP Port:", IDC_UDP_PORT, false, 0);
+    addService(IDC_UDP, QT_TR_NOOP("Enable UDP access using UDP Port:"), IDC_UDP_PORT, false, 0);
     networkGrid->setColumnStretch(3, 1);
 
     auto* layout = new QVBoxLayout(this);

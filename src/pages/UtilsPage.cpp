@@ -43,7 +43,7 @@ QHBoxLayout* ButtonRow(QPushButton* button)
 } // namespace
 
 UtilsPage::UtilsPage(RciDocuments& documents, DeviceRunner& runner, QWidget* parent)
-    : PropertyPage(QStringLiteral("Utilities"), documents, runner, parent)
+    : PropertyPage(tr("Utilities"), documents, runner, parent)
 {
     setObjectName(QStringLiteral("UtilsPage"));
     BuildControls();
@@ -52,13 +52,16 @@ UtilsPage::UtilsPage(RciDocuments& documents, DeviceRunner& runner, QWidget* par
 
 void UtilsPage::BuildControls()
 {
-    auto* backup = AddControl(IDC_BACKUP, "backup", new QPushButton(QStringLiteral("Backup")));
+    auto* backup = AddControl(IDC_BACKUP, "backup", new QPushButton(tr("Backup")));
     auto* path = AddControl(IDC_RESTORE_PATH, new QLineEdit);
     path->setObjectName(QStringLiteral("restorePath"));
-    auto* browse = AddControl(IDC_BROWSE_CONFIG, "browseConfig", new QPushButton(QStringLiteral("Browse...")));
-    auto* restore = AddControl(IDC_RESTORE_CONFIG, "restoreConfig", new QPushButton(QStringLiteral("Restore")));
-    auto* reboot = AddControl(IDC_REBOOT, "reboot", new QPushButton(QStringLiteral("Reboot")));
-    auto* defaults = AddControl(IDC_RESTORE_DEFAULTS, "restoreDefaults", new QPushButton(QStringLiteral("Restore")));
+    auto* browse = AddControl(IDC_BROWSE_CONFIG, "browseConfig", new QPushButton(tr("Browse...")));
+    auto* restore = AddControl(IDC_RESTORE_CONFIG, "restoreConfig", new QPushButton(tr("Restore")));
+    auto* reboot = AddControl(IDC_REBOOT, "reboot", new QPushButton(tr("Reboot")));
+    auto* defaults = AddControl(IDC_RESTORE_DEFAULTS, "restoreDefaults", new QPushButton(tr("Restore")));
+    // Both restore buttons read "Restore"; a screen reader tells them apart by these names.
+    restore->setAccessibleName(tr("Restore settings from file"));
+    defaults->setAccessibleName(tr("Restore factory defaults"));
     connect(backup, &QPushButton::clicked, this, &UtilsPage::OnBackup);
     connect(browse, &QPushButton::clicked, this, &UtilsPage::OnBrowseConfig);
     connect(restore, &QPushButton::clicked, this, &UtilsPage::OnRestoreConfig);
@@ -66,25 +69,25 @@ void UtilsPage::BuildControls()
     connect(defaults, &QPushButton::clicked, this, &UtilsPage::OnRestoreDefaults);
 
     auto* restoreRow = new QHBoxLayout;
-    restoreRow->addWidget(new QLabel(QStringLiteral("Select File")));
+    restoreRow->addWidget(new QLabel(tr("Select File")));
     restoreRow->addWidget(path, 1);
     restoreRow->addWidget(browse);
     restoreRow->addWidget(restore);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Group(QStringLiteral("Backup Device Settings"),
-        QStringLiteral("Backup configuration to a file on your PC or server.  You will be prompted for where to save "
-                       "the backup file. "),
+    layout->addWidget(Group(tr("Backup Device Settings"),
+        tr("Backup configuration to a file on your PC or server.  You will be prompted for where to save "
+           "the backup file. "),
         this, ButtonRow(backup)));
-    layout->addWidget(Group(QStringLiteral("Restore Device Settings"),
-        QStringLiteral("Restore configuration from a file on your PC or server. "), this, restoreRow));
-    layout->addWidget(Group(QStringLiteral("Reboot Device"),
-        QStringLiteral("The reboot process will take approximately 10 seconds to complete.\r\nClick Reboot now to "
-                       "reboot the device."),
+    layout->addWidget(Group(tr("Restore Device Settings"),
+        tr("Restore configuration from a file on your PC or server. "), this, restoreRow));
+    layout->addWidget(Group(tr("Reboot Device"),
+        tr("The reboot process will take approximately 10 seconds to complete.\r\nClick Reboot now to "
+           "reboot the device."),
         this, ButtonRow(reboot)));
-    layout->addWidget(Group(QStringLiteral("Restore Factory Default Settings"),
-        QStringLiteral("Caution! Restoring the factory default settings will clear all current settings and "
-                       "automatically reboot the device. "),
+    layout->addWidget(Group(tr("Restore Factory Default Settings"),
+        tr("Caution! Restoring the factory default settings will clear all current settings and "
+           "automatically reboot the device. "),
         this, ButtonRow(defaults)));
     layout->addStretch(1);
 }

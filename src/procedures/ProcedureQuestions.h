@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Translatable.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,19 +50,26 @@ inline const FileChoice kPythonFileChoice{"*.py", "*.py|*.*||", {}};
 inline const FileChoice kConfigFileChoice{"*.cfg", "*.cfg|*.*||", {}};
 
 // Captions and texts of the procedures' messages.
-inline constexpr std::string_view kErrorCaption = "Error";
-inline constexpr std::string_view kEnterFilenameCaption = "Please enter a filename";
-inline constexpr std::string_view kEnterCorrectFilenameCaption = "Please enter a correct filename";
+inline constexpr std::string_view kErrorCaption = TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Error");
+inline constexpr std::string_view kEnterFilenameCaption =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Please enter a filename");
+inline constexpr std::string_view kEnterCorrectFilenameCaption =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Please enter a correct filename");
 
-inline constexpr std::string_view kNoFirmwareFileText = "You must select the firmware file to update.";
-inline constexpr std::string_view kFirmwareUnopenableText = "Unable to open the firmware file to update.";
-inline constexpr std::string_view kFirmwareUpdateFailedText = "Firmware Update failed.";
-inline constexpr std::string_view kNoPythonFileText = "You must select a file to send.";
-inline constexpr std::string_view kDownloadUnreadableText =
-    "File download failed.\r\nSelect Retry to attempt the file download again.";
-inline constexpr std::string_view kNoRestoreFileText = "You must select the configuration file to restore.";
-inline constexpr std::string_view kNoSettingsToBackUpText =
-    "There are no device settings to back up. Read the settings from the device first.";
+inline constexpr std::string_view kNoFirmwareFileText =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "You must select the firmware file to update.");
+inline constexpr std::string_view kFirmwareUnopenableText =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Unable to open the firmware file to update.");
+inline constexpr std::string_view kFirmwareUpdateFailedText =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "Firmware Update failed.");
+inline constexpr std::string_view kNoPythonFileText =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "You must select a file to send.");
+inline constexpr std::string_view kDownloadUnreadableText = TERVANE_TRANSLATABLE("tervane::ProcedureQuestions",
+    "File download failed.\r\nSelect Retry to attempt the file download again.");
+inline constexpr std::string_view kNoRestoreFileText =
+    TERVANE_TRANSLATABLE("tervane::ProcedureQuestions", "You must select the configuration file to restore.");
+inline constexpr std::string_view kNoSettingsToBackUpText = TERVANE_TRANSLATABLE("tervane::ProcedureQuestions",
+    "There are no device settings to back up. Read the settings from the device first.");
 
 // "The file name <name> cannot be sent to the device." for a name that would break the
 // requests it goes into; control characters are shown as "?".

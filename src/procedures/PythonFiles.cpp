@@ -49,31 +49,87 @@ struct FileReply {
     std::string bytes;  // decoded
 };
 
-// Reads the file reply of the row and decodes its content. The row's response is released
-// once it has been parsed, and the content is decoded straight from the parsed text, so a
-// large file is held at most about twice over (Base64 text and decoded bytes).
-std::optional<FileReply> ReadFileReply(USBCommand& row)
+bool IsFileData(const xmlNode* node)
+{
+    return node->type == XML_ELEMENT_NODE && AsciiIEquals(XmlView(node->name), "data") && node->parent != nullptr
+        && node->parent->type == XML_ELEMENT_NODE && AsciiIEquals(XmlView(node->parent->name), "get_file");
+}
+
+// Decodes the text of the first `data` element under a `get_file` (its descendants' text
+// included) while the reply is parsed, writing the bytes over the front of the reply text
+// itself. That is safe: the parser is fed the text in blocks and copies each before it
+// parses it, every Base64 character it delivers came from at least one byte of text fed,
+// and four such characters give three bytes, so what is written never reaches what has
+// not been fed yet. The file is thus held once, in the reply's own buffer.
+class InPlaceBase64 : public XmlTextSink {
+public:
+    explicit InPlaceBase64(char* out)
+        : m_out(out)
+    {
+    }
+
+    bool Takes(const xmlNode* element) override
+    {
+        for (const xmlNode* node = element; node != nullptr && node->type == XML_ELEMENT_NODE; node = node->parent) {
+            if (node == m_data)
+                return true;
+            if (m_data == nullptr && IsFileData(node)) {
+                m_data = node;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void Take(std::string_view text) override
+    {
+        m_decoder.Decode(text, m_out + m_written, m_written);
+    }
+
+    const xmlNode* Data() const { return m_data; }
+    std::size_t Written() const { return m_written; }
+
+private:
+    char* m_out;
+    std::size_t m_written = 0;
+    const xmlNode* m_data = nullptr;
+    Base64Decoder m_decoder;
+};
+
+// Reads the file reply of the row and decodes its content. The reply is parsed without
+// keeping the file's text in the tree, the file is decoded into the reply's own buffer
+// as the parse goes, and that buffer becomes the file's bytes.
+std::optional<FileReply> ReadFileReply(USBCommand& row, long long listedSize)
 {
     if (row.failed)
         return std::nullopt;
-    const XmlDocument doc = ReadUntrustedXml(CutReply(row.response), "filedata.xml");
-    std::string().swap(row.response);
-    if (!doc)
+    InPlaceBase64 decoded(row.response.data());
+    const XmlDocument doc = ReadUntrustedXml(CutReply(row.response), "filedata.xml", nullptr,
+        FileReplyCap(listedSize), &decoded);
+    if (!doc) {
+        std::string().swap(row.response);
         return std::nullopt;
+    }
     const xmlNodePtr command = FindChild(xmlDocGetRootElement(doc.get()), XML_ELEMENT_NODE, "do_command");
     const xmlNodePtr getFile = FindChild(command, XML_ELEMENT_NODE, "get_file");
     const xmlNodePtr data = FindChild(getFile, XML_ELEMENT_NODE, "data");
-    if (data == nullptr)
+    if (data == nullptr) {
+        std::string().swap(row.response);
         return std::nullopt;
+    }
     FileReply reply;
     reply.name = Attribute(getFile, "name");
-    const xmlNodePtr text = data->children;
-    if (text != nullptr && text->next == nullptr && text->type == XML_TEXT_NODE) {
-        reply.bytes = DecodeBase64(XmlView(text->content));
+    if (data == decoded.Data()) {
+        row.response.resize(decoded.Written());
+        reply.bytes = std::move(row.response);
     } else {
+        // The text that was taken belongs to another element; the file's own element kept
+        // its text in the tree.
+        std::string().swap(row.response);
         const XmlString content(xmlNodeGetContent(data));
         reply.bytes = DecodeBase64(XmlView(content.get()));
     }
+    row.response = std::string();
     return reply;
 }
 
@@ -246,7 +302,7 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
 
             // A reply without get_file or data (the device's answer for a file it does not
             // have) is as useless as one that does not parse: nothing is written from it.
-            std::optional<FileReply> reply = ReadFileReply(*batch.GetAt(1));
+            std::optional<FileReply> reply = ReadFileReply(*batch.GetAt(1), item.size);
             if (!reply) {
                 if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
                         std::string(kDownloadUnreadableText)) == Answer::Retry)
@@ -336,40 +392,54 @@ int DownloadDigestTimeout(long long size)
     return steps > INT_MAX / 1000 ? INT_MAX : static_cast<int>(steps * 1000);
 }
 
-int DownloadResponseReserve(long long size)
+long long DownloadResponseReserve(long long size)
 {
     if (size <= 0)
         return 0;
-    // A reply larger than this is refused by the parser, so more room would only be
-    // memory held for nothing (a listed size is the device's word, not a measured one).
-    constexpr long long kLargest = static_cast<long long>(kMaxXmlInputBytes);
+    // A listed size is the device's word, not a measured one: the room is reserved, not
+    // filled, and no more than the largest file an upload can have put there needs.
     constexpr long long kEnvelope = 1024;
-    if (size > kLargest)
-        return static_cast<int>(kLargest);
-    const long long encoded = (size + 2) / 3 * 4;
+    const long long file = std::min(size, kMaxUploadSize);
+    const long long encoded = (file + 2) / 3 * 4;
     const long long lineEnds = 2 * (encoded / 64 + 1);
-    return static_cast<int>(std::min(encoded + lineEnds + kEnvelope, kLargest));
+    return encoded + lineEnds + kEnvelope;
+}
+
+std::size_t FileReplyCap(long long size)
+{
+    return static_cast<std::size_t>(kResponseBase) + static_cast<std::size_t>(DownloadResponseReserve(size));
+}
+
+std::size_t Base64Decoder::Decode(std::string_view text, char* out, std::size_t& written)
+{
+    std::size_t put = 0;
+    for (const char c : text) {
+        if (m_ended)
+            break;
+        if (c == '=') {
+            m_ended = true;
+            break;
+        }
+        const int value = Base64Value(c);
+        if (value < 0)
+            continue;
+        m_bits = (m_bits << 6 | static_cast<unsigned>(value)) & 0xffffffu;
+        m_count += 6;
+        if (m_count >= 8) {
+            m_count -= 8;
+            out[put++] = static_cast<char>(m_bits >> m_count & 0xffu);
+        }
+    }
+    written += put;
+    return put;
 }
 
 std::string DecodeBase64(std::string_view text)
 {
-    std::string bytes;
-    bytes.reserve(text.size() / 4 * 3 + 3);
-    unsigned bits = 0;
-    int count = 0;
-    for (const char c : text) {
-        if (c == '=')
-            break;
-        const int value = Base64Value(c);
-        if (value < 0)
-            continue;
-        bits = (bits << 6 | static_cast<unsigned>(value)) & 0xffffffu;
-        count += 6;
-        if (count >= 8) {
-            count -= 8;
-            bytes.push_back(static_cast<char>(bits >> count & 0xffu));
-        }
-    }
+    std::string bytes(text.size() / 4 * 3 + 3, '\0');
+    std::size_t written = 0;
+    Base64Decoder().Decode(text, bytes.data(), written);
+    bytes.resize(written);
     return bytes;
 }
 

@@ -114,12 +114,28 @@ PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, D
 // The digest query's time-out for a download: a second per started 10000 bytes.
 int DownloadDigestTimeout(long long size);
 // Receive room for the file reply beyond the base: the file in Base64 with a line end
-// after every 64 characters or fewer, and the reply around it, but no more than a reply
-// that can still be parsed.
-int DownloadResponseReserve(long long size);
+// after every 64 characters or fewer, and the reply around it. A listed size above the
+// largest file an upload accepts counts as that largest file.
+long long DownloadResponseReserve(long long size);
+// The largest file reply that is parsed: the whole receive room of its row, so that every
+// file an upload accepts can come back, while settings replies keep their own, smaller cap.
+std::size_t FileReplyCap(long long size);
 // Base64 (RFC 4648 alphabet): other characters, line breaks and blanks among them, are
 // skipped; "=" ends the data.
 std::string DecodeBase64(std::string_view text);
+
+// The same decoding over a text that comes in pieces.
+class Base64Decoder {
+public:
+    // Decodes the next piece into `out`, which has room for three quarters of its length
+    // and one byte more; adds the bytes put there to `written` and returns them.
+    std::size_t Decode(std::string_view text, char* out, std::size_t& written);
+
+private:
+    unsigned m_bits = 0;
+    int m_count = 0;
+    bool m_ended = false;
+};
 
 // The auto-start settings: python/state (on/off) and python/command.
 inline constexpr FieldId kAutoStartEnabledField = 1111;

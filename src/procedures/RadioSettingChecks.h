@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Translatable.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,11 +27,16 @@ struct RadioSettingRefusal {
     std::string_view message;
 };
 
-inline constexpr std::string_view kExtendedPanIdMessage = "Extended PAN ID must be 8 hex bytes";
-inline constexpr std::string_view kDiscoverTimeoutMessage = "Discover Timeout must be between 0 and 252";
-inline constexpr std::string_view kScanChannelsMessage = "Scan Channels must be between 0 and 0xffff";
-inline constexpr std::string_view kScanDurationMessage = "Scan Duration must be between 0 and 7";
-inline constexpr std::string_view kJoinTimeMessage = "Allows Join Time must be between 0 and 255";
+inline constexpr std::string_view kExtendedPanIdMessage =
+    TERVANE_TRANSLATABLE("tervane::RadioSettingChecks", "Extended PAN ID must be 8 hex bytes");
+inline constexpr std::string_view kDiscoverTimeoutMessage =
+    TERVANE_TRANSLATABLE("tervane::RadioSettingChecks", "Discover Timeout must be between 0 and 252");
+inline constexpr std::string_view kScanChannelsMessage =
+    TERVANE_TRANSLATABLE("tervane::RadioSettingChecks", "Scan Channels must be between 0 and 0xffff");
+inline constexpr std::string_view kScanDurationMessage =
+    TERVANE_TRANSLATABLE("tervane::RadioSettingChecks", "Scan Duration must be between 0 and 7");
+inline constexpr std::string_view kJoinTimeMessage =
+    TERVANE_TRANSLATABLE("tervane::RadioSettingChecks", "Allows Join Time must be between 0 and 255");
 
 // The checks of the radio apply, in field order; none when every value passes. The values
 // themselves are sent as typed: the checks only decide whether they are sent.

@@ -27,9 +27,10 @@ QPixmap LampImage(bool lit)
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    const QColor body = lit ? QColor(0x22, 0xb5, 0x3c) : QColor(0x9a, 0x9a, 0x9a);
-    const QColor shade = lit ? QColor(0x0f, 0x6e, 0x22) : QColor(0x6c, 0x6c, 0x6c);
-    const QColor highlight = lit ? QColor(Qt::white) : QColor(0xe4, 0xe4, 0xe4);
+    // The unlit lamp is dark and has no highlight, so lit and unlit differ in brightness
+    // (over 3:1 in luminance) and in shape, not only in hue.
+    const QColor body = lit ? QColor(0x22, 0xb5, 0x3c) : QColor(0x30, 0x30, 0x30);
+    const QColor shade = lit ? QColor(0x0f, 0x6e, 0x22) : QColor(0x1c, 0x1c, 0x1c);
 
     QRadialGradient fill(QPointF(6.5, 6.0), 8.0);
     fill.setColorAt(0.0, body.lighter(115));
@@ -38,9 +39,11 @@ QPixmap LampImage(bool lit)
     painter.setBrush(fill);
     painter.drawEllipse(QRectF(1.5, 1.5, 13.0, 13.0));
 
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(highlight);
-    painter.drawEllipse(QRectF(4.5, 4.0, 4.0, 3.0));
+    if (lit) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QRectF(4.5, 4.0, 4.0, 3.0));
+    }
     return image;
 }
 

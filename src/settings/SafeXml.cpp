@@ -2,10 +2,12 @@
 
 #include "XmlPrescan.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
 
+#include <algorithm>
 #include <climits>
 #include <fstream>
 #include <mutex>
@@ -44,6 +46,11 @@ void InstallRefusingEntityLoader()
 struct ParseOutcome {
     bool doctypeSeen = false;
     std::string firstError;
+    XmlTextSink* sink = nullptr;
+    // The sink's answer for the element whose text came last.
+    const xmlNode* askedFor = nullptr;
+    bool taken = false;
+    bool outOfMemory = false;
 };
 
 ParseOutcome& OutcomeOf(void* ctx)
@@ -59,6 +66,36 @@ void RefuseDoctype(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*)
     outcome.doctypeSeen = true;
     outcome.firstError = "document type declarations are not accepted";
     xmlStopParser(static_cast<xmlParserCtxtPtr>(ctx));
+}
+
+bool SinkTakes(xmlParserCtxtPtr ctxt)
+{
+    ParseOutcome& outcome = OutcomeOf(ctxt);
+    if (ctxt->node == nullptr)
+        return false;
+    if (ctxt->node != outcome.askedFor) {
+        outcome.askedFor = ctxt->node;
+        outcome.taken = outcome.sink->Takes(ctxt->node);
+    }
+    return outcome.taken;
+}
+
+void TakeOrKeepText(void* ctx, const xmlChar* text, int length)
+{
+    const auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (SinkTakes(ctxt))
+        OutcomeOf(ctx).sink->Take(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else
+        xmlSAX2Characters(ctx, text, length);
+}
+
+void TakeOrKeepCData(void* ctx, const xmlChar* text, int length)
+{
+    const auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (SinkTakes(ctxt))
+        OutcomeOf(ctx).sink->Take(std::string_view(reinterpret_cast<const char*>(text), static_cast<std::size_t>(length)));
+    else
+        xmlSAX2CDataBlock(ctx, text, length);
 }
 
 #if LIBXML_VERSION >= 21200
@@ -132,6 +169,89 @@ void SetError(std::string* errorText, std::string text)
         *errorText = std::move(text);
 }
 
+// Whether the text says it is in another encoding than UTF-8: the first bytes of UTF-16
+// or UCS-4, or an encoding other than UTF-8 or ASCII named in its declaration. Such a text
+// is converted as it is read, and only the whole-memory parse reports a failed conversion.
+bool NamesOtherEncoding(std::string_view text)
+{
+    const int head = static_cast<int>(std::min<std::size_t>(text.size(), 4));
+    const xmlCharEncoding detected = xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(text.data()), head);
+    if (detected != XML_CHAR_ENCODING_NONE && detected != XML_CHAR_ENCODING_UTF8)
+        return true;
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    if (!text.starts_with("<?xml"))
+        return false;
+    const std::string_view declaration = text.substr(0, text.find("?>"));
+    const auto at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return false;
+    const auto open = declaration.find_first_of("'\"", at);
+    if (open == std::string_view::npos)
+        return false;
+    const auto close = declaration.find(declaration[open], open + 1);
+    const std::string_view name = declaration.substr(open + 1, close == std::string_view::npos ? 0 : close - open - 1);
+    std::string folded(name);
+    for (char& c : folded)
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return folded != "utf-8" && folded != "utf8" && folded != "us-ascii" && folded != "ascii";
+}
+
+void HandOver(xmlParserCtxtPtr ctxt, ParseOutcome& outcome)
+{
+    ctxt->_private = &outcome;
+    ctxt->sax->internalSubset = RefuseDoctype;
+    ctxt->sax->serror = CollectError;
+    if (outcome.sink != nullptr) {
+        ctxt->sax->characters = TakeOrKeepText;
+        ctxt->sax->ignorableWhitespace = TakeOrKeepText;
+        ctxt->sax->cdataBlock = TakeOrKeepCData;
+    }
+}
+
+// Fed to libxml2 in blocks: the parser keeps only what it has not consumed yet, so a large
+// reply is never held twice.
+XmlDocument ParseInBlocks(std::string_view text, const char* documentName, ParseOutcome& outcome)
+{
+    // The first bytes go in with the context so that it sees the encoding they show.
+    const std::size_t head = std::min<std::size_t>(text.size(), 4);
+    std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(
+        xmlCreatePushParserCtxt(nullptr, nullptr, text.data(), static_cast<int>(head), documentName));
+    if (!ctxt) {
+        outcome.outOfMemory = true;
+        return {};
+    }
+    xmlCtxtUseOptions(ctxt.get(), kUntrustedParseOptions);
+    HandOver(ctxt.get(), outcome);
+    constexpr std::size_t kBlock = 65536;
+    for (std::size_t at = head; at < text.size() && ctxt->instate != XML_PARSER_EOF;) {
+        const std::size_t length = std::min(kBlock, text.size() - at);
+        if (xmlParseChunk(ctxt.get(), text.data() + at, static_cast<int>(length), 0) != 0 && !ctxt->wellFormed)
+            break;
+        at += length;
+    }
+    xmlParseChunk(ctxt.get(), nullptr, 0, 1);
+    XmlDocument doc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
+    if (!ctxt->wellFormed)
+        doc.reset();
+    return doc;
+}
+
+// Read whole from memory: texts in another encoding, converted as libxml2 reads them.
+XmlDocument ParseWhole(std::string_view text, const char* documentName, ParseOutcome& outcome)
+{
+    std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(xmlNewParserCtxt());
+    if (!ctxt) {
+        outcome.outOfMemory = true;
+        return {};
+    }
+    HandOver(ctxt.get(), outcome);
+    const char* bytes = text.empty() ? "" : text.data();
+    return XmlDocument(xmlCtxtReadMemory(ctxt.get(), bytes, static_cast<int>(text.size()), documentName, nullptr,
+                                         kUntrustedParseOptions));
+}
+
 } // namespace
 
 void InitXmlLibrary()
@@ -146,10 +266,11 @@ void CleanupXmlLibrary()
     xmlCleanupParser();
 }
 
-XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, std::string* errorText)
+XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, std::string* errorText,
+                             std::size_t maxBytes, XmlTextSink* sink)
 {
     InstallRefusingEntityLoader();
-    if (text.size() > kMaxXmlInputBytes || text.size() > static_cast<std::size_t>(INT_MAX)) {
+    if (text.size() > maxBytes) {
         SetError(errorText, "document too large");
         return {};
     }
@@ -159,19 +280,14 @@ XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, st
         return {};
     }
     ParseOutcome outcome;
+    outcome.sink = sink;
     const ScopedErrorCapture capture(outcome);
-    std::unique_ptr<xmlParserCtxt, ParserCtxtFree> ctxt(xmlNewParserCtxt());
-    if (!ctxt) {
+    XmlDocument doc = NamesOtherEncoding(text) ? ParseWhole(text, documentName, outcome)
+                                               : ParseInBlocks(text, documentName, outcome);
+    if (outcome.outOfMemory) {
         SetError(errorText, "out of memory");
         return {};
     }
-    ctxt->_private = &outcome;
-    ctxt->sax->internalSubset = RefuseDoctype;
-    ctxt->sax->serror = CollectError;
-
-    const char* bytes = text.empty() ? "" : text.data();
-    XmlDocument doc(xmlCtxtReadMemory(ctxt.get(), bytes, static_cast<int>(text.size()), documentName,
-                                      nullptr, kUntrustedParseOptions));
     if (outcome.doctypeSeen)
         doc.reset();
     if (!doc)

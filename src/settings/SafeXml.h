@@ -31,13 +31,27 @@ void InitXmlLibrary();
 // Shutdown: xmlCleanupParser. Every document must have been freed before.
 void CleanupXmlLibrary();
 
+// Takes the character data of chosen elements while a document is parsed, instead of the
+// document keeping it: a large text (a file in Base64) never becomes a node of the tree.
+class XmlTextSink {
+public:
+    virtual ~XmlTextSink() = default;
+    // Whether text directly inside `element` is taken; asked once per element that has
+    // text, when its first piece arrives (its ancestors and earlier siblings are in the tree).
+    virtual bool Takes(const xmlNode* element) = 0;
+    // The next piece of a taken text, in document order.
+    virtual void Take(std::string_view text) = 0;
+};
+
 // Parses text that came from outside (a device reply, a restore file): no network, no
 // entity substitution, no DTD loading, no XInclude, libxml2's size and depth limits on.
 // A document carrying a DOCTYPE is refused outright, so no entity is ever declared.
+// The text is fed to the parser in blocks, so the parser never holds a copy of the whole.
 // Nothing is printed; on failure the result is none and `errorText`, when given,
-// receives a one-line reason.
+// receives a one-line reason. A text longer than `maxBytes` is refused unread.
 XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName,
-                             std::string* errorText = nullptr);
+                             std::string* errorText = nullptr, std::size_t maxBytes = kMaxXmlInputBytes,
+                             XmlTextSink* sink = nullptr);
 
 // The same parse for a file on disk (a configuration file to restore). The file is read
 // as plain bytes: no decompression, no URL fetching.

@@ -7,15 +7,45 @@ namespace tervane {
 
 namespace {
 
-bool NodeMatches(const xmlNode* node, xmlElementType type, std::string_view name)
+// Compares a zero-terminated libxml2 name with `name` without measuring it first: the
+// walk stops at the first difference, so a long sibling name costs no more than `name`.
+bool NameEquals(const xmlChar* text, std::string_view name)
 {
-    return node->type == type && node->name != nullptr && AsciiIEquals(XmlView(node->name), name);
+    if (text == nullptr)
+        return false;
+    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    const char* c = reinterpret_cast<const char*>(text);
+    for (const char wanted : name) {
+        if (*c == '\0' || fold(*c) != fold(wanted))
+            return false;
+        ++c;
+    }
+    return *c == '\0';
 }
 
+bool NodeMatches(const xmlNode* node, xmlElementType type, std::string_view name)
+{
+    return node->type == type && NameEquals(node->name, name);
+}
+
+// The element's `index` attribute read where the tree keeps it, without a copy: an
+// attribute whose value is one text node; a value of several nodes is compared through its
+// joined copy.
 bool IndexMatches(xmlNodePtr element, std::string_view value)
 {
-    const XmlString index(xmlGetProp(element, reinterpret_cast<const xmlChar*>("index")));
-    return index && AsciiIEquals(XmlView(index.get()), value);
+    for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
+        // The attribute's own name is matched exactly, whatever its namespace.
+        if (!xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>("index")))
+            continue;
+        const xmlNode* text = attr->children;
+        if (text == nullptr)
+            return value.empty();
+        if (text->next == nullptr && text->type == XML_TEXT_NODE)
+            return NameEquals(text->content, value);
+        const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
+        return joined && AsciiIEquals(XmlView(joined.get()), value);
+    }
+    return false;
 }
 
 xmlNodePtr FindInList(xmlNodePtr first, const SettingPathStep& step)

@@ -40,12 +40,79 @@ TEST(BatchWorker, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
     batch.AddTail(Row("AT\r\n", 0));
     RunBatch(link, batch, nullptr);
 
-    EXPECT_EQ(batch.GetAt(0)->response, std::string(150000, 'b'));
+    EXPECT_TRUE(batch.GetAt(0)->response == std::string(150000, 'b'));
     EXPECT_EQ(batch.GetAt(0)->failed, 0);
-    // Cut at the base room, less the terminator; the next command is not disturbed.
-    EXPECT_EQ(batch.GetAt(1)->response, std::string(kResponseBase - 1, 'b'));
+    // Cut at the base room, less the zero byte and the result code kept at its end; the
+    // next command is not disturbed.
+    EXPECT_TRUE(batch.GetAt(1)->response == std::string(kResponseBase - 1 - 6, 'b'));
+    EXPECT_EQ(batch.GetAt(1)->failed, 0);
     EXPECT_EQ(batch.GetAt(2)->failed, 0);
     EXPECT_EQ(batch.GetAt(2)->response, "");
+}
+
+TEST(BatchWorker, AnswerLongerThanItsRoomThatEndsInErrorFails)
+{
+    test::PtyPeer peer;
+    FastClock clock {100};
+    SerialLink link {clock};
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    const std::string body(150000, 'b');
+    test::LineResponder device(peer, [&body](const std::string& line) {
+        return line == "AT+REFUSED" ? body + "\r\nERROR\r\n" : std::string("\r\nOK\r\n");
+    });
+
+    CommandBatch batch;
+    batch.AddTail(Row("AT+REFUSED\r\n", 0));
+    batch.AddTail(Row("AT+REFUSED\r\n", 60000));
+    batch.AddTail(Row("AT\r\n", 0));
+    RunBatch(link, batch, nullptr);
+
+    EXPECT_EQ(batch.GetAt(0)->failed, 1);
+    EXPECT_TRUE(batch.GetAt(0)->response == std::string(kResponseBase - 1 - 9, 'b'));
+    EXPECT_EQ(batch.GetAt(1)->failed, 1);
+    EXPECT_TRUE(batch.GetAt(1)->response == body);
+    EXPECT_EQ(batch.GetAt(2)->failed, 0);
+}
+
+// Refresh with the device unplugged: the first row waits out the link's bound for the port
+// to come back; the rows after it fail at once instead of each waiting as long again.
+TEST(BatchWorker, RowsAfterTheLinkGaveUpFailAtOnce)
+{
+    test::PtyPeer peer;
+    FastClock clock {1000};
+    SerialLink link {clock};
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    peer.HangUp();
+
+    CommandBatch batch;
+    for (int i = 0; i < 11; ++i) {
+        USBCommand row = Row("AT+CSQ\r\n", 0);
+        row.response = "from an earlier run";
+        batch.AddTail(row);
+    }
+    const uint32_t start = clock.TickCount();
+    RunBatch(link, batch, nullptr);
+    const uint32_t took = clock.TickCount() - start;
+
+    EXPECT_GE(took, 60000u);
+    EXPECT_LT(took, 2 * 60000u);
+    for (int i = 0; i < batch.GetCount(); ++i) {
+        EXPECT_EQ(batch.GetAt(i)->failed, 1) << "row " << i;
+        if (i > 0) {
+            EXPECT_EQ(batch.GetAt(i)->response, "") << "row " << i;
+        }
+    }
+
+    // The next batch tries the device again.
+    peer.Reopen();
+    test::LineResponder device(peer, [](const std::string&) { return std::string("\r\nOK\r\n"); });
+    CommandBatch again;
+    again.AddTail(Row("AT\r\n", 0));
+    RunBatch(link, again, nullptr);
+    EXPECT_EQ(again.GetAt(0)->failed, 0);
+    EXPECT_EQ(again.GetAt(0)->readEnd, ReadEnd::ResultCode);
 }
 
 TEST(BatchWorker, ProgressRangeCountsTimeOutsBeforeTheFirstEmptyCommand)

@@ -491,6 +491,27 @@ TEST_F(ChunkLoop, AShortWriteGoesOnFromTheFirstByteNotTaken)
     EXPECT_EQ(observer.steps, 4);
 }
 
+TEST_F(ChunkLoop, ChunksAreDueEveryPauseFromTheStartWhateverTheWritesTake)
+{
+    const std::string bytes = Pattern(5 * 1024);
+    clock.now = 1000;
+    // Writes take 7 ms, and the third one 120 ms: the pauses make up the difference, and
+    // after the slow write the next chunks catch up with their due times.
+    int calls = 0;
+    std::vector<uint32_t> writtenAt;
+    auto port = [&](const char*, std::size_t length) -> long {
+        writtenAt.push_back(clock.now);
+        clock.now += ++calls == 3 ? 120 : 7;
+        return static_cast<long>(length);
+    };
+    const auto result = tervane::WriteUploadData(bytes, port, clock, nullptr, nullptr);
+
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(writtenAt, (std::vector<uint32_t>{1000, 1050, 1100, 1220, 1227}));
+    EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{43, 43, 16}));
+    EXPECT_EQ(clock.now, 1250u);
+}
+
 TEST_F(ChunkLoop, SixShortWritesInARowGiveUp)
 {
     const std::string bytes = Pattern(5000);

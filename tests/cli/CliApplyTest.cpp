@@ -105,15 +105,20 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
     EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
 }
 
-TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePath)
+TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePathNeverASecret)
 {
     device.ChangeFaults([](sim::Faults& faults) { faults.errorFor.push_back("set_setting"); });
-    const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n");
+    const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n"
+                                        "  mobile_simple/password: hunter2\n");
     const CliRun run = Run({"--json", "apply", profile});
     EXPECT_EQ(run.status, 1);
     const QJsonArray failures = ParseJson(run.out)["failures"].toArray();
-    ASSERT_EQ(failures.size(), 1) << run.out;
+    ASSERT_EQ(failures.size(), 2) << run.out;
     EXPECT_TRUE(failures[0].toString().startsWith("mobile_simple/apn: the device did not keep")) << run.out;
+    EXPECT_EQ(failures[1].toString().toStdString(),
+        "mobile_simple/password: the device did not keep '********'; it holds '********'");
+    EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
+    EXPECT_EQ(run.err.find("hunter2"), std::string::npos);
 }
 
 struct RefusalCase {

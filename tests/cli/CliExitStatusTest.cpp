@@ -2,10 +2,14 @@
 // the help texts.
 
 #include "CliSimFixture.h"
+#include "SerialLink.h"
+#include "SerialPort.h"
 #include "Subcommands.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
+
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -65,9 +69,9 @@ INSTANTIATE_TEST_SUITE_P(Classes, CliExitStatusTest,
             "tervane-q7: reboot takes no operands, not 'now'"},
         StatusCase{"usageBadEscape", {"send", "AT\\q"}, false, "", 2, "tervane-q7: malformed escape in 'AT\\q'"},
         StatusCase{"noDevicePortMissing", {"--port", "/nonexistent/ttyACM0", "info"}, false, "", 3,
-            "tervane-q7: cannot open /nonexistent/ttyACM0: not a serial port, missing, or held by another program"},
+            "tervane-q7: cannot open /nonexistent/ttyACM0: no such port; is the gateway plugged in?"},
         StatusCase{"noDeviceNotAPort", {"--port", "/dev/null", "reboot"}, false, "", 3,
-            "tervane-q7: cannot open /dev/null: not a serial port, missing, or held by another program"},
+            "tervane-q7: cannot open /dev/null: not a serial port"},
         StatusCase{"noDeviceFound", {"python", "ls"}, false, "", 3,
             "tervane-q7: no Skellin Q7 found; connect it with its USB cable or name its port with --port"},
         StatusCase{"refusedReboot", {"reboot"}, true, "at+CFUN=1", 1,
@@ -88,6 +92,48 @@ TEST_F(CliSimTest, ASilentDeviceIsNoDevice)
     const CliRun run = Run({"info"});
     EXPECT_EQ(run.status, 3);
     EXPECT_EQ(run.err, "tervane-q7: the device on " + device.PortPath() + " does not answer\n");
+
+    const CliRun sent = Run({"--timeout", "300", "--json", "send", "AT+CGMI\\r\\n"});
+    EXPECT_EQ(sent.status, 3);
+    EXPECT_EQ(sent.err, "tervane-q7: the device on " + device.PortPath() + " does not answer\n");
+    const QJsonObject row = ParseJson(sent.out)["commands"].toArray().first().toObject();
+    EXPECT_TRUE(row["failed"].toBool());
+    EXPECT_FALSE(row["answered"].toBool(true));
+}
+
+// A port another program holds is named as such, with the holder when its lock file says.
+TEST_F(CliSimTest, PortHeldByAnotherProgramSaysSo)
+{
+    SerialLink holder;
+    holder.SetPortName(device.PortPath());
+    ASSERT_TRUE(holder.OpenPortNoDrain());
+    const CliRun held = Run({"info"});
+    EXPECT_EQ(held.status, 3);
+    EXPECT_EQ(held.err, "tervane-q7: cannot open " + device.PortPath() + ": in use by another program\n");
+    holder.ClosePort();
+
+    const std::string name = fs::canonical(device.PortPath()).filename().string();
+    ASSERT_TRUE(WriteWholeFile(dir + "/LCK.." + name, "  " + std::to_string(::getpid()) + "\n"));
+    SetUucpLockDir(dir);
+    const std::string log = dir + "/exchanges.log";
+    const CliRun locked = Run({"--log", log, "info"});
+    SetUucpLockDir("/var/lock");
+    EXPECT_EQ(locked.status, 3);
+    const std::string reason = "cannot open " + device.PortPath() + ": in use by another program (process "
+        + std::to_string(::getpid()) + " holds its lock file)";
+    EXPECT_EQ(locked.err, "tervane-q7: " + reason + "\n");
+    EXPECT_NE(ReadWholeFile(log).find("NOTE:\r\n" + std::string(79, '*') + "\r\n" + reason + "\r\n"), std::string::npos);
+}
+
+// Each command that gets no final result code within its time-out fails the run; the ones
+// that were answered still show.
+TEST_F(CliSimTest, SendOfACommandLeftWithoutResultCodeFails)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.unendedFor = {"CGMI"}; });
+    const CliRun run = Run({"--timeout", "300", "send", "AT+CGMI\\r\\n", "AT+CSQ\\r\\n"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "[failed] AT+CGMI\\r\\n\nWAVECOM MODEM\n[ok] AT+CSQ\\r\\n\n+CSQ: 20,99\n");
+    EXPECT_EQ(run.err, "tervane-q7: the answer to AT+CGMI\\r\\n did not end with OK or ERROR within 300 ms\n");
 }
 
 // Modem ports as sysfs shows them, each published in a folder of device nodes that link to

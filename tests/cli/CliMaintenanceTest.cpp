@@ -45,6 +45,26 @@ TEST_F(CliSimTest, BackupIntoAFolderUsesTheProposedName)
     EXPECT_NE(ReadWholeFile(dir + "/backup.cfg").find("<set_setting>"), std::string::npos);
 }
 
+// A settings payload longer than the answer buffer comes back echoed and refused: the
+// refusal at the end of the overlong answer still counts.
+TEST_F(CliSimTest, RestoreOfALargeFileTheDeviceRefusesFails)
+{
+    const std::string backup = dir + "/large.cfg";
+    ASSERT_EQ(Run({"backup", backup}).status, 0);
+    std::string text = ReadWholeFile(backup);
+    const std::string apn = "<apn>internet.tervane</apn>";
+    const auto at = text.find(apn);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, apn.size(), "<apn>" + std::string(150000, 'x') + "</apn>");
+    ASSERT_TRUE(WriteWholeFile(backup, text));
+    device.ChangeFaults([](sim::Faults& faults) { faults.errorFor = {"<set_setting"}; });
+
+    const CliRun run = Run({"restore", backup});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(run.out.find("Restored"), std::string::npos);
+    EXPECT_NE(run.err.find("the device refused the settings in " + backup), std::string::npos) << run.err;
+}
+
 TEST_F(CliSimTest, RestoreOfAFileThatIsNoConfigurationSendsNothing)
 {
     const std::string path = LocalFile("broken.cfg", "<rci_request><set_setting>");

@@ -33,13 +33,15 @@ TEST(CliOptionsTest, DebugSwitchIsAWordOfItsOwn)
 TEST(CliOptionsTest, ValuesInlineOrSeparate)
 {
     const CliParse parse = ParseCliOptions(
-        {"--log=x.log", "--retries", "0", "--timeout=250", "-y", "--sim-option=--fault=error-for=AT+CSQ", "send", "-"});
+        {"--log=x.log", "--retries", "0", "--timeout=250", "-y", "--sim-option=--fault=error-for=AT+CSQ", "--speed-up", "100",
+            "send", "-"});
     ASSERT_EQ(parse.error, "");
     EXPECT_EQ(parse.options.logPath, "x.log");
     EXPECT_EQ(parse.options.retries, 0);
     EXPECT_EQ(parse.options.timeoutMs, 250);
     EXPECT_TRUE(parse.options.yes);
     EXPECT_EQ(parse.options.simOptions, (Words{"--fault=error-for=AT+CSQ"}));
+    EXPECT_EQ(parse.options.speedUp, 100);
     EXPECT_EQ(parse.options.words, (Words{"send", "-"}));
 }
 
@@ -72,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, CliOptionsErrorTest,
             "--simulate and --port exclude each other"},
         BadLine{"retriesTooMany", {"--retries", "11", "firmware", "x"}, "--retries wants a number between 0 and 10"},
         BadLine{"retriesNegative", {"--retries=-1", "firmware", "x"}, "--retries wants a number between 0 and 10"},
+        BadLine{"speedUpZero", {"--speed-up=0", "apply", "p.yaml"}, "--speed-up wants a number between 1 and 1000"},
         BadLine{"timeoutNotNumber", {"--timeout", "5s", "send", "AT"},
             "--timeout wants milliseconds between 0 and 3600000"}),
     [](const ::testing::TestParamInfo<BadLine>& row) { return std::string(row.param.name); });

@@ -1,6 +1,7 @@
 #include "SafeXml.h"
 #include "SettingPath.h"
 #include "SettingTexts.h"
+#include "XmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,51 @@ TEST(ListSettingsTest, ListsWhatPathsReach)
     EXPECT_EQ(ListSettings(root), expected);
     EXPECT_EQ(SettingText(root, "MOBILE_SIMPLE/APN"), "internet");
     EXPECT_EQ(SettingText(root, "serial/parity"), std::nullopt);
+}
+
+// The listing walks the tree once; it must list exactly the leaves that resolving each
+// leaf's own path, from the root, comes back to.
+void ReachedByResolving(xmlNodePtr root, xmlNodePtr first, const std::string& prefix,
+    std::vector<std::pair<std::string, std::string>>& out)
+{
+    for (xmlNodePtr node = first; node; node = node->next) {
+        if (node->type != XML_ELEMENT_NODE)
+            continue;
+        std::string step(XmlView(node->name));
+        const XmlString index(xmlGetProp(node, reinterpret_cast<const xmlChar*>("index")));
+        if (index)
+            step += "&index=" + std::string(XmlView(index.get()));
+        const std::string path = prefix.empty() ? step : prefix + "/" + step;
+        bool leaf = true;
+        for (xmlNodePtr child = node->children; child; child = child->next)
+            leaf = leaf && child->type != XML_ELEMENT_NODE;
+        if (!leaf)
+            ReachedByResolving(root, node->children, path, out);
+        else if (ResolvePath(root, path) == node)
+            out.emplace_back(path, SettingText(root, path).value_or("?"));
+    }
+}
+
+TEST(ListSettingsTest, AgreesWithResolvingEachPath)
+{
+    const XmlDocument doc = ReadUntrustedXml(
+        "<r><set_setting>"
+        "<Serial><baud>1</baud></Serial><serial><baud>2</baud><extra>3</extra></serial>"
+        "<group index=\"A\"><v>4</v></group><group index=\"a\"><v>5</v></group><group><v>6</v></group>"
+        "<group index=\"b\"><v>7</v><V>8</V></group>"
+        "<slash index=\"1/2\"><v>9</v></slash><empty index=\"1\"/><empty index=\"2\">x</empty>"
+        "<amp index=\"a&amp;b=c\"><v>10</v></amp><blank index=\"\"><v>11</v></blank>"
+        "<mixed>t<![CDATA[u]]></mixed><deep><deep><deep>12</deep></deep></deep>"
+        "<long><" + std::string(95, 'n') + ">13</" + std::string(95, 'n') + "></long>"
+        "</set_setting></r>",
+        "test.xml");
+    ASSERT_TRUE(doc);
+    const xmlNodePtr root = xmlDocGetRootElement(doc.get())->children->children;
+
+    std::vector<std::pair<std::string, std::string>> expected;
+    ReachedByResolving(root, root, {}, expected);
+    EXPECT_EQ(ListSettings(root), expected);
+    EXPECT_GE(expected.size(), 8u);
 }
 
 } // namespace

@@ -23,6 +23,10 @@ TEST_P(CleanResponseCases, CleansAsTheDeviceFramesAnswers)
     std::string cleaned = "left over";
     EXPECT_EQ(tervane::CleanResponse(c.command, c.raw, cleaned), c.result);
     EXPECT_EQ(cleaned, c.cleaned);
+    // Cleaned where it lies, the answer comes out the same.
+    std::string inPlace = c.raw;
+    EXPECT_EQ(tervane::CleanResponse(c.command, inPlace), c.result);
+    EXPECT_EQ(inPlace, c.cleaned);
 }
 
 const std::string ack = std::string("\r\n\x06\r\n");

@@ -1,3 +1,4 @@
+#include "CommandLog.h"
 #include "DetectDevice.h"
 #include "FakeModemRegistry.h"
 #include "PseudoTerminal.h"
@@ -201,6 +202,38 @@ TEST_F(DiscoveryFixture, ChosenPortIsOpenedAndTheOthersLeftFree)
     EXPECT_TRUE(m_link.IsOpen());
     EXPECT_FALSE(SerialLink::CanOpen(Path("B")));
     EXPECT_TRUE(SerialLink::CanOpen(Path("A")));
+}
+
+// The window's detection box has one fixed text; which device port would not open, and
+// why, goes to the caller and to the command log.
+TEST_F(DiscoveryFixture, PortsThatWouldNotOpenAreNotedWithTheirReason)
+{
+    const std::string logPath = m_scratch + "/command.log";
+    CommandLog log;
+    ASSERT_TRUE(log.Open(logPath));
+    m_link.SetLog(&log);
+    FakeModemRegistry registry = Registry({"held", "missing", "file"});
+    std::vector<RefusedPort> refused;
+    EXPECT_FALSE(DetectDevice(registry, m_link, Answering(""), &refused));
+    m_link.SetLog(nullptr);
+    log.Close();
+
+    ASSERT_EQ(refused.size(), 3u);
+    EXPECT_EQ(refused[0].failure.kind, OpenFailure::Kind::Busy);
+    EXPECT_EQ(refused[1].failure.kind, OpenFailure::Kind::Missing);
+    EXPECT_EQ(refused[2].failure.kind, OpenFailure::Kind::NotATerminal);
+    const std::string text = test::ReadWholeFile(logPath);
+    for (const auto& port : refused)
+        EXPECT_NE(text.find("NOTE:\r\n" + std::string(79, '*') + "\r\n" + DescribeOpenFailure(port.port, port.failure)
+                      + "\r\n"),
+            std::string::npos)
+            << text;
+
+    // A typed name that does not open is noted too.
+    FakeModemRegistry two = Registry({"A", "B"});
+    EXPECT_FALSE(DetectDevice(two, m_link, Answering(Path("missing")), &refused));
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].port, Path("missing"));
 }
 
 TEST_F(DiscoveryFixture, ChooserDismissedLeavesNoPort)

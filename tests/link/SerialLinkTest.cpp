@@ -14,6 +14,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -29,6 +32,26 @@ public:
     int Position() override { return position; }
     void SetPosition(int p) override { position = p; }
     int position = 0;
+};
+
+// Real time run `factor` times faster as a whole: pauses and the waits on the port alike, so
+// a wait that only real time ends (a port that takes no bytes) still passes quickly.
+class ScaledClock : public tervane::Clock {
+public:
+    explicit ScaledClock(uint32_t factor)
+        : m_factor(factor)
+    {
+    }
+    uint32_t TickCount() override
+    {
+        const auto real = std::chrono::steady_clock::now() - m_start;
+        return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(real).count() * m_factor);
+    }
+    void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms / m_factor)); }
+
+private:
+    const uint32_t m_factor;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
 };
 
 uint32_t Elapsed(tervane::Clock& clock, uint32_t since)
@@ -64,6 +87,7 @@ TEST_F(SerialLinkTest, ReadEndsAtTheFinalResultCode)
     const uint32_t start = clock.TickCount();
     EXPECT_EQ(Exchange("AT+CGMI\r\n", "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n"), "AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n");
     EXPECT_EQ(Exchange("AT+CIMI\r\n", "AT+CIMI\r\n\r\nERROR\r\n"), "AT+CIMI\r\n\r\nERROR\r\n");
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
     // Both reads had 20 s; ending at the result code takes a fraction of that.
     EXPECT_LT(Elapsed(clock, start), 20000u);
 }
@@ -71,6 +95,7 @@ TEST_F(SerialLinkTest, ReadEndsAtTheFinalResultCode)
 struct UnendedCase {
     const char* name;
     std::string answer;
+    tervane::ReadEnd end;
 };
 
 class UnendedAnswers : public SerialLinkTest, public ::testing::WithParamInterface<UnendedCase> {};
@@ -82,26 +107,58 @@ TEST_P(UnendedAnswers, RunToTheDeadlineKeepingWhatArrived)
     const uint32_t start = clock.TickCount();
     EXPECT_EQ(Exchange("AT\r\n", GetParam().answer, 300), GetParam().answer);
     EXPECT_GE(Elapsed(clock, start), 300u);
+    EXPECT_EQ(link.LastReadEnd(), GetParam().end);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, UnendedAnswers,
-    ::testing::Values(UnendedCase {"ok_not_last", "\r\nOK\r\nmore"}, UnendedCase {"ok_without_crlf_before", "OK\r\n"},
-        UnendedCase {"partial", "AT\r\n+CSQ: 1"}, UnendedCase {"nothing", ""},
-        UnendedCase {"binary_and_nul", std::string("\x01\x00\xff\x80", 4)}),
+    ::testing::Values(UnendedCase {"ok_not_last", "\r\nOK\r\nmore", tervane::ReadEnd::Unended},
+        UnendedCase {"ok_without_crlf_before", "OK\r\n", tervane::ReadEnd::Unended},
+        UnendedCase {"partial", "AT\r\n+CSQ: 1", tervane::ReadEnd::Unended},
+        UnendedCase {"nothing", "", tervane::ReadEnd::Nothing},
+        UnendedCase {"binary_and_nul", std::string("\x01\x00\xff\x80", 4), tervane::ReadEnd::Unended}),
     [](const auto& row) { return std::string(row.param.name); });
 
-TEST_F(SerialLinkTest, AnswerLongerThanTheBufferIsCutAndStillEndsAtItsResultCode)
+struct LongAnswerCase {
+    const char* name;
+    std::size_t bodyBytes; // before the result code; the buffer keeps 999 bytes
+    std::string ending;
+    bool failed;
+};
+
+void PrintTo(const LongAnswerCase& row, std::ostream* out)
 {
+    *out << row.name;
+}
+
+class LongAnswers : public SerialLinkTest, public ::testing::WithParamInterface<LongAnswerCase> {};
+
+// An answer longer than the buffer keeps its beginning and still ends in the result code
+// that ended it, so cleaning judges the command by how the device really answered.
+TEST_P(LongAnswers, AreCutAndKeepTheirResultCode)
+{
+    const LongAnswerCase& c = GetParam();
     ASSERT_TRUE(link.SendCommand("AT\r\n"));
     peer.ReadUntil("AT\r\n");
-    const std::string body(5000, 'x');
-    peer.Write(body + "\r\nOK\r\n");
+    // More than the terminal holds: the device writes while the link reads.
+    std::thread device([&] { peer.Write(std::string(c.bodyBytes, 'x') + c.ending); });
     std::string raw;
     const uint32_t start = clock.TickCount();
-    ASSERT_TRUE(link.ReadResponse("AT\r\n", raw, 1000, 20000, false, nullptr));
-    EXPECT_EQ(raw, std::string(999, 'x'));
+    const bool read = link.ReadResponse("AT\r\n", raw, 1000, 20000, false, nullptr);
+    device.join();
+    ASSERT_TRUE(read);
     EXPECT_LT(Elapsed(clock, start), 20000u);
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
+    EXPECT_EQ(raw, std::string(999 - c.ending.size(), 'x') + c.ending);
+    EXPECT_EQ(!link.CleanResponse("AT\r\n", raw), c.failed);
+    EXPECT_EQ(raw, std::string(999 - c.ending.size(), 'x'));
 }
+
+INSTANTIATE_TEST_SUITE_P(Table, LongAnswers,
+    ::testing::Values(LongAnswerCase {"ok", 5000, "\r\nOK\r\n", false},
+        LongAnswerCase {"error", 150000, "\r\nERROR\r\n", true},
+        LongAnswerCase {"error_across_the_buffer_end", 995, "\r\nERROR\r\n", true},
+        LongAnswerCase {"error_filling_the_buffer_exactly", 990, "\r\nERROR\r\n", true}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(SerialLinkTest, DrainThrowsAwayWhatNobodyAskedFor)
 {
@@ -118,6 +175,7 @@ TEST_F(SerialLinkTest, SleepWritesNothingAndWaitsItsWholeTimeOut)
     std::string raw;
     EXPECT_TRUE(link.ReadResponse("SLEEP for the device", raw, 100000, 20000, false, &progress));
     EXPECT_EQ(raw, "SLEEP");
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::Sleep);
     EXPECT_GE(Elapsed(clock, start), 20000u);
     EXPECT_GE(progress.position, 7 + 95);
     EXPECT_LE(progress.position, 7 + 102);
@@ -172,6 +230,7 @@ TEST_F(SerialLinkTest, ReconnectWaitEndsWhenTheRestartedDeviceIsBack)
     EXPECT_TRUE(link.ReadResponse("at&usbinterface=110\r\n", raw, 100000, 300000, true, nullptr));
     device.join();
     EXPECT_EQ(raw, "installing");
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::Reconnected);
     EXPECT_LT(Elapsed(clock, start), 300000u);
     EXPECT_TRUE(link.IsOpen());
     // The link talks to the new terminal.
@@ -229,6 +288,26 @@ TEST_F(SerialLinkTest, CommandWrittenWhileTheDeviceStaysAwayFailsAfterTheBound)
     EXPECT_EQ(raw, "");
 }
 
+// A port that takes no bytes and reports no error holds one command for the link's bound
+// once, not once before and once more after re-opening it.
+TEST(SerialLinkStall, StalledWriteHoldsTheCommandForTheBoundOnce)
+{
+    PtyPeer peer;
+    ScaledClock scaled {100};
+    SerialLink link {scaled};
+    link.SetPortName(peer.Path());
+    ASSERT_TRUE(link.OpenPort());
+    peer.StallOutput(true);
+    const uint32_t start = scaled.TickCount();
+    EXPECT_FALSE(link.SendCommand("AT\r\n"));
+    const uint32_t held = Elapsed(scaled, start);
+    EXPECT_GE(held, 60000u);
+    // One poll of the port lasts 10 s of this clock; a second round would add 60 s.
+    EXPECT_LT(held, 90000u);
+    peer.StallOutput(false);
+    EXPECT_EQ(peer.ReadAvailable(), "");
+}
+
 TEST_F(SerialLinkTest, WriteRawSendsFileBytesUnchanged)
 {
     std::string data;
@@ -274,6 +353,92 @@ TEST(SerialPortOpen, RefusesWhatIsNotAFreeTerminal)
     ::rmdir(dir.c_str());
 }
 
+struct OpenFailureCase {
+    const char* name;
+    // Makes the case and gives the path to open; `holder` is another program's hold.
+    std::function<std::string(PtyPeer& peer, const std::string& dir, SerialLink& holder)> prepare;
+    tervane::OpenFailure::Kind kind;
+    std::string describedAs; // after "cannot open PATH: "
+};
+
+void PrintTo(const OpenFailureCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class OpenFailures : public ::testing::TestWithParam<OpenFailureCase> {};
+
+// Each way a port refuses to open is told apart, and the sentence for it says what to do.
+TEST_P(OpenFailures, SayWhichItIs)
+{
+    PtyPeer peer;
+    const std::string dir = tervane::test::MakeScratchDir("tervane-refuse");
+    tervane::SetUucpLockDir(dir);
+    SerialLink holder;
+    const std::string path = GetParam().prepare(peer, dir, holder);
+    tervane::OpenFailure failure;
+    EXPECT_FALSE(SerialLink::CanOpen(path, &failure));
+    tervane::SetUucpLockDir("/var/lock");
+    EXPECT_EQ(failure.kind, GetParam().kind);
+    EXPECT_EQ(tervane::DescribeOpenFailure(path, failure), "cannot open " + path + ": " + GetParam().describedAs);
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, OpenFailures,
+    ::testing::Values(
+        OpenFailureCase {"missing", [](PtyPeer&, const std::string& dir, SerialLink&) { return dir + "/ttyACM0"; },
+            tervane::OpenFailure::Kind::Missing, "no such port; is the gateway plugged in?"},
+        OpenFailureCase {"gone_device", [](PtyPeer& peer, const std::string&, SerialLink&) {
+                peer.HangUp();
+                return peer.Path();
+            },
+            tervane::OpenFailure::Kind::Missing, "no such port; is the gateway plugged in?"},
+        OpenFailureCase {"plain_file",
+            [](PtyPeer&, const std::string& dir, SerialLink&) {
+                tervane::test::WriteWholeFile(dir + "/plain", "x");
+                return dir + "/plain";
+            },
+            tervane::OpenFailure::Kind::NotATerminal, "not a serial port"},
+        OpenFailureCase {"folder", [](PtyPeer&, const std::string& dir, SerialLink&) { return dir; },
+            tervane::OpenFailure::Kind::NotATerminal, "not a serial port"},
+        OpenFailureCase {"locked_by_another_program",
+            [](PtyPeer& peer, const std::string&, SerialLink& holder) {
+                holder.SetPortName(peer.SlavePath());
+                holder.OpenPortNoDrain();
+                return peer.Path();
+            },
+            tervane::OpenFailure::Kind::Busy, "in use by another program"},
+        OpenFailureCase {"lock_file_names_its_process",
+            [](PtyPeer& peer, const std::string& dir, SerialLink&) {
+                const std::string name = peer.SlavePath().substr(peer.SlavePath().find_last_of('/') + 1);
+                tervane::test::WriteWholeFile(dir + "/LCK.." + name, std::to_string(::getpid()) + "\n");
+                return peer.Path();
+            },
+            tervane::OpenFailure::Kind::Busy,
+            "in use by another program (process " + std::to_string(::getpid()) + " holds its lock file)"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// What the system's error numbers stand for, including those a test cannot bring about
+// as root (permission) and the sentence that tells the user how to get the port.
+TEST(SerialPortOpen, ErrorNumbersAndTheirAdvice)
+{
+    using Kind = tervane::OpenFailure::Kind;
+    EXPECT_EQ(tervane::OpenFailureKind(EACCES), Kind::PermissionDenied);
+    EXPECT_EQ(tervane::OpenFailureKind(EPERM), Kind::PermissionDenied);
+    EXPECT_EQ(tervane::OpenFailureKind(EBUSY), Kind::Busy);
+    EXPECT_EQ(tervane::OpenFailureKind(ENOENT), Kind::Missing);
+    EXPECT_EQ(tervane::OpenFailureKind(ENXIO), Kind::Missing);
+    EXPECT_EQ(tervane::OpenFailureKind(ENOTTY), Kind::NotATerminal);
+    EXPECT_EQ(tervane::OpenFailureKind(EIO), Kind::Other);
+
+    const std::string denied = tervane::DescribeOpenFailure("/dev/ttyACM0", {Kind::PermissionDenied, EACCES, 0});
+    EXPECT_EQ(denied.rfind("cannot open /dev/ttyACM0: permission denied. ", 0), 0u) << denied;
+    EXPECT_NE(denied.find("udev rule"), std::string::npos);
+    EXPECT_NE(denied.find("dialout"), std::string::npos);
+    EXPECT_EQ(tervane::DescribeOpenFailure("/dev/ttyACM0", {Kind::Other, EIO, 0}),
+        "cannot open /dev/ttyACM0: " + std::string(std::strerror(EIO)));
+}
+
 TEST(SerialPortOpen, UucpLockOfALivingProcessHoldsThePort)
 {
     PtyPeer peer;
@@ -315,12 +480,12 @@ TEST(CommandLogFile, RecordsEachExchangeByteForByte)
     ASSERT_TRUE(link.SendCommand("AT+CGMI\r\n"));
     peer.ReadUntil("\r\n");
     peer.Write("AT+CGMI\r\n\r\nWAVECOM\r\n\r\nOK\r\n");
-    std::string raw, cleaned;
+    std::string raw;
     link.ReadResponse("AT+CGMI\r\n", raw, 100000, 5000, false, nullptr);
-    link.CleanResponse("AT+CGMI\r\n", raw, cleaned);
+    link.CleanResponse("AT+CGMI\r\n", raw);
     link.SendCommand("SLEEP");
     link.ReadResponse("SLEEP", raw, 100000, 100, false, nullptr);
-    link.CleanResponse("SLEEP", raw, cleaned);
+    link.CleanResponse("SLEEP", raw);
     log.WriteUploadStart("/WEB/python/main.py", 1500);
     log.WriteUploadProgress(0, 1500, 1024);
     log.WriteUploadEnd(1500, 1500);

@@ -83,6 +83,25 @@ protected:
         Tty(name, interface);
     }
 
+    // A tty on interface `number` of a USB device, the interface describing itself with
+    // class, subclass and protocol codes; a usb-serial tty sits on a port below it.
+    void InterfaceTty(const std::string& name, const fs::path& usbDevice, const std::string& number,
+        const std::string& codes, bool usbSerial)
+    {
+        const fs::path interface = usbDevice / (usbDevice.filename().string() + ":1." + std::to_string(std::stoi(number, nullptr, 16)));
+        fs::create_directories(interface);
+        Write(interface / "bInterfaceNumber", number);
+        Write(interface / "bInterfaceClass", codes.substr(0, 2));
+        Write(interface / "bInterfaceSubClass", codes.substr(3, 2));
+        Write(interface / "bInterfaceProtocol", codes.substr(6, 2));
+        if (!usbSerial) {
+            Tty(name, interface);
+            return;
+        }
+        fs::create_directories(interface / name);
+        Tty(name, interface / name);
+    }
+
     std::vector<ModemEntry> List(bool expectListed = true)
     {
         SysfsModemRegistry registry(m_root.string(), "/devtest");
@@ -169,6 +188,54 @@ TEST_F(SysfsTree, GivesPortsInNameOrder)
                       }));
 }
 
+struct InterfaceSpec {
+    std::string tty;
+    std::string number;
+    std::string codes; // class/subclass/protocol
+    bool usbSerial;
+};
+
+struct MultiInterfaceCase {
+    const char* name;
+    std::vector<InterfaceSpec> interfaces;
+    std::string chosen;
+};
+
+void PrintTo(const MultiInterfaceCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class MultiInterfaceModem : public SysfsTree, public ::testing::WithParamInterface<MultiInterfaceCase> {};
+
+// A modem showing several ttys is one entry, on the port that takes AT commands.
+TEST_P(MultiInterfaceModem, IsOneEntryOnItsCommandPort)
+{
+    const fs::path modem = UsbDevice("usb1/1-1", "114f", "WAVECOM");
+    for (const auto& spec : GetParam().interfaces)
+        InterfaceTty(spec.tty, modem, spec.number, spec.codes, spec.usbSerial);
+    // Another maker's modem with one port, listed after it.
+    InterfaceTty("ttyUSB9", UsbDevice("usb1/1-2", "1199", "Sierra Wireless"), "00", "ff/ff/ff", true);
+
+    EXPECT_EQ(List(), (std::vector<ModemEntry>{
+                          Entry("WAVECOM", GetParam().chosen),
+                          Entry("Sierra Wireless", "ttyUSB9"),
+                      }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MultiInterfaceModem,
+    ::testing::Values(
+        MultiInterfaceCase {"at_commands_interface_after_others",
+            {{"ttyACM0", "00", "02/02/00", false}, {"ttyACM1", "02", "02/02/01", false}}, "ttyACM1"},
+        MultiInterfaceCase {"at_commands_interface_first",
+            {{"ttyACM0", "00", "02/02/01", false}, {"ttyACM1", "02", "02/02/00", false}}, "ttyACM0"},
+        MultiInterfaceCase {"none_says_so_first_interface_wins",
+            {{"ttyUSB0", "03", "ff/ff/ff", true}, {"ttyUSB1", "01", "ff/ff/ff", true}, {"ttyUSB2", "02", "ff/00/00", true}},
+            "ttyUSB1"},
+        MultiInterfaceCase {"hexadecimal_interface_numbers",
+            {{"ttyUSB0", "0a", "ff/ff/ff", true}, {"ttyUSB1", "09", "ff/ff/ff", true}}, "ttyUSB1"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST_F(SysfsTree, ListingFailsWithoutTtyClass)
 {
     fs::remove_all(m_root / "class");
@@ -197,6 +264,34 @@ TEST_F(SysfsTree, DetectsTheDeviceThroughDevLinks)
     ASSERT_TRUE(found);
     EXPECT_EQ(link.PortName(), (dev / "ttyACM0").string());
     EXPECT_TRUE(link.IsOpen());
+}
+
+TEST_F(SysfsTree, OneGatewayWithSeveralPortsNeedsNoChoice)
+{
+    test::PseudoTerminal commands;
+    test::PseudoTerminal diagnostics;
+    ASSERT_TRUE(commands.IsOpen() && diagnostics.IsOpen());
+    const fs::path dev = fs::path(m_scratch) / "dev";
+    fs::create_directories(dev);
+    fs::create_symlink(diagnostics.SlavePath(), dev / "ttyACM0");
+    fs::create_symlink(commands.SlavePath(), dev / "ttyACM1");
+    SetUucpLockDir(m_scratch);
+    const fs::path gateway = UsbDevice("usb1/1-1", "114f", "WAVECOM");
+    InterfaceTty("ttyACM0", gateway, "00", "02/02/00", false);
+    InterfaceTty("ttyACM1", gateway, "02", "02/02/01", false);
+
+    SysfsModemRegistry registry(m_root.string(), dev.string());
+    SerialLink link;
+    bool asked = false;
+    const bool found = DetectDevice(registry, link, [&asked](const std::vector<std::string>&) {
+        asked = true;
+        return std::string();
+    });
+    SetUucpLockDir("/var/lock");
+
+    ASSERT_TRUE(found);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(link.PortName(), (dev / "ttyACM1").string());
 }
 
 TEST(SysfsModemRegistry, ReadsThisMachine)

@@ -117,7 +117,7 @@ done
 skipped=
 if command -v lintian >/dev/null; then
     # Errors and warnings are faults; infos and pedantic hints are not shown.
-    if ! report=$(lintian --fail-on error,warning --no-tag-display-limit "${debs[@]}" 2>&1); then
+    if ! report=$(lintian --fail-on error,warning --tag-display-limit 0 "${debs[@]}" 2>&1); then
         fail "lintian: $report"
     elif grep -qE '^[EW]: ' <<<"$report"; then
         fail "lintian: $report"

@@ -42,6 +42,19 @@ if [ -f "$root/$udev_rule" ]; then
     done
 fi
 
+# The collection installs with ansible-galaxy, offline, and holds every module.
+for tarball in "$root"/usr/share/tervane-q7/ansible/tervane-q7-*.tar.gz; do
+    [ -f "$tarball" ] && command -v ansible-galaxy >/dev/null || continue
+    if ! log=$(ansible-galaxy collection install --offline -p "$root/collections" "$tarball" 2>&1); then
+        fail "ansible-galaxy collection install $tarball: $log"
+        continue
+    fi
+    for module in q7_facts q7_profile q7_python_file q7_firmware; do
+        [ -f "$root/collections/ansible_collections/tervane/q7/plugins/modules/$module.py" ] ||
+            fail "the installed collection lacks $module"
+    done
+done
+
 for program in "${programs[@]}"; do
     page="$root/usr/share/man/man1/$program.1.gz"
     [ -f "$page" ] || continue

@@ -8,9 +8,11 @@ completion=usr/share/bash-completion/completions/tervane-q7
 desktop_entry=usr/share/applications/$dashboard.desktop
 icon=usr/share/icons/hicolor/scalable/apps/$dashboard.svg
 metainfo_pattern='usr/share/metainfo/*.metainfo.xml'
+ansible_collection_pattern='usr/share/tervane-q7/ansible/tervane-q7-*.tar.gz'
 
 # package_files PACKAGE: every file of that package, sorted. The AppStream file stands as a
-# pattern because its name is the component id; see layout_of.
+# pattern because its name is the component id, the Ansible collection because its name
+# carries the version; see layout_of.
 package_files() {
     local p
     {
@@ -23,6 +25,7 @@ package_files() {
             echo "$udev_rule"
             echo "$completion"
             echo "usr/share/doc/$tool/examples/gateway-profile.yaml"
+            echo "$ansible_collection_pattern"
             ;;
         "$dashboard")
             echo "usr/bin/$dashboard"
@@ -45,7 +48,8 @@ expected_files() {
 
 # layout_of: reads paths relative to the root, writes them in the form expected_files uses.
 layout_of() {
-    sed -E "s|^usr/share/metainfo/[^/]+\.metainfo\.xml\$|$metainfo_pattern|" | LC_ALL=C sort
+    sed -E -e "s|^usr/share/metainfo/[^/]+\.metainfo\.xml\$|$metainfo_pattern|" \
+        -e "s|^usr/share/tervane-q7/ansible/tervane-q7-[0-9.]+\.tar\.gz\$|$ansible_collection_pattern|" | LC_ALL=C sort
 }
 
 # layout_difference EXPECTED ACTUAL: one "missing X" or "unexpected X" line per difference.

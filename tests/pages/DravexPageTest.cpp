@@ -347,7 +347,7 @@ void DravexPageTest::refusedTimes()
     QCOMPARE(MessageBox::history().front().caption, QStringLiteral("Tervane Q7 Dashboard"));
     QCOMPARE(m_f->sheet->focusWidget(), Control(control));
     QCOMPARE(m_f->sheet->GetActivePage(), m_f->page.get());
-    QCOMPARE(m_f->sheet->Tabs()->currentWidget(), m_f->page.get());
+    QCOMPARE(m_f->sheet->GetPage(m_f->sheet->Tabs()->currentIndex()), m_f->page.get());
     QCOMPARE(Edit(control)->text(), shown);
     QVERIFY(m_f->sheet->IsApplyEnabled());
     QVERIFY(m_f->device->ReceivedCommands().empty());

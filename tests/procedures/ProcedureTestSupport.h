@@ -59,7 +59,7 @@ struct RowText {
     std::string command;
     std::string prompt;
     int timeout = 0;
-    int responseReserve = 0;
+    long long responseReserve = 0;
     bool operator==(const RowText&) const = default;
 };
 std::vector<RowText> RowsOf(const std::vector<USBCommand>& batch);

@@ -1,5 +1,7 @@
 // The file list's item texts, the listing reply, Base64 and the download's sizing.
+#include "BatchWorker.h"
 #include "PythonFiles.h"
+#include "SafeXml.h"
 
 #include <gtest/gtest.h>
 
@@ -178,15 +180,17 @@ TEST(DownloadSizing, DigestTimeoutIsASecondPerStarted10000Bytes)
 TEST(DownloadSizing, ReserveHoldsBase64WithLineEnds)
 {
     EXPECT_EQ(DownloadResponseReserve(0), 0);
-    for (const long long size : {1LL, 100000LL, 400000LL, 1000000LL}) {
+    for (const long long size : {1LL, 100000LL, 400000LL, 1000000LL, 40LL * 1024 * 1024}) {
         const long long encoded = (size + 2) / 3 * 4;
         const long long withCrLf = encoded + (encoded + 75) / 76 * 2;
         EXPECT_GE(DownloadResponseReserve(size), withCrLf) << size;
         EXPECT_LT(DownloadResponseReserve(size), withCrLf + size / 10 + 2048) << size;
     }
-    // A listed size the parser could never take is not turned into a huge buffer.
-    EXPECT_LE(DownloadResponseReserve(4000000000LL), 16 * 1024 * 1024);
-    EXPECT_LE(DownloadResponseReserve(15LL * 1024 * 1024), 16 * 1024 * 1024);
+    // A listed size no upload could have put there counts as the largest upload.
+    EXPECT_EQ(DownloadResponseReserve(4000000000LL), DownloadResponseReserve(kMaxUploadSize));
+    // The file reply's cap is its whole receive room, beyond the cap of other replies.
+    EXPECT_EQ(FileReplyCap(20LL * 1024 * 1024), kResponseBase + DownloadResponseReserve(20LL * 1024 * 1024));
+    EXPECT_GT(FileReplyCap(20LL * 1024 * 1024), kMaxXmlInputBytes);
 }
 
 TEST(AutoStartBindings, StateAndCommand)

@@ -1,6 +1,7 @@
 // The Python files procedures against the simulated device: list, upload, download, delete.
 #include "PythonFiles.h"
 #include "RciRequests.h"
+#include "SimEncoding.h"
 #include "SimProcedureTest.h"
 #include "TransferVerification.h"
 
@@ -120,6 +121,113 @@ TEST_F(PythonFilesTest, DownloadLargerThanTheBaseReceiveBuffer)
     EXPECT_TRUE(questions.asked.empty());
     EXPECT_TRUE(ReadWholeFile(Saved("big.py")) == big);
 }
+
+TEST_F(PythonFilesTest, DownloadLargerThanASettingsReplyComesBackWhole)
+{
+    // Its reply, the file in Base64, is far beyond what any other reply may be.
+    const std::string big = Pattern(17u << 20, 5);
+    device.PutFile("/WEB/python/big.py", big);
+    questions.savePaths = {Saved("big.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"big.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_EQ(results[0].exchanges, 1);
+    EXPECT_TRUE(questions.asked.empty());
+    EXPECT_TRUE(ReadWholeFile(Saved("big.py")) == big);
+}
+
+// File replies in shapes the device does not send but a reader must take as the same file:
+// the file's text is read from the first data element of get_file, whatever splits it.
+struct FileReplyShape {
+    const char* name;
+    std::string (*reply)(const std::string& base64);
+};
+
+std::string WithReplyAround(const std::string& getFileInside)
+{
+    return "<rci_reply version=\"1.1\"><do_command target=\"file_system\">"
+           "<get_file name=\"/WEB/python/main.py\">" + getFileInside + "</get_file></do_command></rci_reply>";
+}
+
+class FileReplyShapes : public PythonFilesTest, public ::testing::WithParamInterface<FileReplyShape> {};
+
+TEST_P(FileReplyShapes, DecodeToTheDevicesFile)
+{
+    sim::Faults faults;
+    faults.fileReply = GetParam().reply(sim::Base64Encode(*device.GetFile("/WEB/python/main.py"), 64));
+    device.SetFaults(faults);
+    questions.savePaths = {Saved("main.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_TRUE(questions.asked.empty());
+    EXPECT_EQ(ReadWholeFile(Saved("main.py")), *device.GetFile("/WEB/python/main.py"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, FileReplyShapes,
+    ::testing::Values(
+        FileReplyShape {"cdata_and_comment_inside",
+            [](const std::string& b) {
+                const std::size_t half = b.size() / 2;
+                return WithReplyAround("<data>" + b.substr(0, half) + "<!-- part --><![CDATA[" + b.substr(half)
+                    + "]]></data>");
+            }},
+        FileReplyShape {"text_in_a_child_element",
+            [](const std::string& b) { return WithReplyAround("<data><part>" + b + "</part></data>"); }},
+        FileReplyShape {"a_later_data_element_ignored",
+            [](const std::string& b) { return WithReplyAround("<data>" + b + "</data><data>QUJD</data>"); }},
+        FileReplyShape {"data_of_another_element_first",
+            [](const std::string& b) { return WithReplyAround("<x><data>QUJD</data></x><data>" + b + "</data>"); }},
+        FileReplyShape {"references_and_blanks_skipped",
+            [](const std::string& b) { return WithReplyAround("<data>&amp;&#32;" + b + "&lt;</data>"); }}),
+    [](const ::testing::TestParamInfo<FileReplyShape>& row) { return std::string(row.param.name); });
+
+// Replies no file may be written from: each is refused at the parse, the user is asked,
+// and nothing is saved.
+struct HostileFileReply {
+    const char* name;
+    std::string reply;
+};
+
+class HostileFileReplies : public PythonFilesTest, public ::testing::WithParamInterface<HostileFileReply> {};
+
+TEST_P(HostileFileReplies, AreRefusedAndWriteNothing)
+{
+    sim::Faults faults;
+    faults.fileReply = GetParam().reply;
+    device.SetFaults(faults);
+    questions.savePaths = {Saved("main.py")};
+    questions.answers = {Answer::Cancel};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
+    ASSERT_EQ(questions.asked.size(), 1u);
+    EXPECT_EQ(questions.asked[0].text, kDownloadUnreadableText);
+    EXPECT_TRUE(questions.saveChoices.empty());
+    EXPECT_FALSE(std::filesystem::exists(Saved("main.py")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, HostileFileReplies,
+    ::testing::Values(
+        HostileFileReply {"internal_entity",
+            "<!DOCTYPE r [<!ENTITY x \"QUJD\">]>" + WithReplyAround("<data>&x;</data>")},
+        HostileFileReply {"external_entity",
+            "<!DOCTYPE r [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + WithReplyAround("<data>&x;</data>")},
+        HostileFileReply {"doctype_alone", "<!DOCTYPE rci_reply SYSTEM \"http://example.com/r.dtd\">"
+            + WithReplyAround("<data>QUJD</data>")},
+        HostileFileReply {"undeclared_entity", WithReplyAround("<data>QUJD&x;</data>")},
+        // Far more than the listed size can need, with bytes outside the alphabet: the reply
+        // is cut at its receive room and never ends.
+        HostileFileReply {"huge_base64_with_garbage",
+            WithReplyAround("<data>" + std::string(3u << 20, 'Q') + std::string(1000, '\x01') + "</data>")},
+        HostileFileReply {"not_well_formed", WithReplyAround("<data>QUJD</dta>")}),
+    [](const ::testing::TestParamInfo<HostileFileReply>& row) { return std::string(row.param.name); });
 
 TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
 {

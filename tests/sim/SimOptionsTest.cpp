@@ -43,6 +43,10 @@ INSTANTIATE_TEST_SUITE_P(
                                && o.faults.fragmentBytes == 8 && o.faults.fragmentPauseMs == 40
                                && o.faults.unsolicited == "\r\n+CREG: 1\r\n";
                     }},
+        OptionsCase{"unended_fault", {"--fault", "unended-for=CSQ"},
+                    [](const SimOptions& o) { return o.faults.unendedFor == std::vector<std::string>{"CSQ"}; }},
+        OptionsCase{"unended_fault_without_text", {"--fault", "unended-for"},
+                    [](const SimOptions& o) { return !o.error.empty(); }},
         OptionsCase{"no_radio_answer_wrapped", {"--no-radio-config", "--no-radio-answer", "wrapped"},
                     [](const SimOptions& o) { return !o.config.radioConfigured && o.config.wrapsNoRadioAnswer; }},
         OptionsCase{"no_radio_answer_bare", {"--no-radio-answer=bare"},

@@ -306,6 +306,15 @@ TEST_F(RunningDevice, SilentDeviceAnswersNothing)
     EXPECT_EQ(Ask("AT\r\n"), "AT\r\n\r\nOK\r\n");
 }
 
+TEST_F(RunningDevice, UnendedAnswerLacksOnlyItsResultCode)
+{
+    device->ChangeFaults([](Faults& f) { f.unendedFor = {"CGMI"}; });
+    client->Send("AT+CGMI\r\n");
+    EXPECT_EQ(client->ReadFor(300), "AT+CGMI\r\n\r\nWAVECOM MODEM\r\n");
+    EXPECT_EQ(Ask("AT+CGSN\r\n").substr(0, 9), "AT+CGSN\r\n");
+    EXPECT_TRUE(std::string_view(Ask("AT\r\n")).ends_with("\r\nOK\r\n"));
+}
+
 TEST_F(RunningDevice, FragmentedAnswerArrivesInPieces)
 {
     device->ChangeFaults([](Faults& f) {

@@ -90,6 +90,11 @@ std::string PtyPeer::ReadUntil(std::string_view end, int waitMs)
     return out;
 }
 
+void PtyPeer::StallOutput(bool stalled)
+{
+    ::tcflow(m_ownSlave, stalled ? TCOOFF : TCOON);
+}
+
 void PtyPeer::HangUp()
 {
     ::unlink(m_link.c_str());

@@ -28,6 +28,10 @@ public:
     // Collects what the link writes until it ends with `end` or `waitMs` pass.
     std::string ReadUntil(std::string_view end, int waitMs = 2000);
 
+    // The terminal stops (true) or resumes (false) taking the link's bytes, without an
+    // error: a write from the link then finds no room.
+    void StallOutput(bool stalled);
+
     // The device goes away: the terminal hangs up and its name disappears.
     void HangUp();
     // The device returns: a new terminal under the same name.

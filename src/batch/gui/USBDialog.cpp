@@ -13,11 +13,11 @@ namespace tervane {
 USBDialog::USBDialog(SerialLink& link, QWidget* parent)
     : WorkerDialog(parent)
     , m_link(link)
-    , m_status(new QLabel(QStringLiteral("Communicating with device on COMXX. Please wait..."), this))
+    , m_status(new QLabel(tr("Communicating with device on COMXX. Please wait..."), this))
     , m_prompt(new QLabel(this))
     , m_progress(new QProgressBar(this))
 {
-    setWindowTitle(QStringLiteral("Communicating with device..."));
+    setWindowTitle(tr("Communicating with device..."));
     m_status->setObjectName(QStringLiteral("status"));
     m_prompt->setObjectName(QStringLiteral("prompt"));
     m_progress->setObjectName(QStringLiteral("progress"));
@@ -33,8 +33,8 @@ int USBDialog::DoModal(CommandBatch& batch)
 {
     m_batch = &batch;
     m_position = 0;
-    m_status->setText(QStringLiteral("Communicating with the device on %1. Please wait...")
-                          .arg(QString::fromStdString(m_link.PortName())));
+    m_status->setText(
+        tr("Communicating with the device on %1. Please wait...").arg(QString::fromStdString(m_link.PortName())));
     m_prompt->clear();
     m_progress->setRange(0, BatchProgressRange(batch));
     m_progress->setValue(0);

@@ -14,7 +14,7 @@ UploadProgress::UploadProgress(SerialLink& link, QWidget* parent)
     , m_shownPath(new QLineEdit(this))
     , m_progress(new QProgressBar(this))
 {
-    setWindowTitle(QStringLiteral("Uploading to device..."));
+    setWindowTitle(tr("Uploading to device..."));
     m_shownPath->setObjectName(QStringLiteral("path"));
     m_shownPath->setReadOnly(true);
     m_shownPath->setEnabled(false);

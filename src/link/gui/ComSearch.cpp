@@ -27,11 +27,11 @@ bool SortsBefore(const QString& a, const QString& b)
 ComSearch::ComSearch(QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("Select Product to configure"));
+    setWindowTitle(tr("Select Product to configure"));
     setModal(true);
 
-    m_message = new QLabel(QStringLiteral(
-        "Found multiple supported products.  Please select the one you would like to configure"), this);
+    m_message =
+        new QLabel(tr("Found multiple supported products.  Please select the one you would like to configure"), this);
     m_message->setObjectName(QStringLiteral("message"));
     m_message->setWordWrap(true);
 

@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""The collection tervane.q7 as a fleet's operator uses it: installed from the built tarball,
+its staging playbook run with ansible-playbook over an inventory of local hosts, each
+pointing at its own simulated gateway.
+
+Usage: playbook_test.py playbooks TARBALL_DIR TOOL SIMULATOR
+       playbook_test.py docs TARBALL_DIR
+"""
+
+import glob
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+MODULES = ('q7_facts', 'q7_profile', 'q7_python_file', 'q7_firmware')
+GOOD_HOSTS = ('gw1', 'gw2', 'gw3')
+# Answers every settings change with ERROR: staging fails there, and only there.
+BAD_HOST = 'gwbad'
+SECRET = 'pw-never-shown-4711'
+# The link's pauses (the 20 s settle, the restart polling) pass this much faster.
+SPEED_UP = 100
+
+ARGS = sys.argv[1:]
+sys.argv[1:] = []
+
+
+def install_collection(tarball_dir, into):
+    tarballs = sorted(glob.glob(os.path.join(tarball_dir, 'tervane-q7-*.tar.gz')), key=os.path.getmtime)
+    if not tarballs:
+        raise unittest.SkipTest('no collection tarball in %s (ansible-galaxy missing at build time)' % tarball_dir)
+    subprocess.run(['ansible-galaxy', 'collection', 'install', '--offline', '--force', '-p', into, tarballs[-1]],
+                   check=True, stdout=subprocess.DEVNULL)
+
+
+def ansible_environment(collections):
+    env = dict(os.environ)
+    env.update(ANSIBLE_COLLECTIONS_PATH=collections, ANSIBLE_NOCOLOR='1', ANSIBLE_FORCE_COLOR='0',
+               ANSIBLE_LOCAL_TEMP=os.path.join(os.path.dirname(collections), 'tmp'), ANSIBLE_HOST_KEY_CHECKING='0',
+               ANSIBLE_RETRY_FILES_ENABLED='0', ANSIBLE_PYTHON_INTERPRETER=sys.executable)
+    env.pop('ANSIBLE_CONFIG', None)
+    return env
+
+
+def recap(output):
+    """PLAY RECAP counts per host: {'gw1': {'ok': 6, 'changed': 4, ...}}."""
+    hosts = {}
+    for host, counts in re.findall(r'^(\S+)\s+:\s+(ok=.*)$', output, re.MULTILINE):
+        hosts[host] = dict((k, int(v)) for k, v in re.findall(r'(\w+)=(\d+)', counts))
+    return hosts
+
+
+class StagingPlaybook(unittest.TestCase):
+    """One fleet of simulated gateways for all runs, in order: check, stage, stage again."""
+
+    @classmethod
+    def setUpClass(cls):
+        tarball_dir, cls.real_tool, simulator = (os.path.abspath(arg) for arg in ARGS)
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(tarball_dir, collections)
+        cls.env = ansible_environment(collections)
+
+        cls.simulators = []
+        ports = cls.start_simulator(simulator, ['--count', str(len(GOOD_HOSTS)), '--link', cls.work + '/q7'])
+        bad_port = cls.start_simulator(simulator, ['--link', cls.work + '/bad', '--fault', 'error-for=set_setting'])
+        tool = os.path.join(cls.work, 'tervane-q7')
+        with open(tool, 'w') as stream:
+            stream.write('#!/bin/sh\nexec "%s" --speed-up %d "$@"\n' % (cls.real_tool, SPEED_UP))
+        os.chmod(tool, 0o755)
+
+        files = os.path.join(cls.work, 'files')
+        os.mkdir(files)
+        with open(os.path.join(files, 'main.py'), 'w') as stream:
+            stream.write('print("fleet gateway")\n')
+        with open(os.path.join(files, 'q7-2.5.0.3.bin'), 'wb') as stream:
+            stream.write(bytes(range(256)) * 8)
+
+        hosts = dict((name, dict(q7_port=port)) for name, port in zip(GOOD_HOSTS, ports))
+        hosts[BAD_HOST] = dict(q7_port=bad_port[0])
+        cls.ports = dict((name, values['q7_port']) for name, values in hosts.items())
+        inventory = dict(q7_gateways=dict(hosts=hosts, vars=dict(
+            ansible_connection='local',
+            ansible_python_interpreter=sys.executable,
+            q7_tool=tool,
+            q7_firmware=dict(version='2.5.0.3', image=os.path.join(files, 'q7-2.5.0.3.bin')),
+            q7_settings={'mobile_simple': {'apn': 'fleet.example'}, 'tcp_server/state': True,
+                         'tcp_server/port': 2102},
+            q7_secrets={'mobile_simple/password': SECRET},
+            q7_radio={'radio/node_id': '{{ inventory_hostname }}'},
+            q7_autostart=dict(enabled=True, command='main.py'),
+            q7_python_files=[os.path.join(files, 'main.py')],
+            q7_python_absent=['xbee.py'],
+        )))
+        cls.inventory = os.path.join(cls.work, 'inventory.json')
+        with open(cls.inventory, 'w') as stream:
+            json.dump(inventory, stream)
+
+    @classmethod
+    def start_simulator(cls, simulator, args):
+        process = subprocess.Popen([simulator] + args, stdout=subprocess.PIPE, text=True)
+        cls.simulators.append(process)
+        count = int(args[args.index('--count') + 1]) if '--count' in args else 1
+        return [process.stdout.readline().strip() for _ in range(count)]
+
+    @classmethod
+    def tearDownClass(cls):
+        for process in cls.simulators:
+            process.terminate()
+            process.wait(timeout=30)
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def play(self, *options):
+        started = time.monotonic()
+        run = subprocess.run(['ansible-playbook', '-i', self.inventory, 'tervane.q7.stage_gateways'] + list(options),
+                             env=self.env, cwd=self.work, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             text=True, timeout=600)
+        sys.stderr.write('\n$ ansible-playbook -i inventory.json tervane.q7.stage_gateways %s   (%.1f s)\n%s'
+                         % (' '.join(options), time.monotonic() - started, run.stdout))
+        return run, recap(run.stdout)
+
+    def gateway(self, host, *args):
+        run = subprocess.run([self.real_tool, '--json', '--port', self.ports[host]] + list(args),
+                             stdout=subprocess.PIPE, text=True, timeout=120)
+        return json.loads(run.stdout)
+
+    def apn(self, host):
+        return self.gateway(host, 'settings', 'get', 'mobile_simple/apn')['settings']['mobile_simple/apn']
+
+    def test_1_check_diff_shows_changes_and_leaves_gateways_untouched(self):
+        run, hosts = self.play('--check', '--diff', '-v')
+        # A check only reads, so the gateway that refuses changes passes it too.
+        for host in GOOD_HOSTS + (BAD_HOST,):
+            self.assertEqual(hosts[host]['failed'], 0, host)
+            self.assertEqual(hosts[host]['changed'], 4, host)
+        self.assertIn('-setting mobile_simple/apn: internet.tervane\n', run.stdout)
+        self.assertIn('+setting mobile_simple/apn: fleet.example\n', run.stdout)
+        self.assertIn('+firmware firmware: 2.5.0.3', run.stdout)
+        self.assertIn('-python-delete xbee.py: present\n+python-delete xbee.py: absent', run.stdout)
+        self.assertIn('setting mobile_simple/password: ******** (changes)', run.stdout)
+        self.assertNotIn(SECRET, run.stdout)
+        for host in GOOD_HOSTS:
+            self.assertEqual(self.apn(host), 'internet.tervane', host)
+            self.assertEqual(self.gateway(host, 'info')['firmwareVersion'], '2.4.1.7', host)
+
+    def test_2_stage_changes_every_gateway_and_fails_only_the_bad_one(self):
+        run, hosts = self.play()
+        for host in GOOD_HOSTS:
+            self.assertEqual(hosts[host]['failed'], 0, host)
+            self.assertEqual(hosts[host]['changed'], 4, host)
+            self.assertEqual(self.apn(host), 'fleet.example', host)
+        self.assertEqual(hosts[BAD_HOST]['failed'], 1)
+        self.assertRegex(run.stdout, r'fatal: \[%s\]: FAILED!.*"msg": "[^"]*the device did not keep' % BAD_HOST)
+        self.assertNotIn(SECRET, run.stdout)
+        python = self.gateway('gw1', 'python', 'ls')
+        self.assertNotIn('xbee.py', json.dumps(python))
+
+    def test_3_stage_again_changes_nothing(self):
+        run, hosts = self.play()
+        for host in GOOD_HOSTS:
+            self.assertEqual(hosts[host]['failed'], 0, host)
+            self.assertEqual(hosts[host]['changed'], 0, host)
+            self.assertEqual(hosts[host]['ok'], 6, host)
+
+
+class ModuleDocs(unittest.TestCase):
+    """Every module documents itself in Ansible's form and imports cleanly."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-docs-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(ARGS[0], collections)
+        cls.env = ansible_environment(collections)
+        cls.root = os.path.join(collections, 'ansible_collections', 'tervane', 'q7')
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_ansible_doc_shows_every_module(self):
+        for module in MODULES:
+            with self.subTest(module=module):
+                run = subprocess.run(['ansible-doc', '--json', 'tervane.q7.' + module], env=self.env,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                doc = json.loads(run.stdout)['tervane.q7.' + module]['doc']
+                self.assertTrue(doc['short_description'])
+                # The shared options come from the collection's documentation fragment.
+                for option in ('port', 'tool', 'timeout'):
+                    self.assertIn(option, doc['options'])
+
+    def test_modules_compile_and_import(self):
+        sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.dirname(self.root))))
+        import importlib
+        for module in MODULES:
+            with self.subTest(module=module):
+                loaded = importlib.import_module('ansible_collections.tervane.q7.plugins.modules.' + module)
+                self.assertTrue(callable(loaded.main))
+
+
+if __name__ == '__main__':
+    which = ARGS.pop(0)
+    suite = unittest.defaultTestLoader.loadTestsFromTestCase(StagingPlaybook if which == 'playbooks' else ModuleDocs)
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)

@@ -1,0 +1,112 @@
+// The dashboard's command line: its own options, Qt's, "/debug", and the start without a
+// display, which the program reports in one line of its own.
+
+#include "CommandLine.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QtTest>
+
+#include <string>
+#include <vector>
+
+using namespace tervane;
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parses_data();
+    void parses();
+    void noDisplayIsOneLineAndStatusOne_data();
+    void noDisplayIsOneLineAndStatusOne();
+};
+
+void CommandLineTest::parses_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("simulate");
+    QTest::addColumn<bool>("help");
+    QTest::addColumn<bool>("log");
+    QTest::addColumn<bool>("failed");
+
+    QTest::newRow("nothing") << QStringList {} << "" << false << false << false << false;
+    QTest::newRow("--port=PATH") << QStringList {"--port=/dev/ttyACM0"} << "/dev/ttyACM0" << false << false << false
+                                 << false;
+    QTest::newRow("--port PATH") << QStringList {"--port", "/dev/ttyACM1"} << "/dev/ttyACM1" << false << false << false
+                                 << false;
+    QTest::newRow("--port without a path") << QStringList {"--port"} << "" << false << false << false << true;
+    QTest::newRow("--port= empty") << QStringList {"--port="} << "" << false << false << false << true;
+    QTest::newRow("-platform NAME") << QStringList {"-platform", "offscreen"} << "" << false << false << false << false;
+    QTest::newRow("--platform NAME") << QStringList {"--platform", "xcb"} << "" << false << false << false << false;
+    QTest::newRow("-style and -reverse") << QStringList {"-style", "Fusion", "-reverse"} << "" << false << false
+                                         << false << false;
+    QTest::newRow("/debug") << QStringList {"/debug"} << "" << false << false << true << false;
+    QTest::newRow("/debug among options")
+        << QStringList {"-platform", "offscreen", "/debug", "--simulate"} << "" << true << false << true << false;
+    QTest::newRow("/debug inside a word") << QStringList {"x/debugging"} << "" << false << false << true << false;
+    QTest::newRow("/DEBUG") << QStringList {"/DEBUG"} << "" << false << false << false << false;
+    QTest::newRow("-h") << QStringList {"-h"} << "" << false << true << false << false;
+    QTest::newRow("unknown option") << QStringList {"--frobnicate"} << "" << false << false << false << true;
+    QTest::newRow("simulate and port") << QStringList {"--simulate", "--port=/dev/ttyUSB0"} << "/dev/ttyUSB0" << true
+                                       << false << false << true;
+}
+
+void CommandLineTest::parses()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, port);
+    QFETCH(bool, simulate);
+    QFETCH(bool, help);
+    QFETCH(bool, log);
+    QFETCH(bool, failed);
+
+    std::vector<std::string> words;
+    for (const QString& arg : args)
+        words.push_back(arg.toStdString());
+    const CommandLine line = ParseCommandLine(words);
+    QCOMPARE(!line.error.empty(), failed);
+    if (failed)
+        return;
+    QCOMPARE(QString::fromStdString(line.port), port);
+    QCOMPARE(line.simulate, simulate);
+    QCOMPARE(line.help, help);
+    QCOMPARE(WantsCommandLog(line.text), log);
+}
+
+void CommandLineTest::noDisplayIsOneLineAndStatusOne_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("platform");
+
+    QTest::newRow("no DISPLAY, no WAYLAND_DISPLAY") << QStringList {"--simulate"} << "";
+    QTest::newRow("unreachable DISPLAY") << QStringList {"--simulate"} << "xcb";
+    QTest::newRow("-platform that does not exist") << QStringList {"-platform", "nosuchplatform", "--simulate"} << "";
+}
+
+void CommandLineTest::noDisplayIsOneLineAndStatusOne()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, platform);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        environment.remove(QString::fromLatin1(name));
+    if (!platform.isEmpty()) {
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":9876"));
+    }
+    QProcess dashboard;
+    dashboard.setProcessEnvironment(environment);
+    dashboard.start(QStringLiteral(TERVANE_DASHBOARD), args);
+    QVERIFY(dashboard.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(dashboard.readAllStandardError());
+    QCOMPARE(dashboard.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(dashboard.exitCode(), 1);
+    QCOMPARE(errors.count(u'\n'), 1);
+    QVERIFY2(errors.startsWith(QStringLiteral("tervane-q7-dashboard: cannot open a display")), qPrintable(errors));
+}
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "CommandLineTest.moc"
