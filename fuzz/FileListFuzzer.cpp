@@ -1,4 +1,4 @@
-// The file list of a listing reply, its item texts split again, and the Base64 decoding of
+// The file list of a listing reply, its item texts and items, and the Base64 decoding of
 // a download: arbitrary text decodes without fault, and encoded bytes decode to themselves.
 #include "FuzzInput.h"
 #include "PythonFiles.h"
@@ -18,10 +18,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view text = tervane::fuzz::AsText(data, size);
-    for (const auto& entry : tervane::ReadFileList(text)) {
-        const tervane::PythonFileItem item = tervane::SplitFileListItem(tervane::FileListItemText(entry));
-        FUZZ_CHECK(item.name.size() <= 12);
+    const tervane::PythonFileList files = tervane::ReadFileList(text);
+    const std::size_t nameWidth = tervane::FileListNameWidth(files);
+    for (const auto& entry : files) {
+        // The list shows every name whole and acts on the name the device listed.
+        FUZZ_CHECK(tervane::FileListItemText(entry, nameWidth).starts_with(entry.name));
         const tervane::PythonFileItem whole = tervane::ItemForEntry(entry);
+        FUZZ_CHECK(whole.name == entry.name);
         FUZZ_CHECK(whole.size >= 0);
     }
 
