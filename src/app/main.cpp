@@ -4,6 +4,7 @@
 #include "CTolbrinApp.h"
 #include "CommandLine.h"
 #include "FakeModemRegistry.h"
+#include "InterruptCleanup.h"
 #include "SimulatedQ7.h"
 
 #include <QApplication>
@@ -78,12 +79,18 @@ int main(int argc, char** argv)
     // The simulated device is found like a real one: through a modem registration.
     std::unique_ptr<tervane::sim::SimulatedQ7> simulated;
     tervane::FakeModemRegistry simulatedRegistry;
+    // Ctrl-C or SIGTERM must not leave the simulated device's port and folder behind.
+    tervane::InterruptRemoval simulatedLink;
+    tervane::InterruptRemoval simulatedFolder;
     if (line.simulate) {
+        tervane::InstallInterruptCleanup();
         simulated = std::make_unique<tervane::sim::SimulatedQ7>();
         if (!simulated->Start()) {
             std::cerr << "tervane-q7-dashboard: the simulated device could not start\n";
             return 3;
         }
+        simulatedFolder = tervane::InterruptRemoval(simulated->OwnFolder(), tervane::InterruptRemoval::Kind::Folder);
+        simulatedLink = tervane::InterruptRemoval(simulated->PortPath(), tervane::InterruptRemoval::Kind::File);
         simulatedRegistry.Add("WAVECOM", simulated->PortPath());
         app.SetModemRegistry(&simulatedRegistry);
     } else if (!line.port.empty()) {

@@ -1,5 +1,5 @@
-// The built program interrupted while it talks to its built-in simulated device: what it
-// made in the temporary folder goes with it.
+// The built programs interrupted while they talk to their built-in simulated device: what
+// they made in the temporary folder goes with them.
 
 #include "TestSupport.h"
 
@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 struct Interruption {
     const char* name;
     int signal;
+    bool dashboard;
 };
 
 class CliInterruptTest : public ::testing::TestWithParam<Interruption> {
@@ -35,6 +36,7 @@ protected:
     {
         std::error_code ignored;
         fs::remove_all(dir, ignored);
+        fs::remove_all(runtimeDir, ignored);
     }
 
     // The simulated device's folder in `dir` once its port link is there.
@@ -49,18 +51,25 @@ protected:
     }
 
     std::string dir = MakeScratchDir("tervane-cli-interrupt");
+    std::string runtimeDir = MakeScratchDir("tervane-cli-runtime");
 };
 
 TEST_P(CliInterruptTest, RemovesTheSimulatedPort)
 {
-    // A device that answers after 20 s: the tool is still waiting when the signal comes.
-    std::vector<std::string> args = {TERVANE_Q7_PROGRAM, "--simulate", "--sim-option=--answer-delay=20000",
-        "--timeout", "30000", "send", "AT\\r\\n"};
+    // The tool asks a device that answers after 20 s: it is still waiting when the signal
+    // comes. The window is up with its pages by then.
+    std::vector<std::string> args = GetParam().dashboard
+        ? std::vector<std::string>{TERVANE_DASHBOARD, "--simulate", "-platform", "offscreen"}
+        : std::vector<std::string>{TERVANE_Q7_PROGRAM, "--simulate", "--sim-option=--answer-delay=20000",
+              "--timeout", "30000", "send", "AT\\r\\n"};
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::vector<std::string> environment = {"TMPDIR=" + dir, "PATH=/usr/bin:/bin"};
+    // Qt's own runtime folder is kept apart, so that the scratch folder shows only what the
+    // programs made.
+    std::vector<std::string> environment = {"TMPDIR=" + dir, "PATH=/usr/bin:/bin", "QT_QPA_PLATFORM=offscreen",
+        "XDG_RUNTIME_DIR=" + runtimeDir};
     std::vector<char*> envp;
     for (auto& variable : environment)
         envp.push_back(variable.data());
@@ -91,7 +100,8 @@ TEST_P(CliInterruptTest, RemovesTheSimulatedPort)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CliInterruptTest,
-    ::testing::Values(Interruption{"CtrlC", SIGINT}, Interruption{"Terminate", SIGTERM}),
+    ::testing::Values(Interruption{"CtrlC", SIGINT, false}, Interruption{"Terminate", SIGTERM, false},
+        Interruption{"DashboardCtrlC", SIGINT, true}, Interruption{"DashboardTerminate", SIGTERM, true}),
     [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
