@@ -169,32 +169,54 @@ void SetError(std::string* errorText, std::string text)
         *errorText = std::move(text);
 }
 
-// Whether the text says it is in another encoding than UTF-8: the first bytes of UTF-16
-// or UCS-4, or an encoding other than UTF-8 or ASCII named in its declaration. Such a text
-// is converted as it is read, and only the whole-memory parse reports a failed conversion.
-bool NamesOtherEncoding(std::string_view text)
+// How a text says it is encoded. UTF-8 under another spelling ("utf_8", "UTF-8.") is read
+// by libxml2 through the system's converter in pieces, which can split a character where
+// two pieces meet; such a text is read as the UTF-8 it is, its declaration naming UTF-8. Any other encoding (the first
+// bytes of UTF-16 or UCS-4, or another name in the declaration) is converted as it is
+// read, and only the whole-memory parse reports a failed conversion.
+enum class TextEncoding { Utf8, Utf8Alias, Other };
+
+// Where the declaration names the encoding, for a text whose name is respelt.
+struct NamedAt {
+    std::size_t at = 0;
+    std::size_t length = 0;
+};
+
+TextEncoding EncodingOf(std::string_view text, NamedAt* named = nullptr)
 {
+    const std::string_view whole = text;
     const int head = static_cast<int>(std::min<std::size_t>(text.size(), 4));
     const xmlCharEncoding detected = xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(text.data()), head);
     if (detected != XML_CHAR_ENCODING_NONE && detected != XML_CHAR_ENCODING_UTF8)
-        return true;
+        return TextEncoding::Other;
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     if (!text.starts_with("<?xml"))
-        return false;
+        return TextEncoding::Utf8;
     const std::string_view declaration = text.substr(0, text.find("?>"));
     const auto at = declaration.find("encoding");
     if (at == std::string_view::npos)
-        return false;
+        return TextEncoding::Utf8;
     const auto open = declaration.find_first_of("'\"", at);
     if (open == std::string_view::npos)
-        return false;
+        return TextEncoding::Utf8;
     const auto close = declaration.find(declaration[open], open + 1);
     const std::string_view name = declaration.substr(open + 1, close == std::string_view::npos ? 0 : close - open - 1);
-    std::string folded(name);
-    for (char& c : folded)
+    std::string folded;
+    std::string letters; // the name without punctuation
+    for (char c : name) {
         c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return folded != "utf-8" && folded != "utf8" && folded != "us-ascii" && folded != "ascii";
+        folded += c;
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            letters += c;
+    }
+    if (folded == "utf-8" || folded == "utf8" || folded == "us-ascii" || folded == "ascii")
+        return TextEncoding::Utf8;
+    if (letters != "utf8")
+        return TextEncoding::Other;
+    if (named != nullptr)
+        *named = {static_cast<std::size_t>(name.data() - whole.data()), name.size()};
+    return TextEncoding::Utf8Alias;
 }
 
 void HandOver(xmlParserCtxtPtr ctxt, ParseOutcome& outcome)
@@ -282,8 +304,19 @@ XmlDocument ReadUntrustedXml(std::string_view text, const char* documentName, st
     ParseOutcome outcome;
     outcome.sink = sink;
     const ScopedErrorCapture capture(outcome);
-    XmlDocument doc = NamesOtherEncoding(text) ? ParseWhole(text, documentName, outcome)
-                                               : ParseInBlocks(text, documentName, outcome);
+    NamedAt named;
+    const TextEncoding encoding = EncodingOf(text, &named);
+    XmlDocument doc;
+    if (encoding == TextEncoding::Other) {
+        doc = ParseWhole(text, documentName, outcome);
+    } else if (encoding == TextEncoding::Utf8Alias) {
+        std::string respelt;
+        respelt.reserve(text.size());
+        respelt.append(text.substr(0, named.at)).append("UTF-8").append(text.substr(named.at + named.length));
+        doc = ParseInBlocks(respelt, documentName, outcome);
+    } else {
+        doc = ParseInBlocks(text, documentName, outcome);
+    }
     if (outcome.outOfMemory) {
         SetError(errorText, "out of memory");
         return {};

@@ -1,5 +1,6 @@
 #include "RciDocuments.h"
 #include "SafeXml.h"
+#include "SettingsPayload.h"
 #include "TestSupport.h"
 #include "XmlPrescan.h"
 #include "XmlText.h"
@@ -155,6 +156,29 @@ TEST(SafeXml, EncodingDeclarationIsHonoured)
     ASSERT_TRUE(doc);
     const XmlString content(xmlNodeGetContent(xmlDocGetRootElement(doc.get())));
     EXPECT_EQ(XmlView(content.get()), "caf\xc3\xa9");
+}
+
+// A reply that spells UTF-8 another way ("UTF-8.") is read as UTF-8, so the settings sent
+// back are written as UTF-8 too: through the system's converter a long text lost
+// characters where the converter's pieces met (found by fuzzing).
+TEST(SafeXml, UnusualSpellingOfUtf8KeepsEveryCharacter)
+{
+    for (const char* name : {"UTF-8.", "utf_8"})
+    for (const std::size_t shift : {0, 1}) {
+        SCOPED_TRACE(std::string(name) + " shifted by " + std::to_string(shift));
+        RciDocuments documents;
+        documents.ParseSettings(std::string("<?xml version=\"1.0\" encoding=\"") + name
+            + "\"?><rci_reply><query_setting><system><description>x</description></system></query_setting></rci_reply>");
+        ASSERT_NE(documents.SettingsRoot(), nullptr);
+        std::string value(shift, 'x');
+        for (int i = 0; i < 6000; ++i)
+            value += "\xc3\xbf";
+        SetElementText(documents.SettingsRoot()->children, value);
+        const std::optional<std::string> payload = PrepareSettingsPayload(documents.SettingsDocument());
+        ASSERT_TRUE(payload);
+        EXPECT_EQ(payload->find("\xef\xbf\xbd"), std::string::npos) << "a character was replaced";
+        EXPECT_NE(payload->find(value), std::string::npos);
+    }
 }
 
 class SafeXmlFileTest : public ::testing::Test {
