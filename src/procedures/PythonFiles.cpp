@@ -156,7 +156,8 @@ PythonFileItem ItemOf(std::string name, std::string_view sizeText)
         if (c != ' ' && c != '\t')
             item.sizeText += c;
     }
-    item.size = ReadDecimal(item.sizeText);
+    // A size below zero is no size.
+    item.size = std::max<long long>(ReadDecimal(item.sizeText), 0);
     return item;
 }
 

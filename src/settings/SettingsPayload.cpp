@@ -1,5 +1,7 @@
 #include "SettingsPayload.h"
 
+#include <libxml/encoding.h>
+
 #include "SafeXml.h"
 
 #include <algorithm>
@@ -109,6 +111,21 @@ std::optional<std::string> Dump(const xmlDoc* document, const char* encoding)
     return std::string(reinterpret_cast<const char*>(dumped), static_cast<std::size_t>(length));
 }
 
+// libxml2 writes its own encodings (UTF-8, UTF-16, ISO-8859-1, ASCII) itself; any other
+// goes through the system's converter, which splits characters where its pieces meet.
+bool WrittenByLibxml(const xmlDoc* document)
+{
+    if (document->encoding == nullptr)
+        return true;
+    const xmlCharEncodingHandlerPtr handler =
+        xmlFindCharEncodingHandler(reinterpret_cast<const char*>(document->encoding));
+    if (handler == nullptr)
+        return false;
+    const bool own = handler->output != nullptr;
+    xmlCharEncCloseFunc(handler);
+    return own;
+}
+
 // Whether the serialisation reads as text on the 8-bit line: it starts with the
 // declaration's own bytes and holds no NUL. UTF-16 and UTF-32 (and EBCDIC) do not.
 bool LineCompatible(std::string_view dump)
@@ -122,7 +139,9 @@ std::optional<std::string> PrepareSettingsPayload(const xmlDoc* document)
 {
     if (document == nullptr)
         return std::nullopt;
-    std::optional<std::string> dump = Dump(document, nullptr);
+    // A document in an encoding libxml2 does not write itself is sent as UTF-8, with a
+    // declaration that says so.
+    std::optional<std::string> dump = Dump(document, WrittenByLibxml(document) ? nullptr : "UTF-8");
     // A document read from UTF-16 is written in it again; the device gets UTF-8 instead,
     // with a declaration that says so.
     if (dump && !LineCompatible(*dump))
