@@ -12,13 +12,10 @@
 namespace tervane {
 namespace {
 
+// A row with the same time-out as the others and the given receive reserve.
 USBCommand Row(const std::string& command, int reserve)
 {
-    USBCommand record;
-    record.command = command;
-    record.timeout = 10000;
-    record.responseReserve = reserve;
-    return record;
+    return CommandRow(command, {}, 10000, reserve);
 }
 
 TEST(BatchWorker, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
