@@ -159,7 +159,7 @@ std::string ListLine(const Subcommand& subcommand)
 {
     std::string left = subcommand.FullName();
     if (!subcommand.operands.empty())
-        left += " " + std::string(subcommand.operands);
+        left.append(" ").append(subcommand.operands);
     if (left.size() < 27)
         left.resize(27, ' ');
     else
@@ -258,7 +258,7 @@ std::string SubcommandHelp(const Subcommand& subcommand)
 {
     std::string text = "Usage: tervane-q7 [OPTIONS] " + subcommand.FullName();
     if (!subcommand.operands.empty())
-        text += " " + std::string(subcommand.operands);
+        text.append(" ").append(subcommand.operands);
     text += "\n\n" + std::string(subcommand.details) + "\n";
     text += kOptionsText;
     text += "\n";

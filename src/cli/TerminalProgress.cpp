@@ -65,8 +65,9 @@ std::string Bar(int percent, int width)
 {
     const int inside = width - 2;
     const int filled = inside * percent / 100;
-    return "[" + std::string(static_cast<std::size_t>(filled), '#')
-        + std::string(static_cast<std::size_t>(inside - filled), ' ') + "]";
+    std::string bar = "[";
+    bar.append(static_cast<std::size_t>(filled), '#').append(static_cast<std::size_t>(inside - filled), ' ');
+    return bar + "]";
 }
 
 // The label on one line, cut or padded to `room` bytes; never cut inside a UTF-8 character.

@@ -250,7 +250,7 @@ private:
     {
         Files(node, key, [&](const std::string& value, const ProfilePlace& place) {
             if (!IsSafeDeviceFileName(value))
-                return Problem(place.line, place.key, "'" + ShownName(value) + "' cannot be a file name on the device");
+                return Problem(place.line, place.key, std::string("'").append(ShownName(value)).append("' cannot be a file name on the device"));
             m_read.profile.pythonAbsent.push_back({{}, value, place});
         });
     }
