@@ -1,5 +1,6 @@
 #include "JsonWriter.h"
 
+#include <cassert>
 #include <cstdio>
 
 namespace tervane {
@@ -52,20 +53,56 @@ JsonValue JsonValue::Object()
     return value;
 }
 
-JsonValue& JsonValue::Set(std::string_view name, JsonValue value)
+void JsonValue::IndexNewMembers() const
 {
-    const auto [at, added] = m_memberAt.try_emplace(std::string(name), m_members.size());
-    if (added)
-        m_members.push_back(JsonMember{std::string(name), std::move(value)});
-    else
-        m_members[at->second].value = std::move(value);
+    for (; m_indexed < m_members.size(); ++m_indexed) {
+        const std::string& name = m_members[m_indexed].name;
+        const std::size_t hash = std::hash<std::string_view>{}(name);
+        m_memberAt.emplace(hash, m_indexed);
+    }
+}
+
+std::size_t JsonValue::FindMember(std::string_view name, std::size_t hash) const
+{
+    IndexNewMembers();
+    const auto [first, last] = m_memberAt.equal_range(hash);
+    for (auto at = first; at != last; ++at) {
+        if (m_members[at->second].name == name)
+            return at->second;
+    }
+    return m_members.size();
+}
+
+JsonValue& JsonValue::Set(std::string name, JsonValue value)
+{
+    const std::size_t hash = std::hash<std::string_view>{}(name);
+    const std::size_t at = FindMember(name, hash);
+    if (at < m_members.size()) {
+        m_members[at].value = std::move(value);
+        return *this;
+    }
+    m_memberAt.emplace(hash, m_members.size());
+    m_members.push_back(JsonMember{std::move(name), std::move(value)});
+    m_indexed = m_members.size();
     return *this;
+}
+
+JsonValue& JsonValue::AddNew(std::string name, JsonValue value)
+{
+    assert(Find(name) == nullptr && "AddNew was given a name already there");
+    m_members.push_back(JsonMember{std::move(name), std::move(value)});
+    return *this;
+}
+
+void JsonValue::Reserve(std::size_t count)
+{
+    m_members.reserve(count);
 }
 
 const JsonValue* JsonValue::Find(std::string_view name) const
 {
-    const auto at = m_memberAt.find(std::string(name));
-    return at == m_memberAt.end() ? nullptr : &m_members[at->second].value;
+    const std::size_t at = FindMember(name, std::hash<std::string_view>{}(name));
+    return at < m_members.size() ? &m_members[at].value : nullptr;
 }
 
 JsonValue& JsonValue::Append(JsonValue value)

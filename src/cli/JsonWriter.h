@@ -31,7 +31,13 @@ public:
 
     // Objects: sets a member, replacing one of the same name in its place. Finding that
     // member takes the same time however many members there are.
-    JsonValue& Set(std::string_view name, JsonValue value);
+    JsonValue& Set(std::string name, JsonValue value);
+    // Objects: adds a member whose name the caller knows is not there yet (a listing of
+    // distinct paths), without looking for it: the index of names catches up on the next
+    // Set or Find. Debug builds check the name is new.
+    JsonValue& AddNew(std::string name, JsonValue value);
+    // Objects: makes room for `count` members, so adding them moves none.
+    void Reserve(std::size_t count);
     // The member of that name, or none.
     const JsonValue* Find(std::string_view name) const;
     // Arrays: adds an element at the end.
@@ -51,8 +57,16 @@ private:
     std::string m_string;
     std::vector<JsonValue> m_elements;
     std::vector<JsonMember> m_members;
-    // Objects: each member's position by name.
-    std::unordered_map<std::string, std::size_t> m_memberAt;
+    // Objects: each member's position under the hash of its name; the names themselves are
+    // compared in m_members, so the index holds no copy of them and stays right when the
+    // value is copied or moved.
+    // Members added by AddNew from m_indexed on are not in it yet; Find brings it up to
+    // date, so a value is not to be read from two threads at once.
+    mutable std::unordered_multimap<std::size_t, std::size_t> m_memberAt;
+    mutable std::size_t m_indexed = 0;
+
+    void IndexNewMembers() const;
+    std::size_t FindMember(std::string_view name, std::size_t hash) const;
 };
 
 struct JsonMember {

@@ -83,9 +83,14 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
         }
     }
 
-    for (const auto& [path, value] : values) {
+    settings.Reserve(values.size());
+    for (auto& [path, value] : values) {
         session.Out() << path << "=" << EscapeForDisplay(value) << "\n";
-        settings.Set(path, value);
+        // A listing names each path once; asked paths may repeat.
+        if (operands.empty())
+            settings.AddNew(std::move(path), std::move(value));
+        else
+            settings.Set(std::move(path), std::move(value));
     }
     session.Result().Set("settings", std::move(settings));
     return status;

@@ -131,7 +131,11 @@ std::string ElementText(xmlNodePtr element)
 {
     if (element == nullptr || element->children == nullptr)
         return {};
-    const XmlString text(xmlNodeGetContent(element->children));
+    const xmlNodePtr first = element->children;
+    // A text child holds its content as it is; other kinds are read through libxml2.
+    if (first->type == XML_TEXT_NODE || first->type == XML_CDATA_SECTION_NODE)
+        return std::string(XmlView(first->content));
+    const XmlString text(xmlNodeGetContent(first));
     return std::string(XmlView(text.get()));
 }
 

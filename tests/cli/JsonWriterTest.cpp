@@ -85,6 +85,24 @@ TEST(JsonWriterTest, NestedDocumentParsesBack)
     EXPECT_EQ(WriteJson(document).rfind("{\n  \"ok\": false,", 0), 0u) << "members keep their order";
 }
 
+// Members added without a search are found, and replaced in their place, like set ones.
+TEST(JsonWriterTest, AddedMembersBehaveAsSetOnes)
+{
+    JsonValue object = JsonValue::Object();
+    object.Reserve(2);
+    object.AddNew("a", 1);
+    object.AddNew("b", 2);
+    object.Set("a", 3);
+    object.AddNew("c", 4);
+    ASSERT_NE(object.Find("c"), nullptr);
+    EXPECT_EQ(object.Find("c")->IntegerValue(), 4);
+    EXPECT_EQ(object.Find("d"), nullptr);
+    const JsonValue copy = object;
+    object.Set("b", 5);
+    EXPECT_EQ(WriteJson(object), "{\n  \"a\": 3,\n  \"b\": 5,\n  \"c\": 4\n}");
+    EXPECT_EQ(copy.Find("b")->IntegerValue(), 2);
+}
+
 // Whatever bytes a device sends, the document stays valid JSON; valid UTF-8 comes back as it was.
 TEST(JsonWriterTest, EveryByteGivesValidJson)
 {

@@ -104,26 +104,41 @@ void ReachedByResolving(xmlNodePtr root, xmlNodePtr first, const std::string& pr
     }
 }
 
+// Every kind of list: names repeated and differing in case, indexes repeated and differing
+// in case, index values a path cannot carry, mixed and nested content, a path at the limit.
+std::string ListsOfEveryKind()
+{
+    return "<Serial><baud>1</baud></Serial><serial><baud>2</baud><extra>3</extra></serial>"
+           "<group index=\"A\"><v>4</v></group><group index=\"a\"><v>5</v></group><group><v>6</v></group>"
+           "<group index=\"b\"><v>7</v><V>8</V></group>"
+           "<slash index=\"1/2\"><v>9</v></slash><empty index=\"1\"/><empty index=\"2\">x</empty>"
+           "<amp index=\"a&amp;b=c\"><v>10</v></amp><blank index=\"\"><v>11</v></blank>"
+           "<mixed>t<![CDATA[u]]></mixed><deep><deep><deep>12</deep></deep></deep>"
+           "<long><" + std::string(95, 'n') + ">13</" + std::string(95, 'n') + "></long>";
+}
+
+// A list long enough to be remembered in a hash set rather than searched in place: the same
+// kinds of elements many times over, and indexes counting up with repeats among them.
+std::string LongList()
+{
+    std::string lists = ListsOfEveryKind() + ListsOfEveryKind();
+    for (int i = 0; i < 40; ++i)
+        lists += "<Group index=\"" + std::to_string(i % 25) + "\"><v>" + std::to_string(i) + "</v></Group>";
+    return lists + ListsOfEveryKind();
+}
+
 TEST(ListSettingsTest, AgreesWithResolvingEachPath)
 {
-    const XmlDocument doc = ReadUntrustedXml(
-        "<r><set_setting>"
-        "<Serial><baud>1</baud></Serial><serial><baud>2</baud><extra>3</extra></serial>"
-        "<group index=\"A\"><v>4</v></group><group index=\"a\"><v>5</v></group><group><v>6</v></group>"
-        "<group index=\"b\"><v>7</v><V>8</V></group>"
-        "<slash index=\"1/2\"><v>9</v></slash><empty index=\"1\"/><empty index=\"2\">x</empty>"
-        "<amp index=\"a&amp;b=c\"><v>10</v></amp><blank index=\"\"><v>11</v></blank>"
-        "<mixed>t<![CDATA[u]]></mixed><deep><deep><deep>12</deep></deep></deep>"
-        "<long><" + std::string(95, 'n') + ">13</" + std::string(95, 'n') + "></long>"
-        "</set_setting></r>",
-        "test.xml");
-    ASSERT_TRUE(doc);
-    const xmlNodePtr root = xmlDocGetRootElement(doc.get())->children->children;
+    for (const auto& lists : {ListsOfEveryKind(), LongList()}) {
+        const XmlDocument doc = ReadUntrustedXml("<r><set_setting>" + lists + "</set_setting></r>", "test.xml");
+        ASSERT_TRUE(doc);
+        const xmlNodePtr root = xmlDocGetRootElement(doc.get())->children->children;
 
-    std::vector<std::pair<std::string, std::string>> expected;
-    ReachedByResolving(root, root, {}, expected);
-    EXPECT_EQ(ListSettings(root), expected);
-    EXPECT_GE(expected.size(), 8u);
+        std::vector<std::pair<std::string, std::string>> expected;
+        ReachedByResolving(root, root, {}, expected);
+        EXPECT_EQ(ListSettings(root), expected);
+        EXPECT_GE(expected.size(), 8u);
+    }
 }
 
 } // namespace
