@@ -71,6 +71,8 @@ CTolbrinApp::CTolbrinApp(std::string commandLineText)
 
 CTolbrinApp::~CTolbrinApp()
 {
+    // The documents may outlive the application that writes their notes.
+    m_documents.SetParseFailureNote(nullptr);
     // Pages before the window that shows them.
     while (!m_pages.empty())
         m_pages.pop_back();
@@ -150,6 +152,8 @@ bool CTolbrinApp::InitInstance()
     m_icon = ApplicationIcon();
     if (WantsCommandLog(m_commandLine) && m_log.Open("command.log"))
         m_link.SetLog(&m_log);
+    // A reply that gives no document says why in the log (nothing is written without one).
+    m_documents.SetParseFailureNote([this](std::string_view note) { m_log.WriteNote(note); });
     InitXmlLibrary();
     m_documents.FreeAll();
     m_documents.SetRadioPageFlag(true);
@@ -195,6 +199,7 @@ bool CTolbrinApp::InitInstance()
 
 void CTolbrinApp::Shutdown()
 {
+    m_documents.SetParseFailureNote(nullptr);
     ShutdownXml(m_documents);
     m_link.SetLog(nullptr);
     m_log.Close();

@@ -75,6 +75,7 @@ CliSession::CliSession(CliOptions options, const CliEnvironment& environment)
 
 CliSession::~CliSession()
 {
+    m_documents->SetParseFailureNote(nullptr);
     m_runner.reset();
     m_connection.reset();
     m_documents.reset();
@@ -116,6 +117,10 @@ std::optional<int> CliSession::Connect()
     std::string logFailure;
     if (!m_connection->OpenLog(m_options.logPath, logFailure))
         return Fail(kExitUsage, logFailure);
+    m_documents->SetParseFailureNote([link = &m_connection->Link()](std::string_view note) {
+        if (CommandLog* log = link->Log())
+            log->WriteNote(note);
+    });
 
     switch (m_connection->Open(m_options, m_environment.sysRoot, m_environment.devDir)) {
     case ConnectFailure::None:

@@ -30,6 +30,8 @@ QMessageBox::StandardButton MessageBox::Show(const MessageBoxRequest& request)
         return seam.answerer(request);
 
     QMessageBox box(request.icon, request.caption, request.text, request.buttons, request.owner);
+    // Texts may quote the device: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     if (request.buttons.testFlag(QMessageBox::Cancel))
         box.setEscapeButton(QMessageBox::Cancel);
     return static_cast<QMessageBox::StandardButton>(box.exec());

@@ -222,8 +222,9 @@ private:
     bool m_modified = false;
 };
 
-// The prompt of an apply whose document could not be read from the device.
-QString SettingsNotReadPrompt();
+// The prompt of an apply whose document could not be read from the device, with the
+// reason the reply could not be read when there is one.
+QString SettingsNotReadPrompt(const std::string& reason = {});
 
 // The prompts of a refused number.
 QString WholeNumberPrompt();

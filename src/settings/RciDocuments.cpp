@@ -39,8 +39,10 @@ void RciDocuments::ParseSettings(std::string_view response)
     m_settingsRoot = nullptr;
     m_settings = ReadUntrustedXml(text, "setting.xml", &m_lastParseError);
     m_settingsParseError = m_lastParseError;
-    if (!m_settings)
+    if (!m_settings) {
+        NoteParseFailure("settings");
         return;
+    }
     xmlNodePtr root = xmlDocGetRootElement(m_settings.get());
     if (root == nullptr)
         return;
@@ -57,8 +59,10 @@ void RciDocuments::ParseState(std::string_view response)
     m_state.reset();
     m_stateRoot = nullptr;
     m_state = ReadUntrustedXml(text, "state.xml", &m_lastParseError);
-    if (!m_state)
+    if (!m_state) {
+        NoteParseFailure("state");
         return;
+    }
     if (xmlNodePtr query = FindChild(xmlDocGetRootElement(m_state.get()), XML_ELEMENT_NODE, "query_state"))
         m_stateRoot = query->children;
 }
@@ -80,8 +84,11 @@ void RciDocuments::ParseRadioSettings(std::string_view response)
     m_radioSettings.reset();
     m_radioSettingsRoot = nullptr;
     m_radioSettings = ReadUntrustedXml(text, "ravlosetting.xml", &m_lastParseError);
-    if (!m_radioSettings)
+    m_radioSettingsParseError = m_lastParseError;
+    if (!m_radioSettings) {
+        NoteParseFailure("radio settings");
         return;
+    }
     xmlNodePtr root = xmlDocGetRootElement(m_radioSettings.get());
     if (root == nullptr)
         return;
@@ -91,6 +98,17 @@ void RciDocuments::ParseRadioSettings(std::string_view response)
         xmlNodeSetName(query, XmlName("set_setting"));
         m_radioSettingsRoot = query->children;
     }
+}
+
+void RciDocuments::NoteParseFailure(std::string_view query) const
+{
+    if (!m_parseFailureNote)
+        return;
+    std::string note = "The device's answer to the ";
+    note += query;
+    note += " query could not be read: ";
+    note += m_lastParseError.empty() ? std::string_view("it holds no document") : std::string_view(m_lastParseError);
+    m_parseFailureNote(note);
 }
 
 void RciDocuments::FreeAll()

@@ -4,6 +4,7 @@
 
 #include <libxml/tree.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,12 @@ public:
     const std::string& LastParseError() const { return m_lastParseError; }
     // Why the latest settings parse gave no document; empty when it gave one.
     const std::string& SettingsParseError() const { return m_settingsParseError; }
+    // Why the latest radio settings parse gave no document; empty when it gave one.
+    const std::string& RadioSettingsParseError() const { return m_radioSettingsParseError; }
+
+    // Told, in one sentence, of each reply that gave no document and why; the program
+    // writes it to its command log. None by default.
+    void SetParseFailureNote(std::function<void(std::string_view)> note) { m_parseFailureNote = std::move(note); }
 
     // Shutdown: frees the three documents; the roots become none with them.
     void FreeAll();
@@ -62,6 +69,10 @@ private:
     bool m_radioPageFlag = true;
     std::string m_lastParseError;
     std::string m_settingsParseError;
+    std::string m_radioSettingsParseError;
+    std::function<void(std::string_view)> m_parseFailureNote;
+
+    void NoteParseFailure(std::string_view query) const;
 };
 
 // Keeps the text from the first "<" to the last ">", both included; empty when there is

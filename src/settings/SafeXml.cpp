@@ -114,6 +114,15 @@ void KeepFirstError(ParseOutcome& outcome, XmlErrorRef error)
     for (char& c : message)
         if (c == '\n' || c == '\r')
             c = ' ';
+    // The message may quote the reply (a name of thousands of characters): it is cut to
+    // a length a person reads, at the start of a UTF-8 character.
+    if (message.size() > kMaxParseErrorLength) {
+        std::size_t cut = kMaxParseErrorLength;
+        while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xc0u) == 0x80u)
+            --cut;
+        message.resize(cut);
+        message += "...";
+    }
     outcome.firstError = error->line > 0 ? "line " + std::to_string(error->line) + ": " + message : message;
 }
 

@@ -25,6 +25,9 @@ using XmlString = std::unique_ptr<xmlChar, XmlStringFree>;
 // fits the batch's receive buffer; a backup of the whole configuration is far smaller.
 inline constexpr std::size_t kMaxXmlInputBytes = 16u * 1024u * 1024u;
 
+// A reason a parse gives is at most this long (plus "..."), whatever the text quoted in it.
+inline constexpr std::size_t kMaxParseErrorLength = 200;
+
 // Start-up: xmlInitParser, the version check against 2.7.2 and the refusing entity
 // loader. Safe to call more than once.
 void InitXmlLibrary();

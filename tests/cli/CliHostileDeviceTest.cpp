@@ -186,10 +186,14 @@ TEST_F(CliSimTest, InfoOnAStateThatDoesNotParse)
     EXPECT_EQ(info["imei"].toString(), "356938035643809") << "the modem's own facts are still shown";
     EXPECT_EQ(Lines(run.err).front(), "tervane-q7: the device's state could not be read");
 
-    const CliRun text = Run({"info"});
+    const std::string log = dir + "/broken-state.log";
+    const CliRun text = Run({"--log", log, "info"});
     EXPECT_EQ(text.status, 1);
     EXPECT_NE(text.out.find("(no link)"), std::string::npos) << text.out;
     EXPECT_EQ(text.out.find("(link up)"), std::string::npos) << text.out;
+    const std::string logged = ReadWholeFile(log);
+    EXPECT_NE(logged.find("NOTE:\r\n"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("The device's answer to the state query could not be read: "), std::string::npos) << logged;
 }
 
 } // namespace

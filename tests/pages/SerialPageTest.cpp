@@ -345,7 +345,7 @@ void SerialPageTest::applyAfterAReadBackThatTimedOutSaysSo()
 
     QCOMPARE(MessageBox::history().size(), 1);
     const MessageBoxRequest& box = MessageBox::history().constFirst();
-    QCOMPARE(box.text, SettingsNotReadPrompt());
+    QCOMPARE(box.text, SettingsNotReadPrompt(m_f->documents.SettingsParseError()));
     QCOMPARE(box.caption, "Error");
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.owner, m_f->page.get());

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tervane {
 namespace {
@@ -179,6 +180,31 @@ TEST(RciDocuments, FreeAllLeavesEveryDocumentAndRootNone)
     EXPECT_EQ(documents.StateRoot(), nullptr);
     EXPECT_EQ(documents.RadioSettingsDocument(), nullptr);
     EXPECT_EQ(documents.RadioSettingsRoot(), nullptr);
+}
+
+// Each reply that gives no document is told, with the query it answered and why; replies
+// that give one, and the radio's not-configured answer, are not.
+TEST(RciDocuments, ParseFailuresAreNoted)
+{
+    RciDocuments documents;
+    std::vector<std::string> notes;
+    documents.SetParseFailureNote([&notes](std::string_view note) { notes.emplace_back(note); });
+
+    documents.ParseSettings("<rci_reply><query_setting><a/></query_setting></rci_reply>");
+    documents.ParseState("<rci_reply><query_state/></rci_reply>");
+    documents.ParseRadioSettings("Currently not configured or supported");
+    EXPECT_TRUE(notes.empty());
+
+    documents.ParseSettings("<rci_reply><query_setting></rci_reply>");
+    documents.ParseState("no reply at all");
+    documents.ParseRadioSettings("<!DOCTYPE r [<!ENTITY e 'x'>]><r>&e;</r>");
+    documents.ParseSettings("<" + std::string(100000, 'n') + "></x>");
+    ASSERT_EQ(notes.size(), 4u);
+    EXPECT_EQ(notes[0].rfind("The device's answer to the settings query could not be read: line 1: ", 0), 0u) << notes[0];
+    EXPECT_EQ(notes[1].rfind("The device's answer to the state query could not be read: ", 0), 0u) << notes[1];
+    EXPECT_EQ(notes[2].rfind("The device's answer to the radio settings query could not be read: ", 0), 0u);
+    EXPECT_EQ(documents.RadioSettingsParseError(), notes[2].substr(notes[2].find(": ") + 2));
+    EXPECT_LE(documents.SettingsParseError().size(), kMaxParseErrorLength + 3) << "a quoted name is cut";
 }
 
 TEST(RciDocuments, InstanceIsOneObject)
