@@ -54,6 +54,16 @@ std::size_t CountElements(xmlNodePtr first)
     return count;
 }
 
+std::size_t CountLeaves(xmlNodePtr first)
+{
+    std::size_t count = 0;
+    for (xmlNodePtr node = first; node; node = node->next) {
+        if (node->type == XML_ELEMENT_NODE)
+            count += HasElementChild(node) ? CountLeaves(node->children) : 1;
+    }
+    return count;
+}
+
 // A path step an element answers to: its name, or its name and index.
 struct Step {
     std::string_view name;
@@ -189,6 +199,8 @@ void Collect(xmlNodePtr first, std::string& path, std::vector<std::pair<std::str
 std::vector<std::pair<std::string, std::string>> ListSettings(xmlNodePtr root)
 {
     std::vector<std::pair<std::string, std::string>> out;
+    // Room for every element without element children: no path is listed more than once.
+    out.reserve(CountLeaves(root));
     std::string path;
     Collect(root, path, out);
     return out;
