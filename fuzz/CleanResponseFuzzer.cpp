@@ -1,6 +1,9 @@
 // Cleaning against a literal, slow reading of its rules: remove the print and transfer
-// spans one pair at a time, cut the first matching ending, the echo, then trim.
+// spans one pair at a time, cut the first matching ending, the echo, then trim. Both forms are
+// checked, into another string and where the answer lies, with the cleaning's own window and
+// with a small one whose edges fall inside tags, echoes and result codes.
 #include "CleanResponse.h"
+#include "CleanResponseWindows.h"
 #include "FuzzInput.h"
 
 #include <string>
@@ -61,12 +64,22 @@ bool ReferenceClean(const std::string& command, const std::string& raw, std::str
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const auto [command, raw] = tervane::fuzz::SplitAtZero(tervane::fuzz::AsText(data, size));
-    std::string cleaned;
     std::string expected;
-    const bool result = tervane::CleanResponse(command, raw, cleaned);
     const bool expectedResult = ReferenceClean(std::string(command), std::string(raw), expected);
-    FUZZ_CHECK(result == expectedResult);
+
+    std::string cleaned;
+    FUZZ_CHECK(tervane::CleanResponse(command, raw, cleaned) == expectedResult);
     FUZZ_CHECK(cleaned == expected);
     FUZZ_CHECK(cleaned.size() <= raw.size());
+    std::string inPlace(raw);
+    FUZZ_CHECK(tervane::CleanResponse(command, inPlace) == expectedResult);
+    FUZZ_CHECK(inPlace == expected);
+
+    const std::size_t window = 1 + raw.size() % 13;
+    FUZZ_CHECK(tervane::CleanResponseInWindows(command, raw, cleaned, window) == expectedResult);
+    FUZZ_CHECK(cleaned == expected);
+    inPlace.assign(raw);
+    FUZZ_CHECK(tervane::CleanResponseInWindows(command, inPlace, window) == expectedResult);
+    FUZZ_CHECK(inPlace == expected);
     return 0;
 }
