@@ -18,13 +18,22 @@ USBCommand Row(const std::string& command, int reserve)
     return CommandRow(command, {}, 10000, reserve);
 }
 
-TEST(BatchWorker, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
-{
+// A link open on a pseudo-terminal whose other end the test plays as the device.
+class BatchWorkerOnPort : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        link.SetPortName(peer.Path());
+        ASSERT_TRUE(link.OpenPort());
+    }
+
     test::PtyPeer peer;
     FastClock clock {100};
     SerialLink link {clock};
-    link.SetPortName(peer.Path());
-    ASSERT_TRUE(link.OpenPort());
+};
+
+TEST_F(BatchWorkerOnPort, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
+{
     // "AT+BIG" is answered with a body of 150000 bytes, every other line with OK.
     const std::string body(150000, 'b');
     test::LineResponder device(peer, [&body](const std::string& line) {
@@ -47,13 +56,8 @@ TEST(BatchWorker, ReserveGivesRoomForALargerAnswerToThatCommandOnly)
     EXPECT_EQ(batch.GetAt(2)->response, "");
 }
 
-TEST(BatchWorker, AnswerLongerThanItsRoomThatEndsInErrorFails)
+TEST_F(BatchWorkerOnPort, AnswerLongerThanItsRoomThatEndsInErrorFails)
 {
-    test::PtyPeer peer;
-    FastClock clock {100};
-    SerialLink link {clock};
-    link.SetPortName(peer.Path());
-    ASSERT_TRUE(link.OpenPort());
     const std::string body(150000, 'b');
     test::LineResponder device(peer, [&body](const std::string& line) {
         return line == "AT+REFUSED" ? body + "\r\nERROR\r\n" : std::string("\r\nOK\r\n");
@@ -123,13 +127,8 @@ TEST(BatchWorker, ProgressRangeCountsTimeOutsBeforeTheFirstEmptyCommand)
     EXPECT_EQ(BatchProgressRange(batch), 301);
 }
 
-TEST(BatchWorker, InstallCommandAloneWaitsForTheReconnect)
+TEST_F(BatchWorkerOnPort, InstallCommandAloneWaitsForTheReconnect)
 {
-    test::PtyPeer peer;
-    FastClock clock {100};
-    SerialLink link {clock};
-    link.SetPortName(peer.Path());
-    ASSERT_TRUE(link.OpenPort());
     std::atomic<bool> back {false};
     std::thread device([&] {
         // Answer the upper-case form at once; let the real one see the restart.

@@ -106,36 +106,33 @@ TEST_F(PythonFilesTest, DownloadsTickedFilesAndSkipsOneWhoseSaveIsCancelled)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2);
 }
 
-TEST_F(PythonFilesTest, DownloadLargerThanTheBaseReceiveBuffer)
+// Files whose replies outgrow the room other replies have come back whole.
+TEST_F(PythonFilesTest, DownloadsLargerThanTheirRoomComeBackWhole)
 {
-    // Its Base64 form, in lines, is larger than the file itself plus the base buffer.
-    const std::string big = Pattern(400000, 11);
-    device.PutFile("/WEB/python/big.py", big);
-    questions.savePaths = {Saved("big.py")};
+    const struct {
+        const char* name;
+        std::size_t size;
+        unsigned seed;
+    } files[] = {
+        // Its Base64 form, in lines, is larger than the file itself plus the base buffer.
+        {"big.py", 400000, 11},
+        // Its reply, the file in Base64, is far beyond what any other reply may be.
+        {"huge.py", 17u << 20, 5},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        const std::string bytes = Pattern(file.size, file.seed);
+        device.PutFile(std::string("/WEB/python/") + file.name, bytes);
+        questions.savePaths = {Saved(file.name)};
 
-    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"big.py"}), runner, questions);
+        const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {file.name}), runner, questions);
 
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
-    EXPECT_EQ(results[0].exchanges, 1);
-    EXPECT_TRUE(questions.asked.empty());
-    EXPECT_TRUE(ReadWholeFile(Saved("big.py")) == big);
-}
-
-TEST_F(PythonFilesTest, DownloadLargerThanASettingsReplyComesBackWhole)
-{
-    // Its reply, the file in Base64, is far beyond what any other reply may be.
-    const std::string big = Pattern(17u << 20, 5);
-    device.PutFile("/WEB/python/big.py", big);
-    questions.savePaths = {Saved("big.py")};
-
-    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"big.py"}), runner, questions);
-
-    ASSERT_EQ(results.size(), 1u);
-    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
-    EXPECT_EQ(results[0].exchanges, 1);
-    EXPECT_TRUE(questions.asked.empty());
-    EXPECT_TRUE(ReadWholeFile(Saved("big.py")) == big);
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+        EXPECT_EQ(results[0].exchanges, 1);
+        EXPECT_TRUE(questions.asked.empty());
+        EXPECT_TRUE(ReadWholeFile(Saved(file.name)) == bytes);
+    }
 }
 
 // File replies in shapes the device does not send but a reader must take as the same file:
