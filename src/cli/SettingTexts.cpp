@@ -135,22 +135,19 @@ private:
     std::forward_list<std::string> m_joined;
 };
 
-// The element's `index` attribute as one text, or none without one. The first attribute
-// of that name counts, whatever its namespace, as when a path is resolved.
+// The element's `index` attribute as one text, or none without one.
 std::optional<std::string_view> IndexValue(xmlNodePtr element, AnsweredSteps& answered)
 {
-    for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
-        if (!xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>("index")))
-            continue;
-        const xmlNode* text = attr->children;
-        if (text == nullptr)
-            return std::string_view();
-        if (text->next == nullptr && text->type == XML_TEXT_NODE)
-            return XmlView(text->content);
-        const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
-        return answered.Keep(std::string(XmlView(joined.get())));
-    }
-    return std::nullopt;
+    const xmlAttr* attr = IndexAttribute(element);
+    if (attr == nullptr)
+        return std::nullopt;
+    const xmlNode* text = attr->children;
+    if (text == nullptr)
+        return std::string_view();
+    if (text->next == nullptr && text->type == XML_TEXT_NODE)
+        return XmlView(text->content);
+    const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
+    return answered.Keep(std::string(XmlView(joined.get())));
 }
 
 // Walks the tree once. A path resolves without backtracking to the first element of each

@@ -33,19 +33,16 @@ bool NodeMatches(const xmlNode* node, xmlElementType type, std::string_view name
 // joined copy.
 bool IndexMatches(xmlNodePtr element, std::string_view value)
 {
-    for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
-        // The attribute's own name is matched exactly, whatever its namespace.
-        if (!xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>("index")))
-            continue;
-        const xmlNode* text = attr->children;
-        if (text == nullptr)
-            return value.empty();
-        if (text->next == nullptr && text->type == XML_TEXT_NODE)
-            return NameEquals(text->content, value);
-        const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
-        return joined && AsciiIEquals(XmlView(joined.get()), value);
-    }
-    return false;
+    const xmlAttr* attr = IndexAttribute(element);
+    if (attr == nullptr)
+        return false;
+    const xmlNode* text = attr->children;
+    if (text == nullptr)
+        return value.empty();
+    if (text->next == nullptr && text->type == XML_TEXT_NODE)
+        return NameEquals(text->content, value);
+    const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
+    return joined && AsciiIEquals(XmlView(joined.get()), value);
 }
 
 xmlNodePtr FindInList(xmlNodePtr first, const SettingPathStep& step)
@@ -60,6 +57,16 @@ xmlNodePtr FindInList(xmlNodePtr first, const SettingPathStep& step)
 }
 
 } // namespace
+
+const xmlAttr* IndexAttribute(const xmlNode* element)
+{
+    // The attribute's own name is matched exactly, whatever its namespace.
+    for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
+        if (xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>("index")))
+            return attr;
+    }
+    return nullptr;
+}
 
 SettingPathStep SplitPathStep(std::string_view step)
 {
