@@ -75,7 +75,6 @@ struct GatewayRun {
     }
     std::string port;
     int status = kExitNoDevice;
-    bool finished = false;
     bool stopped = false;  // a stop was asked before it finished
     JsonValue document;
 };
@@ -161,7 +160,6 @@ int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vecto
                 run.stopped = StopRequested();
                 run.document = gateway.Document(run.status, name);
             }
-            run.finished = true;
         });
     }
     for (auto& thread : threads)
@@ -181,9 +179,9 @@ int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vecto
                 + std::to_string(run.status) + (run.stopped ? ", stopped" : "") + ")";
         }
     }
+    const std::size_t done = runs.size() - notDone.Size();
     session.Result().Set("devices", std::move(documents));
     session.Result().Set("notDone", std::move(notDone));
-    const std::size_t done = runs.size() - notDone.Size();
     session.Out() << "Done on " << done << " of " << runs.size() << " gateways"
                   << (notDoneText.empty() ? "." : "; not done: " + notDoneText + ".") << "\n";
     if (StopRequested()) {

@@ -115,6 +115,18 @@ TEST_F(CliFleetTest, AllAppliesToEveryGatewayWithPrefixedLines)
     EXPECT_EQ(lines.back(), "Done on 3 of 3 gateways.");
 }
 
+// The last line counts the gateways the work was done on and names the others.
+TEST_F(CliFleetTest, SummaryCountsOnlyTheGatewaysDone)
+{
+    devices[1]->Stop();
+    const CliRun run = RunTool({"--all", "settings", "get", "mobile_simple/apn"}, setting);
+    EXPECT_NE(run.status, 0);
+    const std::vector<std::string> lines = Lines(run.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("Done on 2 of 3 gateways; not done: " + ports[1] + " (exit status ", 0), 0u)
+        << lines.back();
+}
+
 TEST_F(CliFleetTest, OneRefusingAndOneVanishingLeaveTheOthersDone)
 {
     const std::string profile =
