@@ -183,14 +183,6 @@ std::size_t FileListNameWidth(const PythonFileList& files)
     return width;
 }
 
-std::string ProposedSaveName(std::string_view devicePath, std::string_view askedName)
-{
-    const auto slash = devicePath.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? devicePath : devicePath.substr(slash + 1);
-    const bool plain = !name.empty() && name.front() != '.' && ShownName(name) == name;
-    return std::string(plain && name == askedName ? name : askedName);
-}
-
 PythonFileItem SplitFileListItem(std::string_view itemText)
 {
     const std::string_view text = itemText.substr(0, std::min(itemText.size(), kMaxItemText));
@@ -323,8 +315,9 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
                 break;
             }
 
+            // The reply is the file asked for: the dialog proposes its name as it was listed.
             FileChoice choice;
-            choice.initialName = ProposedSaveName(reply->name, item.name);
+            choice.initialName = item.name;
             const std::optional<std::string> target = questions.ChooseSaveFile(choice);
             if (!target) {
                 result.outcome = PythonDownloadOutcome::NotSaved;

@@ -44,10 +44,6 @@ PythonFileItem SplitFileListItem(std::string_view itemText);
 // The item for a listed entry, its name whole as the device gave it.
 PythonFileItem ItemForEntry(const PythonFileEntry& entry);
 
-// The name a download's save dialog proposes: the last part of the path the device's reply
-// gives, unless that is no plain file name (empty, ".", "..", hidden, control characters)
-// or is not the name asked for; then the name asked for. The user sees and confirms it.
-std::string ProposedSaveName(std::string_view devicePath, std::string_view askedName);
 
 // The entries of a listing reply: the first child of do_command/ls whatever its name, then
 // each later sibling named `file`; only those with both attributes. Empty when the reply

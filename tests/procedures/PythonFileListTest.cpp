@@ -139,34 +139,6 @@ TEST(Base64Decoding, LinesOf76DecodeLikeOneLine)
     EXPECT_EQ(DecodeBase64(lines), bytes);
 }
 
-// The device's name only ever proposes what the user asked for.
-struct ProposedCase {
-    const char* label;
-    std::string devicePath;
-    std::string asked;
-    std::string proposed;
-};
-
-class ProposedSaveNames : public ::testing::TestWithParam<ProposedCase> {};
-
-TEST_P(ProposedSaveNames, KeepOnlyAPlainLastPartThatWasAskedFor)
-{
-    EXPECT_EQ(ProposedSaveName(GetParam().devicePath, GetParam().asked), GetParam().proposed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Paths, ProposedSaveNames,
-    ::testing::Values(ProposedCase{"TheFileAskedFor", "/WEB/python/main.py", "main.py", "main.py"},
-        ProposedCase{"WithoutAFolder", "main.py", "main.py", "main.py"},
-        ProposedCase{"AnotherFile", "/WEB/python/other.py", "main.py", "main.py"},
-        ProposedCase{"AHiddenFile", "/WEB/python/.bashrc", "main.py", "main.py"},
-        ProposedCase{"AFolderEscape", "/WEB/python/../../root/.ssh/authorized_keys", "main.py", "main.py"},
-        ProposedCase{"EndsInASlash", "/WEB/python/", "main.py", "main.py"},
-        ProposedCase{"Dot", "/WEB/python/.", "main.py", "main.py"},
-        ProposedCase{"DotDot", "..", "main.py", "main.py"},
-        ProposedCase{"ControlCharacter", "/WEB/python/main.py\x1b[2J", "main.py", "main.py"},
-        ProposedCase{"Empty", "", "main.py", "main.py"}),
-    [](const auto& row) { return std::string(row.param.label); });
-
 TEST(DownloadSizing, DigestTimeoutIsASecondPerStarted10000Bytes)
 {
     EXPECT_EQ(DownloadDigestTimeout(0), 1000);
