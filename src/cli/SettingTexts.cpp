@@ -135,19 +135,16 @@ private:
     std::forward_list<std::string> m_joined;
 };
 
-// The element's `index` attribute as one text, or none without one.
+// The element's `index` attribute as one text, or none without one; a joined value is
+// kept with the list's steps.
 std::optional<std::string_view> IndexValue(xmlNodePtr element, AnsweredSteps& answered)
 {
-    const xmlAttr* attr = IndexAttribute(element);
-    if (attr == nullptr)
-        return std::nullopt;
-    const xmlNode* text = attr->children;
-    if (text == nullptr)
-        return std::string_view();
-    if (text->next == nullptr && text->type == XML_TEXT_NODE)
-        return XmlView(text->content);
-    const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
-    return answered.Keep(std::string(XmlView(joined.get())));
+    std::string joined;
+    const auto text = IndexText(element, joined);
+    // A view of the tree stays good for the walk; a joined value must outlive this call.
+    if (!text || text->data() != joined.data())
+        return text;
+    return answered.Keep(std::move(joined));
 }
 
 // Walks the tree once. A path resolves without backtracking to the first element of each

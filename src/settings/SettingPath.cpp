@@ -28,21 +28,11 @@ bool NodeMatches(const xmlNode* node, xmlElementType type, std::string_view name
     return node->type == type && NameEquals(node->name, name);
 }
 
-// The element's `index` attribute read where the tree keeps it, without a copy: an
-// attribute whose value is one text node; a value of several nodes is compared through its
-// joined copy.
 bool IndexMatches(xmlNodePtr element, std::string_view value)
 {
-    const xmlAttr* attr = IndexAttribute(element);
-    if (attr == nullptr)
-        return false;
-    const xmlNode* text = attr->children;
-    if (text == nullptr)
-        return value.empty();
-    if (text->next == nullptr && text->type == XML_TEXT_NODE)
-        return NameEquals(text->content, value);
-    const XmlString joined(xmlNodeListGetString(element->doc, attr->children, 1));
-    return joined && AsciiIEquals(XmlView(joined.get()), value);
+    std::string joined;
+    const auto text = IndexText(element, joined);
+    return text && AsciiIEquals(*text, value);
 }
 
 xmlNodePtr FindInList(xmlNodePtr first, const SettingPathStep& step)
@@ -58,14 +48,24 @@ xmlNodePtr FindInList(xmlNodePtr first, const SettingPathStep& step)
 
 } // namespace
 
-const xmlAttr* IndexAttribute(const xmlNode* element)
+std::optional<std::string_view> IndexText(const xmlNode* element, std::string& joined)
 {
-    // The attribute's own name is matched exactly, whatever its namespace.
     for (const xmlAttr* attr = element->properties; attr != nullptr; attr = attr->next) {
-        if (xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>("index")))
-            return attr;
+        // The attribute's own name is matched exactly, whatever its namespace.
+        if (!xmlStrEqual(attr->name, reinterpret_cast<const xmlChar*>("index")))
+            continue;
+        const xmlNode* text = attr->children;
+        if (text == nullptr)
+            return std::string_view();
+        if (text->next == nullptr && text->type == XML_TEXT_NODE)
+            return XmlView(text->content);
+        const XmlString value(xmlNodeListGetString(element->doc, attr->children, 1));
+        if (!value)
+            return std::nullopt;
+        joined = XmlView(value.get());
+        return std::string_view(joined);
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 SettingPathStep SplitPathStep(std::string_view step)

@@ -29,9 +29,10 @@ xmlNodePtr FindChild(xmlNodePtr node, xmlElementType type, std::string_view name
 // The same test over the nodes after `node`; `node` itself is not tested.
 xmlNodePtr FindNextSibling(xmlNodePtr node, xmlElementType type, std::string_view name);
 
-// The attribute a step's index is compared with: the element's first attribute named
-// `index`, whatever its namespace; none without one.
-const xmlAttr* IndexAttribute(const xmlNode* element);
+// The text a step's index is compared with: the value of the element's first attribute
+// named `index`, whatever its namespace; none without one. A value the tree keeps in one
+// text node is viewed where it lies; one in several pieces is joined into `joined`.
+std::optional<std::string_view> IndexText(const xmlNode* element, std::string& joined);
 
 // The element a setting path names, walking from `start` (a document root: the first node
 // of the list of groups) and its following siblings; none when the path does not resolve.
