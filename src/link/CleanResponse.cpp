@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 // The cleaning reads the answer once, front to back, through three stages:
 //
@@ -470,18 +469,9 @@ bool CleanResponseInWindows(std::string_view command, std::string& text, std::si
 
 bool CleanResponseInWindows(std::string_view command, std::string_view raw, std::string& cleaned, std::size_t window)
 {
-    const char* const storage = cleaned.data();
-    if (std::less_equal<>()(storage, raw.data()) && std::less<>()(raw.data(), storage + cleaned.capacity())) {
-        // The answer lies in the output's own storage.
-        cleaned.assign(raw);
-        return CleanResponseInWindows(command, cleaned, window);
-    }
     // The output's storage is kept from call to call: no allocation once it is large enough.
-    cleaned.resize(raw.size());
-    std::size_t length = 0;
-    const bool result = Clean(command, raw.data(), raw.size(), cleaned.data(), window, length);
-    cleaned.resize(length);
-    return result;
+    cleaned.assign(raw);
+    return CleanResponseInWindows(command, cleaned, window);
 }
 
 bool CleanResponse(std::string_view command, std::string& text)
