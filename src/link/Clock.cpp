@@ -28,15 +28,6 @@ void Clock::SleepUntil(uint32_t deadline)
         Sleep(deadline - now);
 }
 
-void RealClock::SleepUntil(uint32_t deadline)
-{
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - processStart);
-    const auto ahead = static_cast<int32_t>(deadline - static_cast<uint32_t>(elapsed.count()));
-    if (ahead > 0)
-        std::this_thread::sleep_until(processStart + elapsed + std::chrono::milliseconds(ahead));
-}
-
 FastClock::FastClock(uint32_t speedUp)
     : m_speedUp(speedUp == 0 ? 1 : speedUp)
     , m_start(std::chrono::steady_clock::now())

@@ -28,8 +28,6 @@ class RealClock : public Clock {
 public:
     uint32_t TickCount() override;
     void Sleep(uint32_t ms) override;
-    // To the exact instant: the part of a millisecond the tick count drops is not lost.
-    void SleepUntil(uint32_t deadline) override;
 };
 
 // Real time in which pauses pass faster: Sleep(ms) really waits ms / speedUp and the
