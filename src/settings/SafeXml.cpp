@@ -277,6 +277,11 @@ XmlDocument ParseWhole(std::string_view text, const char* documentName, ParseOut
         outcome.outOfMemory = true;
         return {};
     }
+    // libxml2 takes the length of a text in memory as an int; a file reply may be longer.
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+        outcome.firstError = "document too large";
+        return {};
+    }
     HandOver(ctxt.get(), outcome);
     const char* bytes = text.empty() ? "" : text.data();
     return XmlDocument(xmlCtxtReadMemory(ctxt.get(), bytes, static_cast<int>(text.size()), documentName, nullptr,
