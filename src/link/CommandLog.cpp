@@ -80,43 +80,33 @@ void CommandLog::WriteBanner(std::string_view title, std::string_view version, s
     PutRule();
 }
 
-void CommandLog::WriteCommand(std::string_view command)
+void CommandLog::WriteSection(std::string_view heading, std::string_view text)
 {
     std::lock_guard lock(m_mutex);
     if (!m_file)
         return;
-    Put("COMMAND:\r\n");
+    Put(heading);
+    Put("\r\n");
     PutRule();
-    Put(command);
+    Put(text);
     Put(kEol);
     PutRule();
     Flush();
+}
+
+void CommandLog::WriteCommand(std::string_view command)
+{
+    WriteSection("COMMAND:", command);
 }
 
 void CommandLog::WriteNote(std::string_view note)
 {
-    std::lock_guard lock(m_mutex);
-    if (!m_file)
-        return;
-    Put("NOTE:\r\n");
-    PutRule();
-    Put(note);
-    Put(kEol);
-    PutRule();
-    Flush();
+    WriteSection("NOTE:", note);
 }
 
 void CommandLog::WriteRawResponse(std::string_view raw)
 {
-    std::lock_guard lock(m_mutex);
-    if (!m_file)
-        return;
-    Put("RAW RESPONSE:\r\n");
-    PutRule();
-    Put(raw);
-    Put(kEol);
-    PutRule();
-    Flush();
+    WriteSection("RAW RESPONSE:", raw);
 }
 
 void CommandLog::WriteCleanedResponse(std::string_view cleaned)

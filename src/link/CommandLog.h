@@ -34,6 +34,8 @@ public:
     void WriteNote(std::string_view note);
 
 private:
+    // A heading line, a rule, the text, a rule.
+    void WriteSection(std::string_view heading, std::string_view text);
     void Put(std::string_view text);
     void PutRule();
     void Flush();
