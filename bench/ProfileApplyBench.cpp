@@ -124,14 +124,22 @@ int main()
             path.pop_back();
         ports.push_back(path);
     }
+    // The simulator goes with the benchmark, however it ends.
+    const auto stopSimulator = [sim] {
+        kill(sim, SIGTERM);
+        waitpid(sim, nullptr, 0);
+    };
     if (static_cast<int>(ports.size()) != kFleet + 1) {
         std::fprintf(stderr, "tervane-q7-sim --count did not publish its gateways\n");
+        stopSimulator();
         return 1;
     }
 
     char folder[] = "/tmp/tervane-bench-XXXXXX";
-    if (mkdtemp(folder) == nullptr)
+    if (mkdtemp(folder) == nullptr) {
+        stopSimulator();
         return 1;
+    }
     const std::string dir = folder;
     const std::string profile = dir + "/fleet.yaml";
     std::ofstream(dir + "/staged.py") << "print('staged on the bench')\n";
@@ -163,8 +171,7 @@ int main()
     std::printf("  floor of its reads %.3f s (device query, file list, one digest query)\n", floor);
     std::printf("  wall / floor       %.3f (target at most 1.05)\n", again / floor);
 
-    kill(sim, SIGTERM);
-    waitpid(sim, nullptr, 0);
+    stopSimulator();
     std::remove((dir + "/staged.py").c_str());
     std::remove(profile.c_str());
     rmdir(folder);
