@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tervane::sim {
@@ -68,5 +70,13 @@ struct Faults {
     // The answer to query_state stops halfway and is no longer XML.
     bool brokenState = false;
 };
+
+// Whether a fault keyed by texts (errorFor, unendedFor, silentFor) takes a command: any of its
+// texts, an empty one aside, is part of the command.
+inline bool AnyPartOf(const std::vector<std::string>& parts, std::string_view command)
+{
+    return std::any_of(parts.begin(), parts.end(),
+        [command](const std::string& part) { return !part.empty() && command.find(part) != std::string_view::npos; });
+}
 
 } // namespace tervane::sim

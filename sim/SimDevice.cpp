@@ -99,12 +99,9 @@ SimReply SimDevice::Handle(const SimInput& input)
     case SimInput::Kind::Line:
     case SimInput::Kind::RawRequest: break;
     }
-    const auto holds = [&input](const std::string& part) {
-        return !part.empty() && input.text.find(part) != std::string::npos;
-    };
-    if (std::any_of(m_faults.silentFor.begin(), m_faults.silentFor.end(), holds))
+    if (AnyPartOf(m_faults.silentFor, input.text))
         return Nothing();
-    if (std::any_of(m_faults.errorFor.begin(), m_faults.errorFor.end(), holds))
+    if (AnyPartOf(m_faults.errorFor, input.text))
         return Error();
     if (input.kind == SimInput::Kind::RawRequest)
         return HandleRci(input.text);

@@ -283,10 +283,8 @@ std::string SimulatedQ7::Compose(const SimInput& input, const SimReply& reply, c
     std::string echo = echoed ? input.echo : std::string();
     std::string body = reply.body;
     std::string terminator = reply.result == SimReply::Result::Ok ? "\r\nOK\r\n" : "\r\nERROR\r\n";
-    for (const std::string& part : faults.unendedFor) {
-        if (echoed && !part.empty() && input.text.find(part) != std::string::npos)
-            terminator.clear();
-    }
+    if (echoed && AnyPartOf(faults.unendedFor, input.text))
+        terminator.clear();
     if (faults.printSpans) {
         echo += kPrintSpan;
         body.insert(body.size() / 2, kUsbSpan);
