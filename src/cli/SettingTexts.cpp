@@ -78,10 +78,8 @@ struct StepHash {
     {
         std::size_t hash = step.hasIndex ? 1 : 0;
         const auto add = [&hash](std::string_view text) {
-            for (const char c : text) {
-                const char folded = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-                hash = (hash ^ static_cast<unsigned char>(folded)) * 1099511628211ull;
-            }
+            for (const char c : text)
+                hash = (hash ^ static_cast<unsigned char>(FoldAscii(c))) * 1099511628211ull;
         };
         add(step.name);
         hash = (hash ^ 0xffu) * 1099511628211ull;

@@ -7,25 +7,9 @@ namespace tervane {
 
 namespace {
 
-// Compares a zero-terminated libxml2 name with `name` without measuring it first: the
-// walk stops at the first difference, so a long sibling name costs no more than `name`.
-bool NameEquals(const xmlChar* text, std::string_view name)
-{
-    if (text == nullptr)
-        return false;
-    const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    const char* c = reinterpret_cast<const char*>(text);
-    for (const char wanted : name) {
-        if (*c == '\0' || fold(*c) != fold(wanted))
-            return false;
-        ++c;
-    }
-    return *c == '\0';
-}
-
 bool NodeMatches(const xmlNode* node, xmlElementType type, std::string_view name)
 {
-    return node->type == type && NameEquals(node->name, name);
+    return node->type == type && AsciiIEquals(node->name, name);
 }
 
 bool IndexMatches(xmlNodePtr element, std::string_view value)

@@ -9,11 +9,6 @@ namespace tervane {
 
 namespace {
 
-char FoldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool XmlCanHold(uint32_t code)
 {
     if (code < 0x20)
@@ -82,6 +77,19 @@ bool AsciiIEquals(std::string_view a, std::string_view b)
         if (FoldAscii(a[i]) != FoldAscii(b[i]))
             return false;
     return true;
+}
+
+bool AsciiIEquals(const xmlChar* text, std::string_view b)
+{
+    if (text == nullptr)
+        return false;
+    const char* c = reinterpret_cast<const char*>(text);
+    for (const char wanted : b) {
+        if (*c == '\0' || FoldAscii(*c) != FoldAscii(wanted))
+            return false;
+        ++c;
+    }
+    return *c == '\0';
 }
 
 bool AsciiIStartsWith(std::string_view text, std::string_view prefix)

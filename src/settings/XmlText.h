@@ -9,7 +9,14 @@ namespace tervane {
 
 // Element names, the index attribute and on/off words compare with only A to Z folded to
 // a to z: the same in every locale, other bytes compared as they are.
+inline char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 bool AsciiIEquals(std::string_view a, std::string_view b);
+// The same for a zero-terminated libxml2 text (false for none), compared without measuring
+// it first: the walk stops at the first difference, so a long text costs no more than `b`.
+bool AsciiIEquals(const xmlChar* text, std::string_view b);
 bool AsciiIStartsWith(std::string_view text, std::string_view prefix);
 
 // A libxml2 text (UTF-8) as a view; empty for none.
