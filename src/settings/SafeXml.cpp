@@ -1,6 +1,7 @@
 #include "SafeXml.h"
 
 #include "XmlPrescan.h"
+#include "XmlText.h"
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -214,7 +215,7 @@ TextEncoding EncodingOf(std::string_view text, NamedAt* named = nullptr)
     std::string folded;
     std::string letters; // the name without punctuation
     for (char c : name) {
-        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        c = FoldAscii(c);
         folded += c;
         if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
             letters += c;
