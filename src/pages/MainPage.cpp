@@ -244,14 +244,13 @@ void MainPage::UpdateSignalLamps()
         ShowControl(id, k <= lamps.shown);
         SetLamp(id, k <= lamps.lit);
     }
-    // Without a state document nothing shows that the link is up.
-    const bool linkUp = Documents().StateRoot() != nullptr && LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS));
+    const bool linkUp = LinkUp(Documents().StateRoot() != nullptr, Fields().Text(IDC_MOBILE_IP_ADDRESS));
     SetLamp(IDC_LINK_LAMP, linkUp);
 
     // The lamps' meaning in words, for the tooltip and for a screen reader.
     const QString signal = tr("Signal %1 (%2 dBm): %3 of %4 bars")
                                .arg(SignalQuality())
-                               .arg(2 * SignalQuality() - 113)
+                               .arg(SignalLevelDbm(SignalQuality()))
                                .arg(lamps.lit)
                                .arg(lamps.shown);
     for (int k = 1; k <= kSignalLampCount; ++k)
