@@ -50,7 +50,8 @@ public:
     bool QueryDevice();
     // "Connected (<port>)".
     void SetStatus(const QString& status);
-    // Lamps from the signal quality (99 becomes 0), the product and the mobile IP address.
+    // Lamps from the signal quality (99 becomes 0, and the lamps' words say "unknown"), the
+    // product and the mobile IP address.
     void UpdateSignalLamps();
 
     // The modem facts as the fields hold them.
@@ -75,6 +76,8 @@ private:
 
     QPixmap m_litLamp;
     QPixmap m_unlitLamp;
+    // The stored signal quality 0 stands for the unknown one, until the next query.
+    bool m_signalQualityUnknown = false;
 };
 
 } // namespace tervane
