@@ -274,12 +274,6 @@ void MainPage::DescribeLamp(int controlId, const QString& meaning)
     }
 }
 
-QString MainPage::LampMeaning(int controlId) const
-{
-    const QWidget* lamp = GetDlgItem(controlId);
-    return lamp != nullptr ? lamp->accessibleDescription() : QString();
-}
-
 bool MainPage::IsSignalLampShown(int lamp) const
 {
     return IsControlShown(IDC_SIGNAL_LAMP1 + lamp - 1);

@@ -61,9 +61,6 @@ public:
     bool IsSignalLampShown(int lamp) const;
     bool IsSignalLampLit(int lamp) const;
     bool IsLinkLampLit() const;
-    // What a lamp means in words ("Link up", "Signal 20 (-73 dBm): 4 of 5 bars"), as its
-    // tooltip and accessible description give it.
-    QString LampMeaning(int controlId) const;
 
 public slots:
     void OnRefresh();
