@@ -5,6 +5,7 @@ pointing at its own simulated gateway.
 
 Usage: playbook_test.py playbooks TARBALL_DIR TOOL SIMULATOR
        playbook_test.py docs TARBALL_DIR
+       playbook_test.py values TARBALL_DIR
 """
 
 import glob
@@ -204,8 +205,56 @@ class ModuleDocs(unittest.TestCase):
                 self.assertTrue(callable(loaded.main))
 
 
+class ProfileValues(unittest.TestCase):
+    """The values q7_profile adds to those Ansible never shows, from the profile it builds:
+    those of password and key paths, never an on or off."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-values-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(ARGS[0], collections)
+        sys.path.insert(0, collections)
+        import importlib
+        cls.profile = importlib.import_module('ansible_collections.tervane.q7.plugins.modules.q7_profile')
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    class Module(object):
+        """What inline_profile reads of an AnsibleModule. Ansible itself hides the values
+        given in secrets; no_log_values holds only what the module adds."""
+
+        def __init__(self, names, params):
+            self.params = dict((name, None) for name in names)
+            self.params.update(params)
+            self.no_log_values = set()
+
+    CASES = (
+        ('password in secrets', dict(secrets={'mobile_simple/password': 'pw-1'}), {'pw-1'}),
+        ('password nested in settings', dict(settings={'mobile_simple': {'password': 'pw-2'}}), {'pw-2'}),
+        ('key in radio', dict(radio={'radio/encryption_key': 'k-3'}), {'k-3'}),
+        ('number under a key path', dict(secrets={'radio/link_key': 4711}), {'4711'}),
+        ('empty password', dict(secrets={'mobile_simple/password': None}), set()),
+        ('boolean under a key path', dict(settings={'tcp_server/state': True},
+                                          secrets={'radio/encryption_key_enabled': True}), set()),
+        ('boolean in secrets', dict(secrets={'ssh_server/state': False, 'mobile_simple/password': 'pw-4'}),
+         {'pw-4'}),
+        ('plain settings', dict(settings={'mobile_simple/apn': 'fleet.example', 'tcp_server/port': 2102}), set()),
+    )
+
+    def test_hides_the_values_of_password_and_key_paths_but_no_on_or_off(self):
+        for name, params, hidden in self.CASES:
+            with self.subTest(name):
+                module = self.Module(self.profile.INLINE, params)
+                self.profile.inline_profile(module)
+                self.assertEqual(module.no_log_values, hidden)
+
+
 if __name__ == '__main__':
     which = ARGS.pop(0)
-    suite = unittest.defaultTestLoader.loadTestsFromTestCase(StagingPlaybook if which == 'playbooks' else ModuleDocs)
+    classes = dict(playbooks=StagingPlaybook, docs=ModuleDocs, values=ProfileValues)
+    suite = unittest.defaultTestLoader.loadTestsFromTestCase(classes[which])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
