@@ -24,6 +24,7 @@ GOOD_HOSTS = ('gw1', 'gw2', 'gw3')
 # Answers every settings change with ERROR: staging fails there, and only there.
 BAD_HOST = 'gwbad'
 SECRET = 'pw-never-shown-4711'
+MAIN_PY = 'print("fleet gateway")\n'
 # The link's pauses (the 20 s settle, the restart polling) pass this much faster.
 SPEED_UP = 100
 
@@ -78,7 +79,7 @@ class StagingPlaybook(unittest.TestCase):
         files = os.path.join(cls.work, 'files')
         os.mkdir(files)
         with open(os.path.join(files, 'main.py'), 'w') as stream:
-            stream.write('print("fleet gateway")\n')
+            stream.write(MAIN_PY)
         with open(os.path.join(files, 'q7-2.5.0.3.bin'), 'wb') as stream:
             stream.write(bytes(range(256)) * 8)
 
@@ -135,14 +136,18 @@ class StagingPlaybook(unittest.TestCase):
 
     def test_1_check_diff_shows_changes_and_leaves_gateways_untouched(self):
         run, hosts = self.play('--check', '--diff', '-v')
-        # A check only reads, so the gateway that refuses changes passes it too.
+        # A check only reads, so the gateway that refuses changes passes it too. Two tasks
+        # change: the firmware, and the one profile of settings and Python programs.
         for host in GOOD_HOSTS + (BAD_HOST,):
             self.assertEqual(hosts[host]['failed'], 0, host)
-            self.assertEqual(hosts[host]['changed'], 4, host)
+            self.assertEqual(hosts[host]['changed'], 2, host)
         self.assertIn('-setting mobile_simple/apn: internet.tervane\n', run.stdout)
         self.assertIn('+setting mobile_simple/apn: fleet.example\n', run.stdout)
         self.assertIn('+firmware firmware: 2.5.0.3', run.stdout)
-        self.assertIn('-python-delete xbee.py: present\n+python-delete xbee.py: absent', run.stdout)
+        self.assertIn('-python-delete xbee.py: present\n', run.stdout)
+        self.assertIn('+python-delete xbee.py: absent\n', run.stdout)
+        self.assertIn('+python-upload main.py: ', run.stdout)
+        self.assertIn('+setting python/state: on\n', run.stdout)
         self.assertIn('setting mobile_simple/password: ******** (changes)', run.stdout)
         self.assertNotIn(SECRET, run.stdout)
         for host in GOOD_HOSTS:
@@ -153,20 +158,23 @@ class StagingPlaybook(unittest.TestCase):
         run, hosts = self.play()
         for host in GOOD_HOSTS:
             self.assertEqual(hosts[host]['failed'], 0, host)
-            self.assertEqual(hosts[host]['changed'], 4, host)
+            self.assertEqual(hosts[host]['changed'], 2, host)
             self.assertEqual(self.apn(host), 'fleet.example', host)
         self.assertEqual(hosts[BAD_HOST]['failed'], 1)
         self.assertRegex(run.stdout, r'fatal: \[%s\]: FAILED!.*"msg": "[^"]*the device did not keep' % BAD_HOST)
         self.assertNotIn(SECRET, run.stdout)
         python = self.gateway('gw1', 'python', 'ls')
         self.assertNotIn('xbee.py', json.dumps(python))
+        # The program was uploaded in the same run that turned its auto-start on.
+        sizes = dict((entry.get('name'), entry.get('size')) for entry in python.get('files', []))
+        self.assertEqual(sizes.get('main.py'), len(MAIN_PY))
 
     def test_3_stage_again_changes_nothing(self):
         run, hosts = self.play()
         for host in GOOD_HOSTS:
             self.assertEqual(hosts[host]['failed'], 0, host)
             self.assertEqual(hosts[host]['changed'], 0, host)
-            self.assertEqual(hosts[host]['ok'], 6, host)
+            self.assertEqual(hosts[host]['ok'], 4, host)
 
 
 class ModuleDocs(unittest.TestCase):
