@@ -6,6 +6,21 @@ _tervane_q7()
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=
     [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD-1]}
+    # The options that take a value, hidden ones included: the next word, or "--port=PATH".
+    local valued=" --port --log --record --retries --timeout --speed-up --sim-option "
+    # Bash splits "--port=PATH" into "--port", "=" and "PATH" while "=" is in COMP_WORDBREAKS,
+    # as it is by default, and completes only what follows the "="; otherwise the word is whole
+    # and its candidates keep their "--port=".
+    local prefix=
+    if [ "$cur" = "=" ] && [[ $valued == *" $prev "* ]]; then
+        cur=
+    elif [ "$prev" = "=" ] && [ "$COMP_CWORD" -gt 1 ] && [[ $valued == *" ${COMP_WORDS[COMP_CWORD-2]} "* ]]; then
+        prev=${COMP_WORDS[COMP_CWORD-2]}
+    elif [[ $cur == --*=* && $valued == *" ${cur%%=*} "* ]]; then
+        prev=${cur%%=*}
+        prefix=$prev=
+        cur=${cur#*=}
+    fi
     local options="--port --all --simulate --json --yes -y --retries --timeout /debug --log --help -h --version"
     # The options of single subcommands; the tool takes every option anywhere.
     case " ${COMP_WORDS[*]} " in
@@ -15,19 +30,15 @@ _tervane_q7()
 
     # An option's value.
     case $prev in
-    --port)
+    --port | --log | --record)
         # Serial ports live in /dev; a path elsewhere (a simulator's link) completes as a file.
-        [ -z "$cur" ] && cur=/dev/tty
+        [ "$prev" = --port ] && [ -z "$cur" ] && cur=/dev/tty
         COMPREPLY=($(compgen -f -- "$cur"))
+        [ -n "$prefix" ] && COMPREPLY=("${COMPREPLY[@]/#/$prefix}")
         compopt -o filenames 2>/dev/null
         return
         ;;
-    --log | --record)
-        COMPREPLY=($(compgen -f -- "$cur"))
-        compopt -o filenames 2>/dev/null
-        return
-        ;;
-    --retries | --timeout)
+    --retries | --timeout | --speed-up | --sim-option)
         COMPREPLY=()
         return
         ;;
@@ -44,8 +55,13 @@ _tervane_q7()
         fi
         case $word in
         --) ended=1 ;;
-        --port | --log | --record | --retries | --timeout) ((i++)) ;;
-        -* | /debug) ;;
+        -* | /debug)
+            # The option's value: the next word, or the "=" bash split off and the word after it.
+            if [[ $valued == *" $word "* ]]; then
+                ((i++))
+                [ "${COMP_WORDS[i]-}" = "=" ] && ((i++))
+            fi
+            ;;
         *) words+=("$word") ;;
         esac
     done

@@ -40,10 +40,9 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
 
     const bool known = facts.signalQuality != kUnknownSignalQuality;
     const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product);
-    const long long dbm = 2LL * facts.signalQuality - 113;
-    // Without a state nothing shows that the link is up.
+    const long long dbm = SignalLevelDbm(facts.signalQuality);
     const bool stateRead = state != nullptr;
-    const bool linkUp = stateRead && LinkLampLit(mobileIp);
+    const bool linkUp = LinkUp(stateRead, mobileIp);
 
     std::ostream& out = session.Out();
     Line(out, "Port", session.PortName());

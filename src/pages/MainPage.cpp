@@ -187,6 +187,9 @@ void MainPage::OnRefresh()
 bool MainPage::QueryDevice()
 {
     DeviceFacts facts = Facts();
+    // The lamps stored an unknown quality as 0; a query that reads no new one keeps it unknown.
+    if (m_signalQualityUnknown)
+        facts.signalQuality = kUnknownSignalQuality;
     const bool answered = tervane::QueryDevice(facts, Documents(), Runner());
     Fields().SetText(IDC_MODEM_TYPE, facts.modemType);
     Fields().SetText(IDC_IMEI, facts.imei);
@@ -194,6 +197,7 @@ bool MainPage::QueryDevice()
     Fields().SetText(IDC_MODEM_REVISION, facts.modemRevision);
     Fields().SetText(IDC_PHONE_NUMBER, facts.phoneNumber);
     Fields().SetInt(FIELD_SIGNAL_QUALITY, facts.signalQuality);
+    m_signalQualityUnknown = false;
     return answered;
 }
 
@@ -236,24 +240,27 @@ void MainPage::SetLamp(int controlId, bool lit)
 
 void MainPage::UpdateSignalLamps()
 {
-    if (SignalQuality() == kUnknownSignalQuality)
+    if (SignalQuality() == kUnknownSignalQuality) {
         Fields().SetInt(FIELD_SIGNAL_QUALITY, 0);
+        m_signalQualityUnknown = true;
+    }
     const SignalLamps lamps = SignalLampsFor(SignalQuality(), Fields().Text(IDC_PRODUCT));
     for (int k = 1; k <= kSignalLampCount; ++k) {
         const int id = IDC_SIGNAL_LAMP1 + k - 1;
         ShowControl(id, k <= lamps.shown);
         SetLamp(id, k <= lamps.lit);
     }
-    // Without a state document nothing shows that the link is up.
-    const bool linkUp = Documents().StateRoot() != nullptr && LinkLampLit(Fields().Text(IDC_MOBILE_IP_ADDRESS));
+    const bool linkUp = LinkUp(Documents().StateRoot() != nullptr, Fields().Text(IDC_MOBILE_IP_ADDRESS));
     SetLamp(IDC_LINK_LAMP, linkUp);
 
     // The lamps' meaning in words, for the tooltip and for a screen reader.
-    const QString signal = tr("Signal %1 (%2 dBm): %3 of %4 bars")
-                               .arg(SignalQuality())
-                               .arg(2 * SignalQuality() - 113)
-                               .arg(lamps.lit)
-                               .arg(lamps.shown);
+    // The stored 0 of an unknown quality is no reading of -113 dBm.
+    const QString signal = m_signalQualityUnknown ? tr("Signal unknown: %1 of %2 bars").arg(lamps.lit).arg(lamps.shown)
+                                                  : tr("Signal %1 (%2 dBm): %3 of %4 bars")
+                                                        .arg(SignalQuality())
+                                                        .arg(SignalLevelDbm(SignalQuality()))
+                                                        .arg(lamps.lit)
+                                                        .arg(lamps.shown);
     for (int k = 1; k <= kSignalLampCount; ++k)
         DescribeLamp(IDC_SIGNAL_LAMP1 + k - 1, signal);
     DescribeLamp(IDC_LINK_LAMP, linkUp ? tr("Link up") : tr("Link down"));
@@ -265,12 +272,6 @@ void MainPage::DescribeLamp(int controlId, const QString& meaning)
         lamp->setToolTip(meaning);
         lamp->setAccessibleDescription(meaning);
     }
-}
-
-QString MainPage::LampMeaning(int controlId) const
-{
-    const QWidget* lamp = GetDlgItem(controlId);
-    return lamp != nullptr ? lamp->accessibleDescription() : QString();
 }
 
 bool MainPage::IsSignalLampShown(int lamp) const

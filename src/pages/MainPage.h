@@ -50,7 +50,8 @@ public:
     bool QueryDevice();
     // "Connected (<port>)".
     void SetStatus(const QString& status);
-    // Lamps from the signal quality (99 becomes 0), the product and the mobile IP address.
+    // Lamps from the signal quality (99 becomes 0, and the lamps' words say "unknown"), the
+    // product and the mobile IP address.
     void UpdateSignalLamps();
 
     // The modem facts as the fields hold them.
@@ -60,9 +61,6 @@ public:
     bool IsSignalLampShown(int lamp) const;
     bool IsSignalLampLit(int lamp) const;
     bool IsLinkLampLit() const;
-    // What a lamp means in words ("Link up", "Signal 20 (-73 dBm): 4 of 5 bars"), as its
-    // tooltip and accessible description give it.
-    QString LampMeaning(int controlId) const;
 
 public slots:
     void OnRefresh();
@@ -75,6 +73,8 @@ private:
 
     QPixmap m_litLamp;
     QPixmap m_unlitLamp;
+    // The stored signal quality 0 stands for the unknown one, until the next query.
+    bool m_signalQualityUnknown = false;
 };
 
 } // namespace tervane

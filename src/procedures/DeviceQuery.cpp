@@ -128,8 +128,7 @@ bool QueryDevice(DeviceFacts& facts, RciDocuments& documents, DeviceRunner& runn
 
 SignalLamps SignalLampsFor(int32_t signalQuality, std::string_view product)
 {
-    // Widened so that no reported number can overflow the level.
-    const long long level = 2LL * signalQuality - 113;
+    const long long level = SignalLevelDbm(signalQuality);
     const int clamped = level < -1000 ? -1000 : level > 1000 ? 1000 : static_cast<int>(level);
     SignalLamps lamps;
     if (Contains(product, "Q7R")) {
@@ -145,6 +144,11 @@ SignalLamps SignalLampsFor(int32_t signalQuality, std::string_view product)
 bool LinkLampLit(std::string_view mobileIpAddress)
 {
     return mobileIpAddress.substr(0, 7) != "0.0.0.0";
+}
+
+bool LinkUp(bool stateRead, std::string_view mobileIpAddress)
+{
+    return stateRead && LinkLampLit(mobileIpAddress);
 }
 
 } // namespace tervane

@@ -55,12 +55,22 @@ struct SignalLamps {
     int lit = 0;
 };
 
+// The signal level in dBm for a signal quality: 2 * quality - 113. Widened so that no
+// reported number can overflow it.
+constexpr long long SignalLevelDbm(int32_t signalQuality)
+{
+    return 2LL * signalQuality - 113;
+}
+
 // Lamps for a signal quality: products whose name holds "Q7R" show three lamps, the others
-// five; each threshold the level (2 * quality - 113 dBm) is strictly above lights one more.
+// five; each threshold the level (SignalLevelDbm) is strictly above lights one more.
 // Call with 99 already replaced by 0.
 SignalLamps SignalLampsFor(int32_t signalQuality, std::string_view product);
 
 // The link lamp is lit unless the mobile IP address starts with "0.0.0.0".
 bool LinkLampLit(std::string_view mobileIpAddress);
+// Whether the link shows as up: without a state document nothing shows that it is, whatever
+// the (then empty) mobile IP address.
+bool LinkUp(bool stateRead, std::string_view mobileIpAddress);
 
 } // namespace tervane

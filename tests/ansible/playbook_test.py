@@ -5,6 +5,7 @@ pointing at its own simulated gateway.
 
 Usage: playbook_test.py playbooks TARBALL_DIR TOOL SIMULATOR
        playbook_test.py docs TARBALL_DIR
+       playbook_test.py values TARBALL_DIR
 """
 
 import glob
@@ -23,6 +24,7 @@ GOOD_HOSTS = ('gw1', 'gw2', 'gw3')
 # Answers every settings change with ERROR: staging fails there, and only there.
 BAD_HOST = 'gwbad'
 SECRET = 'pw-never-shown-4711'
+MAIN_PY = 'print("fleet gateway")\n'
 # The link's pauses (the 20 s settle, the restart polling) pass this much faster.
 SPEED_UP = 100
 
@@ -77,7 +79,7 @@ class StagingPlaybook(unittest.TestCase):
         files = os.path.join(cls.work, 'files')
         os.mkdir(files)
         with open(os.path.join(files, 'main.py'), 'w') as stream:
-            stream.write('print("fleet gateway")\n')
+            stream.write(MAIN_PY)
         with open(os.path.join(files, 'q7-2.5.0.3.bin'), 'wb') as stream:
             stream.write(bytes(range(256)) * 8)
 
@@ -134,14 +136,18 @@ class StagingPlaybook(unittest.TestCase):
 
     def test_1_check_diff_shows_changes_and_leaves_gateways_untouched(self):
         run, hosts = self.play('--check', '--diff', '-v')
-        # A check only reads, so the gateway that refuses changes passes it too.
+        # A check only reads, so the gateway that refuses changes passes it too. Two tasks
+        # change: the firmware, and the one profile of settings and Python programs.
         for host in GOOD_HOSTS + (BAD_HOST,):
             self.assertEqual(hosts[host]['failed'], 0, host)
-            self.assertEqual(hosts[host]['changed'], 4, host)
+            self.assertEqual(hosts[host]['changed'], 2, host)
         self.assertIn('-setting mobile_simple/apn: internet.tervane\n', run.stdout)
         self.assertIn('+setting mobile_simple/apn: fleet.example\n', run.stdout)
         self.assertIn('+firmware firmware: 2.5.0.3', run.stdout)
-        self.assertIn('-python-delete xbee.py: present\n+python-delete xbee.py: absent', run.stdout)
+        self.assertIn('-python-delete xbee.py: present\n', run.stdout)
+        self.assertIn('+python-delete xbee.py: absent\n', run.stdout)
+        self.assertIn('+python-upload main.py: ', run.stdout)
+        self.assertIn('+setting python/state: on\n', run.stdout)
         self.assertIn('setting mobile_simple/password: ******** (changes)', run.stdout)
         self.assertNotIn(SECRET, run.stdout)
         for host in GOOD_HOSTS:
@@ -152,20 +158,23 @@ class StagingPlaybook(unittest.TestCase):
         run, hosts = self.play()
         for host in GOOD_HOSTS:
             self.assertEqual(hosts[host]['failed'], 0, host)
-            self.assertEqual(hosts[host]['changed'], 4, host)
+            self.assertEqual(hosts[host]['changed'], 2, host)
             self.assertEqual(self.apn(host), 'fleet.example', host)
         self.assertEqual(hosts[BAD_HOST]['failed'], 1)
         self.assertRegex(run.stdout, r'fatal: \[%s\]: FAILED!.*"msg": "[^"]*the device did not keep' % BAD_HOST)
         self.assertNotIn(SECRET, run.stdout)
         python = self.gateway('gw1', 'python', 'ls')
         self.assertNotIn('xbee.py', json.dumps(python))
+        # The program was uploaded in the same run that turned its auto-start on.
+        sizes = dict((entry.get('name'), entry.get('size')) for entry in python.get('files', []))
+        self.assertEqual(sizes.get('main.py'), len(MAIN_PY))
 
     def test_3_stage_again_changes_nothing(self):
         run, hosts = self.play()
         for host in GOOD_HOSTS:
             self.assertEqual(hosts[host]['failed'], 0, host)
             self.assertEqual(hosts[host]['changed'], 0, host)
-            self.assertEqual(hosts[host]['ok'], 6, host)
+            self.assertEqual(hosts[host]['ok'], 4, host)
 
 
 class ModuleDocs(unittest.TestCase):
@@ -204,8 +213,56 @@ class ModuleDocs(unittest.TestCase):
                 self.assertTrue(callable(loaded.main))
 
 
+class ProfileValues(unittest.TestCase):
+    """The values q7_profile adds to those Ansible never shows, from the profile it builds:
+    those of password and key paths, never an on or off."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-values-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(ARGS[0], collections)
+        sys.path.insert(0, collections)
+        import importlib
+        cls.profile = importlib.import_module('ansible_collections.tervane.q7.plugins.modules.q7_profile')
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    class Module(object):
+        """What inline_profile reads of an AnsibleModule. Ansible itself hides the values
+        given in secrets; no_log_values holds only what the module adds."""
+
+        def __init__(self, names, params):
+            self.params = dict((name, None) for name in names)
+            self.params.update(params)
+            self.no_log_values = set()
+
+    CASES = (
+        ('password in secrets', dict(secrets={'mobile_simple/password': 'pw-1'}), {'pw-1'}),
+        ('password nested in settings', dict(settings={'mobile_simple': {'password': 'pw-2'}}), {'pw-2'}),
+        ('key in radio', dict(radio={'radio/encryption_key': 'k-3'}), {'k-3'}),
+        ('number under a key path', dict(secrets={'radio/link_key': 4711}), {'4711'}),
+        ('empty password', dict(secrets={'mobile_simple/password': None}), set()),
+        ('boolean under a key path', dict(settings={'tcp_server/state': True},
+                                          secrets={'radio/encryption_key_enabled': True}), set()),
+        ('boolean in secrets', dict(secrets={'ssh_server/state': False, 'mobile_simple/password': 'pw-4'}),
+         {'pw-4'}),
+        ('plain settings', dict(settings={'mobile_simple/apn': 'fleet.example', 'tcp_server/port': 2102}), set()),
+    )
+
+    def test_hides_the_values_of_password_and_key_paths_but_no_on_or_off(self):
+        for name, params, hidden in self.CASES:
+            with self.subTest(name):
+                module = self.Module(self.profile.INLINE, params)
+                self.profile.inline_profile(module)
+                self.assertEqual(module.no_log_values, hidden)
+
+
 if __name__ == '__main__':
     which = ARGS.pop(0)
-    suite = unittest.defaultTestLoader.loadTestsFromTestCase(StagingPlaybook if which == 'playbooks' else ModuleDocs)
+    classes = dict(playbooks=StagingPlaybook, docs=ModuleDocs, values=ProfileValues)
+    suite = unittest.defaultTestLoader.loadTestsFromTestCase(classes[which])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -14,8 +14,12 @@ source "$completion" || { echo "FAIL: $completion does not load" >&2; exit 1; }
 compopt() { :; }
 
 # offers "COMMAND LINE": the candidates for its last word (empty after a trailing blank).
+# With SPLIT_AT_EQUALS set, each "=" is a word of its own, as bash splits the line while "="
+# is in COMP_WORDBREAKS.
 offers() {
-    read -r -a COMP_WORDS <<<"$1"
+    local line=$1
+    [ -n "${SPLIT_AT_EQUALS-}" ] && line=${line//=/ = }
+    read -r -a COMP_WORDS <<<"$line"
     [[ $1 == *" " ]] && COMP_WORDS+=("")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     COMPREPLY=()
@@ -93,6 +97,32 @@ expect_none "tervane-q7 python rm $scratch/ma"
 expect_none "tervane-q7 --retries "
 expect_none "tervane-q7 info $scratch/ma"
 expect_none "tervane-q7 firmware $scratch/main.py $scratch/ma"
+# The hidden options that take a value: their value is no subcommand.
+expect_none "tervane-q7 --speed-up "
+expect_none "tervane-q7 --sim-option "
+expect "tervane-q7 --speed-up 100 settings " get
+expect "tervane-q7 --simulate --sim-option --model --sim-option Q7R python " ls
+
+# "--option=VALUE", as bash splits it (the default) and as one word; the value is completed
+# as after a blank, and is no subcommand.
+for SPLIT_AT_EQUALS in 1 ""; do
+    prefix=
+    [ -z "$SPLIT_AT_EQUALS" ] && prefix=--port=
+    expect "tervane-q7 --port=$scratch/m" "$prefix$scratch/main.py"
+    expect "tervane-q7 --port=" "$prefix/dev/tty"
+    prefix=${prefix:+--log=}
+    expect "tervane-q7 --log=$scratch/m" "$prefix$scratch/main.py"
+    prefix=${prefix:+--record=}
+    expect "tervane-q7 apply --record=$scratch/m" "$prefix$scratch/main.py"
+    expect "tervane-q7 --port=$scratch/main.py " info settings
+    expect "tervane-q7 --log=$scratch/x.log python " ls put
+    expect "tervane-q7 --timeout=5000 settings " get
+    expect "tervane-q7 --speed-up=100 --retries=2 apply $scratch/m" "$scratch/main.py"
+    expect_none "tervane-q7 --retries="
+    expect_none "tervane-q7 --timeout=5"
+    expect_none "tervane-q7 --sim-option="
+done
+SPLIT_AT_EQUALS=
 
 if [ ${#failures[@]} -gt 0 ]; then
     echo "${#failures[@]} completion check(s) failed" >&2

@@ -31,6 +31,8 @@ private slots:
     void unreadableStateLeavesTheLinkLampOff();
     void signalLamps_data();
     void signalLamps();
+    void signalLampsSayWhatTheyShow_data();
+    void signalLampsSayWhatTheyShow();
     void refreshReadsTheDeviceAgain();
     void addressControlShowsOnlyDottedAddresses_data();
     void addressControlShowsOnlyDottedAddresses();
@@ -38,6 +40,8 @@ private slots:
 private:
     // Starts the simulated device, runs the query straight on the link and shows the page.
     void StartAndShow(const sim::DeviceConfig& config = {}, const sim::Faults& faults = {});
+    // The same, on a device of that model reporting that signal quality.
+    void StartWithSignal(int quality, const QString& model);
     QString Edit(const char* name) const { return m_page->findChild<QLineEdit*>(name)->text(); }
 
     std::unique_ptr<sim::SimulatedQ7> m_device;
@@ -74,6 +78,14 @@ void MainPageTest::StartAndShow(const sim::DeviceConfig& config, const sim::Faul
     m_sheet = std::make_unique<PropertySheet>(QStringLiteral("Sheet"));
     m_sheet->AddPage(m_page.get());
     m_sheet->show();
+}
+
+void MainPageTest::StartWithSignal(int quality, const QString& model)
+{
+    sim::DeviceConfig config;
+    config.signalQuality = quality;
+    config.model = model.toStdString();
+    StartAndShow(config);
 }
 
 void MainPageTest::showsTheDevicesFacts()
@@ -170,16 +182,58 @@ void MainPageTest::signalLamps()
     QFETCH(QString, model);
     QFETCH(int, shown);
     QFETCH(int, lit);
-    sim::DeviceConfig config;
-    config.signalQuality = quality;
-    config.model = model.toStdString();
-    StartAndShow(config);
+    StartWithSignal(quality, model);
     for (int k = 1; k <= MainPage::kSignalLampCount; ++k) {
         QCOMPARE(m_page->IsSignalLampShown(k), k <= shown);
         QCOMPARE(m_page->IsSignalLampLit(k), k <= lit);
     }
     // The unknown quality is kept as 0 once the lamps have shown it.
     QCOMPARE(m_page->SignalQuality(), quality == 99 ? 0 : quality);
+}
+
+void MainPageTest::signalLampsSayWhatTheyShow_data()
+{
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("meaning");
+    QTest::addColumn<int>("refreshedQuality");
+    QTest::addColumn<QString>("refreshedMeaning");
+    QTest::newRow("known, then unknown") << 14 << "Q7"
+                                         << "Signal 14 (-85 dBm): 4 of 5 bars" << 99 << "Signal unknown: 0 of 5 bars";
+    QTest::newRow("unknown, then known") << 99 << "Q7"
+                                         << "Signal unknown: 0 of 5 bars" << 31 << "Signal 31 (-51 dBm): 5 of 5 bars";
+    QTest::newRow("unknown, then 0") << 99 << "Q7R"
+                                     << "Signal unknown: 0 of 3 bars" << 0 << "Signal 0 (-113 dBm): 0 of 3 bars";
+    QTest::newRow("0, then unknown") << 0 << "Q7"
+                                     << "Signal 0 (-113 dBm): 0 of 5 bars" << 99 << "Signal unknown: 0 of 5 bars";
+}
+
+void MainPageTest::signalLampsSayWhatTheyShow()
+{
+    QFETCH(int, quality);
+    QFETCH(QString, model);
+    QFETCH(QString, meaning);
+    QFETCH(int, refreshedQuality);
+    QFETCH(QString, refreshedMeaning);
+    StartWithSignal(quality, model);
+    // Each lamp's tooltip and accessible description, in turn.
+    const auto meanings = [this] {
+        QStringList texts;
+        for (int k = 1; k <= MainPage::kSignalLampCount; ++k) {
+            const QWidget* lamp = m_page->GetDlgItem(MainPage::IDC_SIGNAL_LAMP1 + k - 1);
+            texts << lamp->toolTip() << lamp->accessibleDescription();
+        }
+        return texts;
+    };
+    const QStringList all(2 * MainPage::kSignalLampCount, meaning);
+    QCOMPARE(meanings(), all);
+    // Shown again, the lamps still say what the device reported.
+    m_page->OnSetActive();
+    QCOMPARE(meanings(), all);
+
+    m_device->SetSignalQuality(refreshedQuality);
+    QTest::mouseClick(m_page->findChild<QPushButton*>("refresh"), Qt::LeftButton);
+    QCOMPARE(meanings(), QStringList(2 * MainPage::kSignalLampCount, refreshedMeaning));
 }
 
 void MainPageTest::refreshReadsTheDeviceAgain()

@@ -119,6 +119,24 @@ TEST(LinkLamp, UnlitOnlyForTheNullAddress)
     EXPECT_TRUE(LinkLampLit("10.72.14.203"));
 }
 
+TEST(LinkLamp, UpOnlyWithAStateAndAnAddressOtherThanTheNullOne)
+{
+    EXPECT_TRUE(LinkUp(true, "10.72.14.203"));
+    EXPECT_TRUE(LinkUp(true, ""));
+    EXPECT_FALSE(LinkUp(true, "0.0.0.0"));
+    EXPECT_FALSE(LinkUp(false, ""));
+    EXPECT_FALSE(LinkUp(false, "10.72.14.203"));
+}
+
+TEST(SignalLevel, IsTwiceTheQualityLess113WithoutOverflow)
+{
+    static_assert(SignalLevelDbm(0) == -113);
+    static_assert(SignalLevelDbm(20) == -73);
+    static_assert(SignalLevelDbm(31) == -51);
+    static_assert(SignalLevelDbm(2147483647) == 4294967181LL);
+    static_assert(SignalLevelDbm(-2147483647 - 1) == -4294967409LL);
+}
+
 // ---- The batch and its walk --------------------------------------------------------------
 
 TEST(DeviceQueryBatch, HoldsTheElevenCommandsInOrder)

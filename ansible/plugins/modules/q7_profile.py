@@ -183,20 +183,22 @@ INLINE = ('settings', 'secrets', 'radio', 'firmware', 'radio_firmware', 'python'
 
 def setting_values(values, module, prefix=''):
     """Settings as the tool reads them: texts, with on/off for booleans. Values under
-    password or key paths join the values Ansible never shows."""
+    password or key paths join the values Ansible never shows, but for booleans: hiding
+    their on or off would hide every on and off in the result."""
     converted = {}
     for key, value in (values or {}).items():
         path = '%s/%s' % (prefix, key) if prefix else str(key)
         if isinstance(value, dict):
             converted[key] = setting_values(value, module, path)
             continue
+        secret = is_secret_path(path) and not isinstance(value, bool)
         if isinstance(value, bool):
             value = 'on' if value else 'off'
         elif value is None:
             value = ''
         elif not isinstance(value, str):
             value = str(value)
-        if is_secret_path(path) and value:
+        if secret and value:
             module.no_log_values.add(value)
         converted[key] = value
     return converted
@@ -210,10 +212,8 @@ def inline_profile(module):
     params = module.params
     profile = {}
     settings = setting_values(params['settings'], module)
+    # Ansible hides every value given in secrets itself, nested ones too.
     secrets = setting_values(params['secrets'], module)
-    for value in secrets.values():
-        if isinstance(value, str) and value:
-            module.no_log_values.add(value)
     settings.update(secrets)
     if settings:
         profile['settings'] = settings
