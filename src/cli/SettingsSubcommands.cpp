@@ -21,22 +21,6 @@ namespace tervane {
 
 namespace {
 
-// A table of text bindings, one per path, field i + 1 for path i: the generic store and
-// load of the pages do the moving.
-BindingTable TextBindings(const std::vector<std::string>& paths)
-{
-    BindingTable table;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        BindingRecord record;
-        record.path = paths[i];
-        record.target = static_cast<FieldId>(i + 1);
-        record.kindFlags = BIND_TEXT;
-        record.storeConverter = &ToXmlCharData;
-        table.push_back(record);
-    }
-    return table;
-}
-
 // The failure line names why the reply was refused when it did not parse.
 std::string WithParseError(std::string message, const RciDocuments& documents)
 {

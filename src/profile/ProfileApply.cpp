@@ -123,21 +123,6 @@ void PlanPython(const Profile& profile, DeviceRunner& device, ProfilePlan& plan)
     }
 }
 
-// A table of text bindings, one per value: the pages' generic store does the writing.
-BindingTable TextBindings(const std::vector<ProfileValue>& values, FieldStore& fields)
-{
-    BindingTable table;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        BindingRecord record;
-        record.path = values[i].path;
-        record.target = static_cast<FieldId>(i + 1);
-        record.kindFlags = BIND_TEXT;
-        table.push_back(record);
-        fields.SetText(record.target, values[i].value);
-    }
-    return table;
-}
-
 bool Has(const ProfilePlan& plan, ProfileChangeKind kind)
 {
     return std::ranges::any_of(plan.changes, [kind](const ProfileChange& change) { return change.kind == kind; });
@@ -148,8 +133,13 @@ void ApplyValues(const std::vector<ProfileValue>& values, bool radio, RciDocumen
     ProfileApplyResult& result)
 {
     ObservedRunner runner(device);
+    std::vector<std::string> paths;
     FieldStore fields;
-    const BindingTable table = TextBindings(values, fields);
+    for (const auto& value : values) {
+        paths.push_back(value.path);
+        fields.SetText(static_cast<FieldId>(paths.size()), value.value);
+    }
+    const BindingTable table = TextBindings(paths);
     const std::string_view what = radio ? "radio settings" : "settings";
     StoreBindings(table, fields, radio ? documents.RadioSettingsRoot() : documents.SettingsRoot());
     const bool sent = radio ? OnApplyRadioSettings(documents, runner) : OnApplySettings(documents, runner);
