@@ -67,14 +67,14 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
         }
     }
 
-    settings.Reserve(values.size());
+    // Asked paths are in the document already, in the order asked and a repeat once; a
+    // listing names each path once.
+    if (operands.empty())
+        settings.Reserve(values.size());
     for (auto& [path, value] : values) {
         session.Out() << path << "=" << EscapeForDisplay(value) << "\n";
-        // A listing names each path once; asked paths may repeat.
         if (operands.empty())
             settings.AddNew(std::move(path), std::move(value));
-        else
-            settings.Set(std::move(path), std::move(value));
     }
     session.Result().Set("settings", std::move(settings));
     return status;
