@@ -61,11 +61,11 @@ std::span<const FinishedRow> CliRunner::LastBatch() const
     return std::span<const FinishedRow>(m_rows).subspan(m_lastBatchStart);
 }
 
-const USBCommand* CliRunner::LastRowWith(std::string_view text) const
+const FinishedRow* CliRunner::LastRowWith(std::string_view text) const
 {
     for (auto kept = m_rows.rbegin(); kept != m_rows.rend(); ++kept) {
         if (kept->row.command.find(text) != std::string::npos)
-            return &kept->row;
+            return &*kept;
     }
     return nullptr;
 }

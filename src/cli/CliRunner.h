@@ -31,7 +31,7 @@ public:
     // The rows of the last batch run, in order; empty before the first.
     std::span<const FinishedRow> LastBatch() const;
     // The last finished row whose command contains `text`, or none.
-    const USBCommand* LastRowWith(std::string_view text) const;
+    const FinishedRow* LastRowWith(std::string_view text) const;
 
 private:
     SerialLink& m_link;

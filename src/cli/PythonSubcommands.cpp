@@ -45,8 +45,9 @@ void PrintFiles(std::ostream& out, const PythonFileList& files)
 // tell "no files" from "no answer".
 bool ListingAnswered(const CliRunner& runner)
 {
-    const USBCommand* row = runner.LastRowWith(kListPythonFilesRequest);
-    return row != nullptr && !row->failed && ReadUntrustedXml(CutReply(row->response), "python.xml") != nullptr;
+    const FinishedRow* kept = runner.LastRowWith(kListPythonFilesRequest);
+    return kept != nullptr && !kept->row.failed &&
+        ReadUntrustedXml(CutReply(kept->row.response), "python.xml") != nullptr;
 }
 
 const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string& name)
@@ -187,10 +188,10 @@ int RunPythonRm(CliSession& session, const Operands& operands)
     JsonValue deleted = JsonValue::Array();
     for (const auto& name : operands) {
         const auto request = FillRciRequest(kRemovePythonFileRequest, name);
-        const USBCommand* row = request ? runner.LastRowWith(*request) : nullptr;
-        if (row == nullptr)
+        const FinishedRow* kept = request ? runner.LastRowWith(*request) : nullptr;
+        if (kept == nullptr)
             continue;
-        if (const auto refusal = RowRefusal(*row))
+        if (const auto refusal = RowRefusal(kept->row))
             status = session.Fail(kExitRefused, "the device did not delete " + name + ": " + *refusal);
         else if (FindEntry(result.files, name) != nullptr)
             status = session.Fail(kExitRefused, "the device still lists " + name + " after deleting it");

@@ -124,8 +124,8 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         }
     }
     // A failed read-back leaves the document as edited: it would show the typed values as kept.
-    const USBCommand* readBack = runner.LastRowWith(kQuerySettingsRequest);
-    if (readBack == nullptr || readBack->failed || documents.SettingsRoot() == nullptr)
+    const FinishedRow* readBack = runner.LastRowWith(kQuerySettingsRequest);
+    if (readBack == nullptr || readBack->row.failed || documents.SettingsRoot() == nullptr)
         return session.Fail(kExitRefused,
                             WithParseError("the device's settings could not be read back; what it kept is unknown", documents));
 

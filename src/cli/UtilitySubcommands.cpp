@@ -111,10 +111,10 @@ int RunFactoryReset(CliSession& session, const Operands& /*operands*/)
     CliQuestions questions(session, 0);
     const FactoryDefaultsResult result = RestoreDefaults(session.Documents(), session.Runner(), questions);
     // The procedure looks at the answer's result code; the reply may still say no.
-    const USBCommand* request = session.Runner().LastRowWith(kFactoryDefaultRequest);
+    const FinishedRow* request = session.Runner().LastRowWith(kFactoryDefaultRequest);
     std::optional<std::string> refusal = result.accepted ? std::nullopt : std::optional<std::string>("an error answer or none");
     if (!refusal && request)
-        refusal = RowRefusal(*request);
+        refusal = RowRefusal(request->row);
     JsonValue& json = session.Result();
     json.Set("accepted", !refusal);
     json.Set("settingsRead", result.settingsRead);
