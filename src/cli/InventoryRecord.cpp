@@ -1,5 +1,7 @@
 #include "InventoryRecord.h"
 
+#include "FileReplace.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -46,20 +48,6 @@ std::string Line(std::initializer_list<std::string_view> fields)
         line += Field(field);
     }
     return line + "\r\n";
-}
-
-bool WriteAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
