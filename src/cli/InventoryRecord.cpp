@@ -1,6 +1,7 @@
 #include "InventoryRecord.h"
 
 #include "FileReplace.h"
+#include "ProcedureSteps.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -22,16 +23,14 @@ std::string Field(std::string_view text)
     bool quote = false;
     if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
         field.push_back('\'');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    // A control character would break the line; the record keeps one gateway per line.
+    for (const char c : ShownName(text)) {
         if (c == '"') {
             field += "\"\"";
             quote = true;
         } else if (c == ',') {
             field.push_back(c);
             quote = true;
-        } else if (byte < 0x20 || byte == 0x7f) {
-            field.push_back('?');
         } else {
             field.push_back(c);
         }
