@@ -41,9 +41,12 @@ std::string Field(std::string_view text)
 std::string Line(std::initializer_list<std::string_view> fields)
 {
     std::string line;
+    bool first = true;
     for (const auto& field : fields) {
-        if (!line.empty())
+        // Counted by fields, not by what the line holds: an empty first field keeps its column.
+        if (!first)
             line.push_back(',');
+        first = false;
         line += Field(field);
     }
     return line + "\r\n";

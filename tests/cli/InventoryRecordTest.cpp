@@ -38,5 +38,17 @@ INSTANTIATE_TEST_SUITE_P(Fields, InventoryField,
         FieldCase {"utf8Kept", "caf\xc3\xa9", "caf\xc3\xa9"}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Every line has all twelve columns, whichever fields are empty, so that no value lands
+// under another heading.
+TEST(InventoryLine, EmptyFieldsKeepTheirColumns)
+{
+    InventoryRecord record;
+    EXPECT_EQ(InventoryLine(record), ",,,,,,,,,,false,\r\n");
+    record.imei = "356938035643809";
+    EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,\r\n");
+    record.result = "done";
+    EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,done\r\n");
+}
+
 } // namespace
 } // namespace tervane
