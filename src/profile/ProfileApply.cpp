@@ -152,14 +152,14 @@ void ApplyValues(const std::vector<ProfileValue>& values, bool radio, RciDocumen
     for (const auto& value : values) {
         const auto kept = SettingText(root, value.path);
         // A password or key is not shown in a failure either.
-        const auto shown = [&value](const std::string& text) {
-            return IsSecretPath(value.path) ? std::string(kHiddenValue) : text;
-        };
         if (!kept)
             result.failures.push_back(value.path + ": the device no longer has this setting");
-        else if (*kept != value.value)
-            result.failures.push_back(value.path + ": the device did not keep '" + shown(value.value)
-                + "'; it holds '" + shown(*kept) + "'");
+        else if (*kept != value.value) {
+            const std::string wanted = ShownSettingValue(value.path, value.value);
+            const std::string held = ShownSettingValue(value.path, *kept);
+            result.failures.push_back(
+                value.path + ": the device did not keep '" + wanted + "'; it holds '" + held + "'");
+        }
     }
 }
 
