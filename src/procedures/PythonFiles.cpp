@@ -440,8 +440,10 @@ std::string DecodeBase64(std::string_view text)
 BindingTable PythonBindings()
 {
     BindingTable table;
-    table.push_back({"python/state", kAutoStartEnabledField, kAutoStartEnabledField, {}, BIND_ONOFF, nullptr, nullptr});
-    table.push_back({"python/command", kAutoStartCommandField, kAutoStartCommandField, {}, BIND_TEXT, nullptr, nullptr});
+    table.push_back(
+        {kAutoStartStatePath, kAutoStartEnabledField, kAutoStartEnabledField, {}, BIND_ONOFF, nullptr, nullptr});
+    table.push_back(
+        {kAutoStartCommandPath, kAutoStartCommandField, kAutoStartCommandField, {}, BIND_TEXT, nullptr, nullptr});
     return table;
 }
 

@@ -134,6 +134,8 @@ private:
 };
 
 // The auto-start settings: python/state (on/off) and python/command.
+inline constexpr const char* kAutoStartStatePath = "python/state";
+inline constexpr const char* kAutoStartCommandPath = "python/command";
 inline constexpr FieldId kAutoStartEnabledField = 1111;
 inline constexpr FieldId kAutoStartCommandField = 1110;
 BindingTable PythonBindings();
