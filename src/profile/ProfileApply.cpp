@@ -22,9 +22,6 @@ namespace tervane {
 
 namespace {
 
-const char* const kFirmwarePath = "device_info/firmwaresoftrevstr";
-const char* const kRadioFirmwarePath = "zigbee_state/firmware_version";
-
 // Passes the work on and keeps a copy of the last batch, so that a step the procedure
 // does not report (a read-back, a listing) can be told from one that went through.
 class ObservedRunner : public DeviceRunner {
@@ -196,8 +193,8 @@ void UpdateRadioFirmwareTo(const ProfileImage& image, RciDocuments& documents, D
 ProfilePlan PlanProfile(const Profile& profile, const RciDocuments& documents, DeviceRunner& runner)
 {
     ProfilePlan plan;
-    plan.firmwareVersion = SettingText(documents.StateRoot(), kFirmwarePath).value_or("");
-    plan.radioFirmwareVersion = SettingText(documents.StateRoot(), kRadioFirmwarePath).value_or("");
+    plan.firmwareVersion = SettingText(documents.StateRoot(), kFirmwareVersionPath).value_or("");
+    plan.radioFirmwareVersion = SettingText(documents.StateRoot(), kRadioFirmwareVersionPath).value_or("");
 
     PlanValues(profile, profile.settings, documents.SettingsRoot(), ProfileChangeKind::Setting, plan);
     if (!profile.radio.empty() && (!documents.RadioPageFlag() || documents.RadioSettingsRoot() == nullptr)) {
