@@ -114,7 +114,7 @@ int RunRadioFirmware(CliSession& session, const Operands& operands)
     // a script needs a verdict, so a refused request counts as a failure here.
     int status = kExitDone;
     const auto flashRequest = FillRciRequest(kRadioFirmwareUpdateRequest, result.fileName);
-    const FinishedRow* flash = flashRequest ? session.Runner().LastRowWith(*flashRequest) : nullptr;
+    const KeptRow* flash = flashRequest ? session.Runner().LastRowWith(*flashRequest) : nullptr;
     const std::optional<std::string> refusal = flash ? RowRefusal(flash->row) : std::optional<std::string>("not sent");
     const bool flashed = !refusal;
     json.Set("flashed", flashed);

@@ -45,7 +45,7 @@ void PrintFiles(std::ostream& out, const PythonFileList& files)
 // tell "no files" from "no answer".
 bool ListingAnswered(const CliRunner& runner)
 {
-    const FinishedRow* kept = runner.LastRowWith(kListPythonFilesRequest);
+    const KeptRow* kept = runner.LastRowWith(kListPythonFilesRequest);
     return kept != nullptr && !kept->row.failed &&
         ReadUntrustedXml(CutReply(kept->row.response), "python.xml") != nullptr;
 }
@@ -188,7 +188,7 @@ int RunPythonRm(CliSession& session, const Operands& operands)
     JsonValue deleted = JsonValue::Array();
     for (const auto& name : operands) {
         const auto request = FillRciRequest(kRemovePythonFileRequest, name);
-        const FinishedRow* kept = request ? runner.LastRowWith(*request) : nullptr;
+        const KeptRow* kept = request ? runner.LastRowWith(*request) : nullptr;
         if (kept == nullptr)
             continue;
         if (const auto refusal = RowRefusal(kept->row))

@@ -114,7 +114,7 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         return session.Fail(kExitRefused, "the settings could not be sent to the device");
 
     int status = kExitDone;
-    for (const FinishedRow& kept : runner.LastBatch()) {
+    for (const KeptRow& kept : runner.LastBatch()) {
         const USBCommand& row = kept.row;
         if (row.command.find(kQuerySettingsRequest) != std::string::npos)
             continue;
@@ -124,7 +124,7 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         }
     }
     // A failed read-back leaves the document as edited: it would show the typed values as kept.
-    const FinishedRow* readBack = runner.LastRowWith(kQuerySettingsRequest);
+    const KeptRow* readBack = runner.LastRowWith(kQuerySettingsRequest);
     if (readBack == nullptr || readBack->row.failed || documents.SettingsRoot() == nullptr)
         return session.Fail(kExitRefused,
                             WithParseError("the device's settings could not be read back; what it kept is unknown", documents));
