@@ -11,7 +11,6 @@
 #include "RciDocuments.h"
 #include "RciErrors.h"
 #include "RciRequests.h"
-#include "SafeXml.h"
 #include "SubcommandHandlers.h"
 #include "UploadSource.h"
 
@@ -41,15 +40,6 @@ void PrintFiles(std::ostream& out, const PythonFileList& files)
             << "\n";
 }
 
-// Whether the last listing the runner ran came back as a list; an empty list alone cannot
-// tell "no files" from "no answer".
-bool ListingAnswered(const CliRunner& runner)
-{
-    const KeptRow* kept = runner.LastRowWith(kListPythonFilesRequest);
-    return kept != nullptr && !kept->row.failed &&
-        ReadUntrustedXml(CutReply(kept->row.response), "python.xml") != nullptr;
-}
-
 const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string& name)
 {
     for (const auto& entry : files) {
@@ -72,8 +62,9 @@ int RunPythonLs(CliSession& session, const Operands& /*operands*/)
 {
     if (const auto status = session.Connect())
         return *status;
-    const PythonFileList files = ListPythonFiles(session.Runner());
-    if (!ListingAnswered(session.Runner()))
+    bool listed = false;
+    const PythonFileList files = ListPythonFiles(session.Runner(), &listed);
+    if (!listed)
         return session.Fail(kExitRefused, "the device did not list its Python files");
     PrintFiles(session.Out(), files);
     session.Result().Set("files", FilesJson(files));
@@ -130,8 +121,9 @@ int RunPythonGet(CliSession& session, const Operands& operands)
         return *status;
 
     // The listed size sizes the receive room for the reply that carries the file.
-    const PythonFileList files = ListPythonFiles(session.Runner());
-    if (!ListingAnswered(session.Runner()))
+    bool listed = false;
+    const PythonFileList files = ListPythonFiles(session.Runner(), &listed);
+    if (!listed)
         return session.Fail(kExitRefused, "the device did not list its Python files");
     const PythonFileEntry* entry = FindEntry(files, name);
     if (entry == nullptr)
@@ -198,13 +190,12 @@ int RunPythonRm(CliSession& session, const Operands& operands)
         else
             deleted.Append(name);
     }
-    const bool listed = ListingAnswered(runner);
-    if (!listed)
+    if (!result.listed)
         status = session.Fail(kExitRefused, "the device did not list its Python files after the deletion");
     else
         PrintFiles(session.Out(), result.files);
     session.Result().Set("deleted", std::move(deleted));
-    session.Result().Set("files", listed ? FilesJson(result.files) : JsonValue());
+    session.Result().Set("files", result.listed ? FilesJson(result.files) : JsonValue());
     return status;
 }
 

@@ -23,7 +23,7 @@ namespace tervane {
 namespace {
 
 // Passes the work on and keeps a copy of the last batch, so that a step the procedure
-// does not report (a read-back, a listing) can be told from one that went through.
+// does not report (the read-back of an apply) can be told from one that went through.
 class ObservedRunner : public DeviceRunner {
 public:
     explicit ObservedRunner(DeviceRunner& runner)
@@ -72,13 +72,13 @@ void PlanValues(const Profile& profile, const std::vector<ProfileValue>& values,
     }
 }
 
-void PlanPython(const Profile& profile, DeviceRunner& device, ProfilePlan& plan)
+void PlanPython(const Profile& profile, DeviceRunner& runner, ProfilePlan& plan)
 {
     if (profile.pythonPresent.empty() && profile.pythonAbsent.empty())
         return;
-    ObservedRunner runner(device);
-    const PythonFileList files = ListPythonFiles(runner);
-    if (!runner.Answered(kListPythonFilesRequest)) {
+    bool gotList = false;
+    const PythonFileList files = ListPythonFiles(runner, &gotList);
+    if (!gotList) {
         plan.failures.push_back("the device did not list its Python files");
         return;
     }
@@ -243,13 +243,11 @@ ProfileApplyResult ApplyProfilePlan(const Profile& profile, const ProfilePlan& p
             deletions.push_back(ItemForEntry({change.path, {}}));
     }
     if (!deletions.empty()) {
-        ObservedRunner observed(runner);
-        const PythonDeleteResult deleted = DeletePythonFiles(deletions, observed, questions);
-        const bool listed = observed.Answered(kListPythonFilesRequest);
+        const PythonDeleteResult deleted = DeletePythonFiles(deletions, runner, questions);
         for (const auto& item : deletions) {
             const bool stays = std::ranges::any_of(deleted.files,
                 [&item](const PythonFileEntry& entry) { return entry.name == item.name; });
-            if (!listed)
+            if (!deleted.listed)
                 result.failures.push_back(item.name + ": the device did not list its Python files after deleting it");
             else if (stays)
                 result.failures.push_back(item.name + ": the device still lists it after the deletion");
