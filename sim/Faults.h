@@ -69,6 +69,9 @@ struct Faults {
     bool modemEscapes = false;
     // The answer to query_state stops halfway and is no longer XML.
     bool brokenState = false;
+    // The answer to a file listing (ls) stops halfway and is no longer XML; its result code
+    // still says OK.
+    bool brokenListing = false;
 };
 
 // Whether a fault keyed by texts (errorFor, unendedFor, silentFor) takes a command: any of its

@@ -10,6 +10,15 @@ namespace {
 
 const char* const kNoRadio = "Currently not configured or supported";
 
+// A file system command that lists a folder.
+bool ListsFiles(const SimNode& command)
+{
+    if (!NamesEqual(command.name, "do_command") || !NamesEqual(command.Attribute("target"), "file_system"))
+        return false;
+    return std::any_of(command.children.begin(), command.children.end(),
+        [](const SimNode& child) { return NamesEqual(child.name, "ls"); });
+}
+
 SimNode Named(const SimNode& request)
 {
     SimNode reply(request.name);
@@ -40,17 +49,19 @@ std::optional<std::string> SimRci::Answer(std::string_view request)
     SimNode reply("rci_reply");
     reply.Attr("version", "1.1");
     bool stateAsked = false;
+    bool listAsked = false;
     if (!NamesEqual(document->name, "rci_request")) {
         reply.Add(ErrorNode(1, "Request is not an rci_request"));
     } else {
         for (const SimNode& command : document->children) {
             stateAsked = stateAsked || NamesEqual(command.name, "query_state");
+            listAsked = listAsked || ListsFiles(command);
             reply.Add(Command(command));
         }
     }
     std::string text = WriteXml(reply);
     text.pop_back(); // the final line end
-    if (stateAsked && m_faults.brokenState)
+    if ((stateAsked && m_faults.brokenState) || (listAsked && m_faults.brokenListing))
         text.resize(text.size() / 2);
     return text;
 }

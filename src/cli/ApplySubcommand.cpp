@@ -58,11 +58,13 @@ struct ApplyReport {
     bool changed = false;
 };
 
-void Record(CliSession& session, const Profile& profile, const ApplyReport& report, int status)
+// False when the record could not be written (the failure is reported); true when it was or
+// none was asked for.
+bool Record(CliSession& session, const Profile& profile, const ApplyReport& report, int status)
 {
     const std::string& path = session.Options().recordPath;
     if (path.empty())
-        return;
+        return true;
     InventoryRecord record;
     record.time = InventoryTimeNow();
     record.port = session.PortName().empty() ? session.Options().port : session.PortName();
@@ -82,8 +84,10 @@ void Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     default: record.result = "no device"; break;
     }
     std::string failure;
-    if (!AppendInventoryRecord(path, record, failure))
-        session.Fail(kExitRefused, failure);
+    if (AppendInventoryRecord(path, record, failure))
+        return true;
+    session.Fail(kExitRefused, failure);
+    return false;
 }
 
 int Finish(CliSession& session, const Profile& profile, const ApplyReport& report, int status)
@@ -98,10 +102,9 @@ int Finish(CliSession& session, const Profile& profile, const ApplyReport& repor
     json.Set("firmwareBefore", report.firmwareBefore);
     json.Set("firmwareAfter", report.firmwareAfter);
     json.Set("radioFirmware", report.radioFirmware);
-    const int failures = session.FailureCount();
-    Record(session, profile, report, status);
+    const bool recorded = Record(session, profile, report, status);
     // A record that could not be written turns a done run into a failed one.
-    return status == kExitDone && session.FailureCount() > failures ? kExitRefused : status;
+    return status == kExitDone && !recorded ? kExitRefused : status;
 }
 
 } // namespace

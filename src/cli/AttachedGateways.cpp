@@ -2,7 +2,6 @@
 
 #include "DetectDevice.h"
 #include "SysfsModemRegistry.h"
-#include "XmlText.h"
 
 namespace tervane {
 
@@ -11,7 +10,9 @@ std::vector<AttachedGateway> ListAttachedGateways(const std::string& sysRoot, co
     std::vector<AttachedGateway> gateways;
     SysfsModemRegistry registry(sysRoot, devDir);
     registry.ForEachUsbModem([&gateways](const ModemEntry& entry, const SysfsModemRegistry::UsbIdentity& usb) {
-        if (!entry.providerName || !entry.attachedTo || !AsciiIEquals(*entry.providerName, kDeviceProvider))
+        // Listed whether or not the port would open or has a usable name: the list shows
+        // what is attached.
+        if (!IsDeviceModem(entry))
             return;
         gateways.push_back({*entry.attachedTo, usb.serialNumber, usb.busPath, usb.manufacturer});
     });

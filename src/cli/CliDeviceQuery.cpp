@@ -16,16 +16,13 @@ std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
 
     // A device that answered nothing at all is as good as none.
     bool anyAnswer = false;
-    for (const FinishedRow& kept : runner.LastBatch())
+    for (const KeptRow& kept : runner.LastBatch())
         anyAnswer = anyAnswer || DeviceResponded(kept.row);
     if (!anyAnswer)
         return session.Fail(kExitNoDevice, "the device on " + session.PortName() + " does not answer");
-    const USBCommand* settings = runner.LastRowWith(kQuerySettingsRequest);
-    bool noSettings = true;
-    for (const FinishedRow& kept : runner.LastBatch()) {
-        if (&kept.row == settings)
-            noSettings = !kept.answered;
-    }
+    // The query batch is the last one and always holds the settings row.
+    const KeptRow* settings = runner.LastRowWith(kQuerySettingsRequest);
+    const bool noSettings = settings == nullptr || !settings->answered;
     return session.Fail(kExitRefused,
         std::string("the device answered the ") + (noSettings ? "settings" : "state") + " query with nothing");
 }

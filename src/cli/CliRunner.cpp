@@ -26,7 +26,7 @@ void CliRunner::RunBatch(CommandBatch& batch)
     }
     m_lastBatchStart = m_rows.size();
     for (const USBCommand& row : batch) {
-        FinishedRow& kept = m_rows.emplace_back();
+        KeptRow& kept = m_rows.emplace_back();
         kept.row.command = row.command;
         kept.row.prompt = row.prompt;
         kept.row.timeout = row.timeout;
@@ -56,16 +56,16 @@ UploadResult CliRunner::Upload(const UploadSource& source)
     return result;
 }
 
-std::span<const FinishedRow> CliRunner::LastBatch() const
+std::span<const KeptRow> CliRunner::LastBatch() const
 {
-    return std::span<const FinishedRow>(m_rows).subspan(m_lastBatchStart);
+    return std::span<const KeptRow>(m_rows).subspan(m_lastBatchStart);
 }
 
-const USBCommand* CliRunner::LastRowWith(std::string_view text) const
+const KeptRow* CliRunner::LastRowWith(std::string_view text) const
 {
     for (auto kept = m_rows.rbegin(); kept != m_rows.rend(); ++kept) {
         if (kept->row.command.find(text) != std::string::npos)
-            return &kept->row;
+            return &*kept;
     }
     return nullptr;
 }

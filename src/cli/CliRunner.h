@@ -14,13 +14,13 @@ namespace tervane {
 // the answer when it fits the base receive room. A longer answer (a file, a whole settings
 // document) is the procedure's own data, read and released by it; only the fact that one
 // came is kept.
-struct FinishedRow {
+struct KeptRow {
     USBCommand row;         // its response empty when the answer was not kept
     bool answered = false;  // the device's answer was not empty
 };
 
 // Runs the procedures' device work on the calling thread, with the terminal's progress bar.
-// No batch is kept: only the rows' outcomes, as FinishedRow.
+// No batch is kept: only the rows' outcomes, as KeptRow.
 class CliRunner : public DeviceRunner {
 public:
     CliRunner(SerialLink& link, TerminalProgress& progress);
@@ -29,14 +29,14 @@ public:
     SerialLink& Link() override { return m_link; }
 
     // The rows of the last batch run, in order; empty before the first.
-    std::span<const FinishedRow> LastBatch() const;
+    std::span<const KeptRow> LastBatch() const;
     // The last finished row whose command contains `text`, or none.
-    const USBCommand* LastRowWith(std::string_view text) const;
+    const KeptRow* LastRowWith(std::string_view text) const;
 
 private:
     SerialLink& m_link;
     TerminalProgress& m_progress;
-    std::vector<FinishedRow> m_rows;
+    std::vector<KeptRow> m_rows;
     std::size_t m_lastBatchStart = 0;
 };
 

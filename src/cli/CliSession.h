@@ -43,8 +43,6 @@ public:
     int UsageFailure(std::string_view message, std::string_view helpFor = {});
     // A line on standard error that is not a failure (a retry, a skipped step).
     void Note(std::string_view message);
-    // Failures reported so far.
-    int FailureCount() const { return static_cast<int>(m_errors.Size()); }
 
     // Finds and opens the device, then makes the runner. None when it is open; otherwise
     // the failure has been reported and this is the exit status.

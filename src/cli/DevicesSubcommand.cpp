@@ -5,9 +5,10 @@
 #include "CliDeviceQuery.h"
 #include "CliSession.h"
 #include "CommandText.h"
+#include "FirmwareUpdate.h"
 #include "ProcedureSteps.h"
-#include "SettingPath.h"
 #include "RciDocuments.h"
+#include "SettingPath.h"
 #include "SubcommandHandlers.h"
 
 #include <iomanip>
@@ -37,7 +38,7 @@ Probe ProbeGateway(CliSession& session, const std::string& port)
         return probe;
     probe.answered = true;
     probe.imei = facts.imei;
-    probe.firmware = SettingText(probeSession.Documents().StateRoot(), "device_info/firmwaresoftrevstr").value_or("");
+    probe.firmware = SettingText(probeSession.Documents().StateRoot(), kFirmwareVersionPath).value_or("");
     return probe;
 }
 

@@ -114,9 +114,8 @@ int RunRadioFirmware(CliSession& session, const Operands& operands)
     // a script needs a verdict, so a refused request counts as a failure here.
     int status = kExitDone;
     const auto flashRequest = FillRciRequest(kRadioFirmwareUpdateRequest, result.fileName);
-    const USBCommand* flash = flashRequest ? session.Runner().LastRowWith(*flashRequest) : nullptr;
-    const std::optional<std::string> refusal =
-        flash ? RowRefusal(*flash) : std::optional<std::string>("not sent");
+    const KeptRow* flash = flashRequest ? session.Runner().LastRowWith(*flashRequest) : nullptr;
+    const std::optional<std::string> refusal = flash ? RowRefusal(flash->row) : std::optional<std::string>("not sent");
     const bool flashed = !refusal;
     json.Set("flashed", flashed);
     json.Set("radioFirmwareVersion", result.radioFirmwareVersion);

@@ -9,6 +9,7 @@
 #include "SubcommandHandlers.h"
 
 #include <iomanip>
+#include <optional>
 #include <ostream>
 
 namespace tervane {
@@ -33,44 +34,41 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     // The fields the Device Information page binds from the state document.
     const RciDocuments& documents = session.Documents();
     const xmlNodePtr state = documents.StateRoot();
-    const std::string product = SettingText(state, "device_info/model").value_or("");
-    const std::string firmware = SettingText(state, "device_info/firmware").value_or("");
-    const std::string iccid = SettingText(state, "mobile_stats/iccid").value_or("");
-    const std::string mobileIp = SettingText(state, "ppp_stats/ip_address").value_or("");
+    const std::optional<std::string> product = SettingText(state, "device_info/model");
+    const std::optional<std::string> firmware = SettingText(state, "device_info/firmware");
+    const std::optional<std::string> iccid = SettingText(state, "mobile_stats/iccid");
+    const std::optional<std::string> mobileIp = SettingText(state, "ppp_stats/ip_address");
 
     const bool known = facts.signalQuality != kUnknownSignalQuality;
-    const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product);
+    const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product.value_or(""));
     const long long dbm = SignalLevelDbm(facts.signalQuality);
     const bool stateRead = state != nullptr;
-    const bool linkUp = LinkUp(stateRead, mobileIp);
+    const bool linkUp = LinkUp(stateRead, mobileIp.value_or(""));
 
     std::ostream& out = session.Out();
     Line(out, "Port", session.PortName());
-    Line(out, "Product", product);
-    Line(out, "Firmware Version", firmware);
+    Line(out, "Product", product.value_or(""));
+    Line(out, "Firmware Version", firmware.value_or(""));
     Line(out, "Serial Number (IMEI)", facts.imei);
     Line(out, "Phone Number", facts.phoneNumber);
-    Line(out, "ICCID", iccid);
+    Line(out, "ICCID", iccid.value_or(""));
     Line(out, "IMSI", facts.imsi);
     Line(out, "Modem Type", facts.modemType);
     Line(out, "Modem Revision", facts.modemRevision);
     Line(out, "Signal Strength",
         (known ? std::to_string(facts.signalQuality) + " (" + std::to_string(dbm) + " dBm)" : std::string("unknown"))
             + ", " + std::to_string(lamps.lit) + " of " + std::to_string(lamps.shown) + " bars");
-    Line(out, "Mobile IP Address", mobileIp + (linkUp ? " (link up)" : " (no link)"));
+    Line(out, "Mobile IP Address", mobileIp.value_or("") + (linkUp ? " (link up)" : " (no link)"));
     Line(out, "Ravlo Radio", documents.RadioPageFlag() ? "configured" : "not configured");
 
     // What the state document does not hold is null, not an empty text.
-    const auto fromState = [state](const char* path) {
-        const std::optional<std::string> text = SettingText(state, path);
-        return text ? JsonValue(*text) : JsonValue();
-    };
+    const auto fromState = [](const std::optional<std::string>& text) { return text ? JsonValue(*text) : JsonValue(); };
     JsonValue& result = session.Result();
-    result.Set("product", fromState("device_info/model"));
-    result.Set("firmwareVersion", fromState("device_info/firmware"));
+    result.Set("product", fromState(product));
+    result.Set("firmwareVersion", fromState(firmware));
     result.Set("imei", facts.imei);
     result.Set("phoneNumber", facts.phoneNumber);
-    result.Set("iccid", fromState("mobile_stats/iccid"));
+    result.Set("iccid", fromState(iccid));
     result.Set("imsi", facts.imsi);
     result.Set("modemType", facts.modemType);
     result.Set("modemRevision", facts.modemRevision);
@@ -80,7 +78,7 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     signal.Set("bars", lamps.lit);
     signal.Set("barsShown", lamps.shown);
     result.Set("signal", std::move(signal));
-    result.Set("mobileIpAddress", fromState("ppp_stats/ip_address"));
+    result.Set("mobileIpAddress", fromState(mobileIp));
     result.Set("linkUp", stateRead ? JsonValue(linkUp) : JsonValue());
     result.Set("radioConfigured", documents.RadioPageFlag());
     result.Set("stateRead", stateRead);

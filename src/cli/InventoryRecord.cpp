@@ -1,5 +1,8 @@
 #include "InventoryRecord.h"
 
+#include "FileReplace.h"
+#include "ProcedureSteps.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -20,16 +23,14 @@ std::string Field(std::string_view text)
     bool quote = false;
     if (!text.empty() && (text[0] == '=' || text[0] == '+' || text[0] == '-' || text[0] == '@'))
         field.push_back('\'');
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    // A control character would break the line; the record keeps one gateway per line.
+    for (const char c : ShownName(text)) {
         if (c == '"') {
             field += "\"\"";
             quote = true;
         } else if (c == ',') {
             field.push_back(c);
             quote = true;
-        } else if (byte < 0x20 || byte == 0x7f) {
-            field.push_back('?');
         } else {
             field.push_back(c);
         }
@@ -40,26 +41,15 @@ std::string Field(std::string_view text)
 std::string Line(std::initializer_list<std::string_view> fields)
 {
     std::string line;
+    bool first = true;
     for (const auto& field : fields) {
-        if (!line.empty())
+        // Counted by fields, not by what the line holds: an empty first field keeps its column.
+        if (!first)
             line.push_back(',');
+        first = false;
         line += Field(field);
     }
     return line + "\r\n";
-}
-
-bool WriteAll(int fd, const std::string& bytes)
-{
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace

@@ -20,9 +20,9 @@ struct InventoryRecord {
     std::string result;
 };
 
-// The header line and a record's line, each ending in "\r\n" (RFC 4180). Fields that
-// hold a comma, a quote or a line end are quoted; control characters become "?"; a field
-// that a spreadsheet would read as a formula gets a leading "'".
+// The header line and a record's line, each ending in "\r\n" (RFC 4180). Control
+// characters, line ends among them, become "?"; fields that hold a comma or a quote are
+// quoted; a field that a spreadsheet would read as a formula gets a leading "'".
 std::string InventoryHeader();
 std::string InventoryLine(const InventoryRecord& record);
 

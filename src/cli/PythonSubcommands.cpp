@@ -11,7 +11,6 @@
 #include "RciDocuments.h"
 #include "RciErrors.h"
 #include "RciRequests.h"
-#include "SafeXml.h"
 #include "SubcommandHandlers.h"
 #include "UploadSource.h"
 
@@ -41,14 +40,6 @@ void PrintFiles(std::ostream& out, const PythonFileList& files)
             << "\n";
 }
 
-// Whether the last listing the runner ran came back as a list; an empty list alone cannot
-// tell "no files" from "no answer".
-bool ListingAnswered(const CliRunner& runner)
-{
-    const USBCommand* row = runner.LastRowWith(kListPythonFilesRequest);
-    return row != nullptr && !row->failed && ReadUntrustedXml(CutReply(row->response), "python.xml") != nullptr;
-}
-
 const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string& name)
 {
     for (const auto& entry : files) {
@@ -71,8 +62,9 @@ int RunPythonLs(CliSession& session, const Operands& /*operands*/)
 {
     if (const auto status = session.Connect())
         return *status;
-    const PythonFileList files = ListPythonFiles(session.Runner());
-    if (!ListingAnswered(session.Runner()))
+    bool listed = false;
+    const PythonFileList files = ListPythonFiles(session.Runner(), &listed);
+    if (!listed)
         return session.Fail(kExitRefused, "the device did not list its Python files");
     PrintFiles(session.Out(), files);
     session.Result().Set("files", FilesJson(files));
@@ -129,8 +121,9 @@ int RunPythonGet(CliSession& session, const Operands& operands)
         return *status;
 
     // The listed size sizes the receive room for the reply that carries the file.
-    const PythonFileList files = ListPythonFiles(session.Runner());
-    if (!ListingAnswered(session.Runner()))
+    bool listed = false;
+    const PythonFileList files = ListPythonFiles(session.Runner(), &listed);
+    if (!listed)
         return session.Fail(kExitRefused, "the device did not list its Python files");
     const PythonFileEntry* entry = FindEntry(files, name);
     if (entry == nullptr)
@@ -187,23 +180,22 @@ int RunPythonRm(CliSession& session, const Operands& operands)
     JsonValue deleted = JsonValue::Array();
     for (const auto& name : operands) {
         const auto request = FillRciRequest(kRemovePythonFileRequest, name);
-        const USBCommand* row = request ? runner.LastRowWith(*request) : nullptr;
-        if (row == nullptr)
+        const KeptRow* kept = request ? runner.LastRowWith(*request) : nullptr;
+        if (kept == nullptr)
             continue;
-        if (const auto refusal = RowRefusal(*row))
+        if (const auto refusal = RowRefusal(kept->row))
             status = session.Fail(kExitRefused, "the device did not delete " + name + ": " + *refusal);
         else if (FindEntry(result.files, name) != nullptr)
             status = session.Fail(kExitRefused, "the device still lists " + name + " after deleting it");
         else
             deleted.Append(name);
     }
-    const bool listed = ListingAnswered(runner);
-    if (!listed)
+    if (!result.listed)
         status = session.Fail(kExitRefused, "the device did not list its Python files after the deletion");
     else
         PrintFiles(session.Out(), result.files);
     session.Result().Set("deleted", std::move(deleted));
-    session.Result().Set("files", listed ? FilesJson(result.files) : JsonValue());
+    session.Result().Set("files", result.listed ? FilesJson(result.files) : JsonValue());
     return status;
 }
 

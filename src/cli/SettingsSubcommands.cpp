@@ -21,22 +21,6 @@ namespace tervane {
 
 namespace {
 
-// A table of text bindings, one per path, field i + 1 for path i: the generic store and
-// load of the pages do the moving.
-BindingTable TextBindings(const std::vector<std::string>& paths)
-{
-    BindingTable table;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        BindingRecord record;
-        record.path = paths[i];
-        record.target = static_cast<FieldId>(i + 1);
-        record.kindFlags = BIND_TEXT;
-        record.storeConverter = &ToXmlCharData;
-        table.push_back(record);
-    }
-    return table;
-}
-
 // The failure line names why the reply was refused when it did not parse.
 std::string WithParseError(std::string message, const RciDocuments& documents)
 {
@@ -83,14 +67,14 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
         }
     }
 
-    settings.Reserve(values.size());
+    // Asked paths are in the document already, in the order asked and a repeat once; a
+    // listing names each path once.
+    if (operands.empty())
+        settings.Reserve(values.size());
     for (auto& [path, value] : values) {
         session.Out() << path << "=" << EscapeForDisplay(value) << "\n";
-        // A listing names each path once; asked paths may repeat.
         if (operands.empty())
             settings.AddNew(std::move(path), std::move(value));
-        else
-            settings.Set(std::move(path), std::move(value));
     }
     session.Result().Set("settings", std::move(settings));
     return status;
@@ -130,7 +114,7 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         return session.Fail(kExitRefused, "the settings could not be sent to the device");
 
     int status = kExitDone;
-    for (const FinishedRow& kept : runner.LastBatch()) {
+    for (const KeptRow& kept : runner.LastBatch()) {
         const USBCommand& row = kept.row;
         if (row.command.find(kQuerySettingsRequest) != std::string::npos)
             continue;
@@ -140,8 +124,8 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         }
     }
     // A failed read-back leaves the document as edited: it would show the typed values as kept.
-    const USBCommand* readBack = runner.LastRowWith(kQuerySettingsRequest);
-    if (readBack == nullptr || readBack->failed || documents.SettingsRoot() == nullptr)
+    const KeptRow* readBack = runner.LastRowWith(kQuerySettingsRequest);
+    if (readBack == nullptr || readBack->row.failed || documents.SettingsRoot() == nullptr)
         return session.Fail(kExitRefused,
                             WithParseError("the device's settings could not be read back; what it kept is unknown", documents));
 

@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "CommandText.h"
 #include "InterruptCleanup.h"
+#include "ProcedureSteps.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,11 +74,8 @@ std::string Bar(int percent, int width)
 // The label on one line, cut or padded to `room` bytes; never cut inside a UTF-8 character.
 std::string FittedLabel(const std::string& label, int room)
 {
-    std::string shown;
-    for (unsigned char c : label) {
-        // Keep the line one line: the label is a prompt or a file name, never a control.
-        shown.push_back(c < 0x20 || c == 0x7f ? '?' : static_cast<char>(c));
-    }
+    // Keep the line one line: the label is a prompt or a file name, never a control.
+    std::string shown = ShownName(label);
     if (static_cast<int>(shown.size()) > room) {
         std::size_t cut = static_cast<std::size_t>(std::max(room - 3, 0));
         while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xc0u) == 0x80u)

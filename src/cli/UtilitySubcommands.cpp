@@ -63,7 +63,7 @@ int RunRestore(CliSession& session, const Operands& operands)
     int status = kExitDone;
     // The procedure reports only the read-back; a refused payload shows in its rows.
     const CliRunner& runner = session.Runner();
-    const std::span<const FinishedRow> batch = runner.LastBatch();
+    const std::span<const KeptRow> batch = runner.LastBatch();
     std::optional<std::string> refusal;
     for (std::size_t i = 0; i + 1 < batch.size() && !refusal; ++i) {
         if (batch[i].row.command == kRawRequestAnnounce) {
@@ -111,10 +111,10 @@ int RunFactoryReset(CliSession& session, const Operands& /*operands*/)
     CliQuestions questions(session, 0);
     const FactoryDefaultsResult result = RestoreDefaults(session.Documents(), session.Runner(), questions);
     // The procedure looks at the answer's result code; the reply may still say no.
-    const USBCommand* request = session.Runner().LastRowWith(kFactoryDefaultRequest);
+    const KeptRow* request = session.Runner().LastRowWith(kFactoryDefaultRequest);
     std::optional<std::string> refusal = result.accepted ? std::nullopt : std::optional<std::string>("an error answer or none");
     if (!refusal && request)
-        refusal = RowRefusal(*request);
+        refusal = RowRefusal(request->row);
     JsonValue& json = session.Result();
     json.Set("accepted", !refusal);
     json.Set("settingsRead", result.settingsRead);

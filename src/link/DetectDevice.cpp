@@ -32,6 +32,12 @@ bool UsableName(const std::string& port)
 
 } // namespace
 
+bool IsDeviceModem(const ModemEntry& entry)
+{
+    return Readable(entry.providerName) && EqualsIgnoringCase(*entry.providerName, kDeviceProvider) &&
+        entry.attachedTo.has_value();
+}
+
 bool FindCandidatePorts(ModemRegistry& registry, std::vector<std::string>& candidates,
     std::vector<RefusedPort>* refused)
 {
@@ -39,9 +45,7 @@ bool FindCandidatePorts(ModemRegistry& registry, std::vector<std::string>& candi
     if (refused)
         refused->clear();
     return registry.ForEachModem([&](const ModemEntry& entry) {
-        if (!Readable(entry.providerName) || !EqualsIgnoringCase(*entry.providerName, kDeviceProvider))
-            return;
-        if (!Readable(entry.attachedTo))
+        if (!IsDeviceModem(entry) || !Readable(entry.attachedTo))
             return;
         const std::string& port = *entry.attachedTo;
         if (!UsableName(port))

@@ -11,6 +11,7 @@ namespace tervane {
 
 class ModemRegistry;
 class SerialLink;
+struct ModemEntry;
 
 // The modem's driver provider, compared ignoring case.
 inline constexpr const char* kDeviceProvider = "WAVECOM";
@@ -28,6 +29,11 @@ struct RefusedPort {
     std::string port;
     OpenFailure failure;
 };
+
+// Whether a modem registration is one of the device's: its driver provider is
+// kDeviceProvider, ignoring case, and it names the port it is attached to. Whether that
+// port can be used is for FindCandidatePorts to tell.
+bool IsDeviceModem(const ModemEntry& entry);
 
 // The ports of registered "WAVECOM" modems that can be opened right now, in registration
 // order without repeats. False when the registrations cannot be listed; `candidates` then

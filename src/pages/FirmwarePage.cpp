@@ -20,7 +20,7 @@ FirmwarePage::FirmwarePage(RciDocuments& documents, DeviceRunner& runner, QWidge
     setObjectName(QStringLiteral("FirmwarePage"));
     Bindings() = {
         {"device_info/product", IDC_PRODUCT, 0, {}, BIND_TEXT, nullptr, nullptr},
-        {"device_info/firmwaresoftrevstr", IDC_FIRMWARE_VERSION, 0, {}, BIND_TEXT, nullptr, nullptr},
+        {kFirmwareVersionPath, IDC_FIRMWARE_VERSION, 0, {}, BIND_TEXT, nullptr, nullptr},
     };
     BuildControls();
     for (int id : {IDC_PRODUCT, IDC_FIRMWARE_VERSION, IDC_FIRMWARE_IMAGE})

@@ -80,8 +80,8 @@ RavloPage::RavloPage(RciDocuments& documents, DeviceRunner& runner, QWidget* par
     Bindings() = {
         {"zigbee_state/gateway_addr", IDC_EXTENDED_ADDRESS, IDC_EXTENDED_ADDRESS, {}, BIND_TEXT, nullptr, nullptr},
         {"zigbee_state/ext_pan_id", IDC_EXTENDED_PAN_ID, IDC_EXTENDED_PAN_ID, {}, BIND_TEXT, nullptr, nullptr},
-        {"zigbee_state/firmware_version", IDC_RADIO_FIRMWARE_VERSION, IDC_RADIO_FIRMWARE_VERSION, {}, BIND_TEXT,
-            nullptr, nullptr},
+        {kRadioFirmwareVersionPath, IDC_RADIO_FIRMWARE_VERSION, IDC_RADIO_FIRMWARE_VERSION, {}, BIND_TEXT, nullptr,
+            nullptr},
         {"radio/ext_pan_id", IDC_EXTENDED_PAN_ID, IDC_EXTENDED_PAN_ID, {}, BIND_TEXT, nullptr, nullptr},
         {"radio/join_time", IDC_JOIN_TIME, IDC_JOIN_TIME, {}, BIND_TEXT, nullptr, nullptr},
         {"radio/node_id", IDC_NODE_ID, IDC_NODE_ID, {}, BIND_TEXT, nullptr, nullptr},

@@ -56,20 +56,6 @@ std::string KindRefusal(mode_t mode)
     return "it is not a regular file";
 }
 
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 // Makes a new name in the folder durable; the content already is.
 void SyncFolder(const std::string& path)
 {
@@ -82,6 +68,20 @@ void SyncFolder(const std::string& path)
 }
 
 } // namespace
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A write that takes nothing would take nothing again.
+        if (n <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
 
 std::optional<std::string> ResolveWriteTarget(const std::string& path, std::string* reason)
 {

@@ -8,6 +8,10 @@
 
 namespace tervane {
 
+// Writes all of `bytes` to `fd`, again after an interrupted write. False when the
+// descriptor refuses them (errno says why); part of them may have been written.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Where a write to `path` lands: the path itself when nothing is there or a regular file
 // is, or the regular file a symbolic link leads to (the link stays). Folders, device
 // nodes, FIFOs, sockets and links to nothing are refused: none, with the reason.

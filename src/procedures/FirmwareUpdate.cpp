@@ -65,7 +65,7 @@ FirmwareUpdateResult UpdateFirmware(const std::string& imagePath, RciDocuments& 
 
     documents.ParseState(batch.GetTail()->response);
     result.product = SettingText(documents.StateRoot(), "device_info/product").value_or("");
-    result.firmwareVersion = SettingText(documents.StateRoot(), "device_info/firmwaresoftrevstr").value_or("");
+    result.firmwareVersion = SettingText(documents.StateRoot(), kFirmwareVersionPath).value_or("");
     questions.DocumentsReplaced();
 
     if (batch.GetHead()->failed) {

@@ -10,6 +10,9 @@ class DeviceRunner;
 class ProcedureQuestions;
 class RciDocuments;
 
+// Where the state document reports the installed firmware's version.
+inline constexpr const char* kFirmwareVersionPath = "device_info/firmwaresoftrevstr";
+
 enum class FirmwareUpdateOutcome {
     NoFile,          // the path was empty; nothing was sent
     FileUnreadable,  // the file could not be opened; nothing was sent

@@ -214,17 +214,24 @@ PythonFileList ReadFileList(std::string_view listResponse)
     return files;
 }
 
+bool ListingCameBack(const USBCommand& row)
+{
+    return !row.failed && ReadUntrustedXml(CutReply(row.response), "python.xml") != nullptr;
+}
+
 void AddListingRows(CommandBatch& batch)
 {
     batch.AddTail(CommandRow(std::string(kRawRequestAnnounce), kListPrompt, kAnnounceListTimeout));
     batch.AddTail(CommandRow(std::string(kListPythonFilesRequest), kListPrompt, kListTimeout));
 }
 
-PythonFileList ListPythonFiles(DeviceRunner& runner)
+PythonFileList ListPythonFiles(DeviceRunner& runner, bool* listed)
 {
     CommandBatch batch;
     AddListingRows(batch);
     runner.RunBatch(batch);
+    if (listed != nullptr)
+        *listed = ListingCameBack(*batch.GetTail());
     return ReadFileList(batch.GetTail()->response);
 }
 
@@ -377,6 +384,7 @@ PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, D
     AddListingRows(batch);
     runner.RunBatch(batch);
     result.files = ReadFileList(batch.GetTail()->response);
+    result.listed = ListingCameBack(*batch.GetTail());
     return result;
 }
 
@@ -440,8 +448,10 @@ std::string DecodeBase64(std::string_view text)
 BindingTable PythonBindings()
 {
     BindingTable table;
-    table.push_back({"python/state", kAutoStartEnabledField, kAutoStartEnabledField, {}, BIND_ONOFF, nullptr, nullptr});
-    table.push_back({"python/command", kAutoStartCommandField, kAutoStartCommandField, {}, BIND_TEXT, nullptr, nullptr});
+    table.push_back(
+        {kAutoStartStatePath, kAutoStartEnabledField, kAutoStartEnabledField, {}, BIND_ONOFF, nullptr, nullptr});
+    table.push_back(
+        {kAutoStartCommandPath, kAutoStartCommandField, kAutoStartCommandField, {}, BIND_TEXT, nullptr, nullptr});
     return table;
 }
 

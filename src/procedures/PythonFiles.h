@@ -13,6 +13,7 @@ class CommandBatch;
 class DeviceRunner;
 class ProcedureQuestions;
 class RciDocuments;
+struct USBCommand;
 
 // One file of the device's Python folder, with the `name` and `size` attributes of the
 // listing reply as they came.
@@ -50,10 +51,14 @@ PythonFileItem ItemForEntry(const PythonFileEntry& entry);
 // does not parse or lacks do_command or ls.
 PythonFileList ReadFileList(std::string_view listResponse);
 
+// Whether a listing row brought a list: it was answered and its reply reads as a document.
+// An empty list alone cannot tell "no files" from "no answer".
+bool ListingCameBack(const USBCommand& row);
+
 // Appends the raw-request announcement and the list request.
 void AddListingRows(CommandBatch& batch);
-// Runs the listing batch and reads the list.
-PythonFileList ListPythonFiles(DeviceRunner& runner);
+// Runs the listing batch and reads the list; `listed`, when given, says whether a list came.
+PythonFileList ListPythonFiles(DeviceRunner& runner, bool* listed = nullptr);
 
 enum class PythonUploadOutcome {
     NoFile,       // the path was empty; nothing was sent
@@ -100,6 +105,7 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
 struct PythonDeleteResult {
     std::vector<std::string> refused;  // names not sent, each reported to the user
     PythonFileList files;              // the list after the deletions
+    bool listed = false;               // that list came back (ListingCameBack)
 };
 
 // Deletes the items and refreshes the list in one batch. Nothing is asked first; with no
@@ -134,6 +140,8 @@ private:
 };
 
 // The auto-start settings: python/state (on/off) and python/command.
+inline constexpr const char* kAutoStartStatePath = "python/state";
+inline constexpr const char* kAutoStartCommandPath = "python/command";
 inline constexpr FieldId kAutoStartEnabledField = 1111;
 inline constexpr FieldId kAutoStartCommandField = 1110;
 BindingTable PythonBindings();

@@ -89,8 +89,7 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
             result.radioSettingsRead = !notConfigured && documents.RadioSettingsRoot() != nullptr;
         }
     }
-    result.radioFirmwareVersion =
-        SettingText(documents.StateRoot(), "zigbee_state/firmware_version").value_or("");
+    result.radioFirmwareVersion = SettingText(documents.StateRoot(), kRadioFirmwareVersionPath).value_or("");
     questions.DocumentsReplaced();
     result.outcome = RadioFirmwareUpdateOutcome::Flashed;
     return result;

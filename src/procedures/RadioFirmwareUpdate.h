@@ -18,6 +18,9 @@ enum class RadioFirmwareUpdateOutcome {
     Flashed,         // the flash request ran and the state and radio settings were read back
 };
 
+// Where the state document reports the radio's firmware version.
+inline constexpr const char* kRadioFirmwareVersionPath = "zigbee_state/firmware_version";
+
 struct RadioFirmwareUpdateResult {
     RadioFirmwareUpdateOutcome outcome = RadioFirmwareUpdateOutcome::NoFile;
     std::string fileName;       // the name in /WEB/mesh and in the flash request

@@ -49,8 +49,4 @@ struct Profile {
     std::vector<ProfileValue> pythonAbsent;  // `value` is the file name; `path` unused
 };
 
-// The auto-start settings a profile's python/autostart part sets.
-inline constexpr const char* kAutoStartStatePath = "python/state";
-inline constexpr const char* kAutoStartCommandPath = "python/command";
-
 } // namespace tervane

@@ -22,11 +22,8 @@ namespace tervane {
 
 namespace {
 
-const char* const kFirmwarePath = "device_info/firmwaresoftrevstr";
-const char* const kRadioFirmwarePath = "zigbee_state/firmware_version";
-
 // Passes the work on and keeps a copy of the last batch, so that a step the procedure
-// does not report (a read-back, a listing) can be told from one that went through.
+// does not report (the read-back of an apply) can be told from one that went through.
 class ObservedRunner : public DeviceRunner {
 public:
     explicit ObservedRunner(DeviceRunner& runner)
@@ -75,13 +72,13 @@ void PlanValues(const Profile& profile, const std::vector<ProfileValue>& values,
     }
 }
 
-void PlanPython(const Profile& profile, DeviceRunner& device, ProfilePlan& plan)
+void PlanPython(const Profile& profile, DeviceRunner& runner, ProfilePlan& plan)
 {
     if (profile.pythonPresent.empty() && profile.pythonAbsent.empty())
         return;
-    ObservedRunner runner(device);
-    const PythonFileList files = ListPythonFiles(runner);
-    if (!runner.Answered(kListPythonFilesRequest)) {
+    bool gotList = false;
+    const PythonFileList files = ListPythonFiles(runner, &gotList);
+    if (!gotList) {
         plan.failures.push_back("the device did not list its Python files");
         return;
     }
@@ -123,21 +120,6 @@ void PlanPython(const Profile& profile, DeviceRunner& device, ProfilePlan& plan)
     }
 }
 
-// A table of text bindings, one per value: the pages' generic store does the writing.
-BindingTable TextBindings(const std::vector<ProfileValue>& values, FieldStore& fields)
-{
-    BindingTable table;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        BindingRecord record;
-        record.path = values[i].path;
-        record.target = static_cast<FieldId>(i + 1);
-        record.kindFlags = BIND_TEXT;
-        table.push_back(record);
-        fields.SetText(record.target, values[i].value);
-    }
-    return table;
-}
-
 bool Has(const ProfilePlan& plan, ProfileChangeKind kind)
 {
     return std::ranges::any_of(plan.changes, [kind](const ProfileChange& change) { return change.kind == kind; });
@@ -148,8 +130,13 @@ void ApplyValues(const std::vector<ProfileValue>& values, bool radio, RciDocumen
     ProfileApplyResult& result)
 {
     ObservedRunner runner(device);
+    std::vector<std::string> paths;
     FieldStore fields;
-    const BindingTable table = TextBindings(values, fields);
+    for (const auto& value : values) {
+        paths.push_back(value.path);
+        fields.SetText(static_cast<FieldId>(paths.size()), value.value);
+    }
+    const BindingTable table = TextBindings(paths);
     const std::string_view what = radio ? "radio settings" : "settings";
     StoreBindings(table, fields, radio ? documents.RadioSettingsRoot() : documents.SettingsRoot());
     const bool sent = radio ? OnApplyRadioSettings(documents, runner) : OnApplySettings(documents, runner);
@@ -162,14 +149,14 @@ void ApplyValues(const std::vector<ProfileValue>& values, bool radio, RciDocumen
     for (const auto& value : values) {
         const auto kept = SettingText(root, value.path);
         // A password or key is not shown in a failure either.
-        const auto shown = [&value](const std::string& text) {
-            return IsSecretPath(value.path) ? std::string(kHiddenValue) : text;
-        };
         if (!kept)
             result.failures.push_back(value.path + ": the device no longer has this setting");
-        else if (*kept != value.value)
-            result.failures.push_back(value.path + ": the device did not keep '" + shown(value.value)
-                + "'; it holds '" + shown(*kept) + "'");
+        else if (*kept != value.value) {
+            const std::string wanted = ShownSettingValue(value.path, value.value);
+            const std::string held = ShownSettingValue(value.path, *kept);
+            result.failures.push_back(
+                value.path + ": the device did not keep '" + wanted + "'; it holds '" + held + "'");
+        }
     }
 }
 
@@ -206,8 +193,8 @@ void UpdateRadioFirmwareTo(const ProfileImage& image, RciDocuments& documents, D
 ProfilePlan PlanProfile(const Profile& profile, const RciDocuments& documents, DeviceRunner& runner)
 {
     ProfilePlan plan;
-    plan.firmwareVersion = SettingText(documents.StateRoot(), kFirmwarePath).value_or("");
-    plan.radioFirmwareVersion = SettingText(documents.StateRoot(), kRadioFirmwarePath).value_or("");
+    plan.firmwareVersion = SettingText(documents.StateRoot(), kFirmwareVersionPath).value_or("");
+    plan.radioFirmwareVersion = SettingText(documents.StateRoot(), kRadioFirmwareVersionPath).value_or("");
 
     PlanValues(profile, profile.settings, documents.SettingsRoot(), ProfileChangeKind::Setting, plan);
     if (!profile.radio.empty() && (!documents.RadioPageFlag() || documents.RadioSettingsRoot() == nullptr)) {
@@ -256,13 +243,11 @@ ProfileApplyResult ApplyProfilePlan(const Profile& profile, const ProfilePlan& p
             deletions.push_back(ItemForEntry({change.path, {}}));
     }
     if (!deletions.empty()) {
-        ObservedRunner observed(runner);
-        const PythonDeleteResult deleted = DeletePythonFiles(deletions, observed, questions);
-        const bool listed = observed.Answered(kListPythonFilesRequest);
+        const PythonDeleteResult deleted = DeletePythonFiles(deletions, runner, questions);
         for (const auto& item : deletions) {
             const bool stays = std::ranges::any_of(deleted.files,
                 [&item](const PythonFileEntry& entry) { return entry.name == item.name; });
-            if (!listed)
+            if (!deleted.listed)
                 result.failures.push_back(item.name + ": the device did not list its Python files after deleting it");
             else if (stays)
                 result.failures.push_back(item.name + ": the device still lists it after the deletion");

@@ -30,7 +30,12 @@ bool IsSecretPath(std::string_view path)
 std::string ShownValue(const ProfileChange& change, const std::string& value)
 {
     const bool setting = change.kind == ProfileChangeKind::Setting || change.kind == ProfileChangeKind::RadioSetting;
-    return setting && IsSecretPath(change.path) ? std::string(kHiddenValue) : value;
+    return setting ? ShownSettingValue(change.path, value) : value;
+}
+
+std::string ShownSettingValue(std::string_view path, const std::string& value)
+{
+    return IsSecretPath(path) ? std::string(kHiddenValue) : value;
 }
 
 } // namespace tervane

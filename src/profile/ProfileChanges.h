@@ -34,5 +34,7 @@ inline constexpr std::string_view kHiddenValue = "********";
 
 // The value as it may be shown: the value itself, or kHiddenValue for a secret setting.
 std::string ShownValue(const ProfileChange& change, const std::string& value);
+// The same for a value of the setting at `path`.
+std::string ShownSettingValue(std::string_view path, const std::string& value);
 
 } // namespace tervane

@@ -1,6 +1,7 @@
 #include "ProfileReader.h"
 
 #include "ProcedureSteps.h"
+#include "PythonFiles.h"
 #include "SettingPath.h"
 #include "TransferVerification.h"
 #include "UploadSource.h"

@@ -121,6 +121,23 @@ TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePathNeverASec
     EXPECT_EQ(run.err.find("hunter2"), std::string::npos);
 }
 
+// A listing that does not read as one says nothing about which files the device holds: the
+// files to remove cannot be told, so the profile is not reported as held.
+TEST_F(CliApplyTest, AnUnreadableListingFailsTheRun)
+{
+    ASSERT_TRUE(device.HasFile("/WEB/python/xbee.py"));
+    device.ChangeFaults([](sim::Faults& faults) { faults.brokenListing = true; });
+    const std::string profile = Profile("python:\n  absent: [xbee.py]\n");
+
+    const CliRun run = Run({"--json", "apply", profile});
+
+    EXPECT_EQ(run.status, 1) << run.out;
+    const QJsonArray failures = ParseJson(run.out)["failures"].toArray();
+    ASSERT_EQ(failures.size(), 1) << run.out;
+    EXPECT_EQ(failures[0].toString().toStdString(), "the device did not list its Python files");
+    EXPECT_TRUE(device.HasFile("/WEB/python/xbee.py"));
+}
+
 struct RefusalCase {
     const char* name;
     const char* profile;

@@ -195,6 +195,21 @@ TEST_F(CliSimTest, SettingsSetChecksEveryPathBeforeSending)
     EXPECT_TRUE(device.ReceivedCommands().empty()) << "nothing is sent for a malformed command line";
 }
 
+// The document names asked paths in the order asked, a repeated one once, a missing one as null.
+TEST_F(CliSimTest, SettingsGetJsonKeepsTheAskedOrder)
+{
+    const CliRun run =
+        Run({"--json", "settings", "get", "system/location", "mobile_simple/apn", "nothing/here", "system/location"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("  \"settings\": {\n"
+                           "    \"system/location\": \"Building 2, roof\",\n"
+                           "    \"mobile_simple/apn\": \"internet.tervane\",\n"
+                           "    \"nothing/here\": null\n"
+                           "  },\n"),
+        std::string::npos)
+        << run.out;
+}
+
 TEST_F(CliSimTest, SettingsGetOfAMissingPathIsAUsageError)
 {
     const CliRun run = Run({"settings", "get", "mobile_simple/apn", "nothing/here"});

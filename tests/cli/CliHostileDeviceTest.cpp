@@ -152,6 +152,37 @@ INSTANTIATE_TEST_SUITE_P(Targets, CliRefusedWriteTest,
         RefusedWrite{"getToALinkToDevNull", {"python", "get", "main.py", "@"}, "@"}),
     [](const ::testing::TestParamInfo<RefusedWrite>& row) { return std::string(row.param.name); });
 
+// A listing whose reply is not a document is no list: no subcommand takes it for an empty folder.
+struct UnreadableListing {
+    const char* name;
+    std::vector<std::string> args;
+    std::string failure;
+};
+
+class CliUnreadableListingTest : public CliSimTest, public ::testing::WithParamInterface<UnreadableListing> { };
+
+TEST_P(CliUnreadableListingTest, FailsTheSubcommand)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.brokenListing = true; });
+    std::vector<std::string> args = GetParam().args;
+    for (std::string& arg : args) {
+        if (arg == "DIR")
+            arg = dir;
+    }
+
+    const CliRun run = Run(args);
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.err).back(), "tervane-q7: " + GetParam().failure) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Subcommands, CliUnreadableListingTest,
+    ::testing::Values(UnreadableListing {"ls", {"python", "ls"}, "the device did not list its Python files"},
+        UnreadableListing {"get", {"python", "get", "main.py", "DIR"}, "the device did not list its Python files"},
+        UnreadableListing {"rm", {"python", "rm", "main.py"},
+            "the device did not list its Python files after the deletion"}),
+    [](const ::testing::TestParamInfo<UnreadableListing>& row) { return std::string(row.param.name); });
+
 TEST_F(CliSimTest, InfoShowsTheDevicesTerminalEscapesEscaped)
 {
     sim::Faults faults;

@@ -146,6 +146,29 @@ const DiscoveryCase kCases[] = {
     {"ListingFailsAtOnce", {{W, "A"}}, 0, {}, false},
 };
 
+// The registration alone, before the port's name is checked or the port opened.
+struct RegistrationCase {
+    const char* name;
+    ModemEntry entry;
+    bool device;
+};
+
+class IsDeviceModemCases : public ::testing::TestWithParam<RegistrationCase> { };
+
+TEST_P(IsDeviceModemCases, NeedsTheProviderAndAPort)
+{
+    EXPECT_EQ(IsDeviceModem(GetParam().entry), GetParam().device);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registrations, IsDeviceModemCases,
+    ::testing::Values(RegistrationCase {"Device", {W, "/dev/ttyACM0"}, true},
+        RegistrationCase {"ProviderInOtherLetterCase", {"wavecom", "/dev/ttyACM0"}, true},
+        RegistrationCase {"LongPortNameRefusedLaterNotHere", {W, std::string(100, 'p')}, true},
+        RegistrationCase {"OtherProvider", {"WAVECOM2", "/dev/ttyACM0"}, false},
+        RegistrationCase {"NoProvider", {std::nullopt, "/dev/ttyACM0"}, false},
+        RegistrationCase {"NoPort", {W, std::nullopt}, false}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 class DetectDeviceCases : public DiscoveryFixture, public ::testing::WithParamInterface<DiscoveryCase> {
 protected:
     FakeModemRegistry CaseRegistry()

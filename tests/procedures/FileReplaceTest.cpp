@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -157,6 +159,25 @@ TEST_F(FileReplace, AnInterruptedWriteLeavesNoTemporaryFile)
     EXPECT_EQ(WTERMSIG(status), SIGINT);
     EXPECT_EQ(Entries(), 1) << "the temporary file stayed";
     EXPECT_EQ(test::ReadWholeFile(path), "old");
+}
+
+TEST(WriteAll, WritesEveryByteOrSaysItCouldNot)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const std::string bytes(3000, 'x');
+    EXPECT_TRUE(WriteAll(fds[1], bytes));
+    ::close(fds[1]);
+    std::string read(bytes.size() + 1, '\0');
+    EXPECT_EQ(::read(fds[0], read.data(), read.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(fds[0]);
+
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(full, 0);
+    errno = 0;
+    EXPECT_FALSE(WriteAll(full, bytes));
+    EXPECT_EQ(errno, ENOSPC);
+    ::close(full);
 }
 
 TEST(UnverifiedName, IsCutToALegalFileName)

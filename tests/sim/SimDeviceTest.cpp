@@ -253,6 +253,7 @@ TEST(SimDevice, HostileFaults)
         f.shortFileData = true;
         f.modemEscapes = true;
         f.brokenState = true;
+        f.brokenListing = true;
     });
 
     SimNode fetched = ReplyOf(device.Handle(Raw("<rci_request version='1.1'><do_command target='file_system'>"
@@ -265,7 +266,11 @@ TEST(SimDevice, HostileFaults)
 
     EXPECT_NE(device.Handle(Line("AT+CGMI")).body.find("\x1b]0;owned\x07\x1b[2J"), std::string::npos);
     EXPECT_FALSE(ParseXml(device.Handle(Line(Rci("<rci_request version='1.1'><query_state/></rci_request>"))).body));
-    // Only the state answer is broken.
+    const SimReply listed = device.Handle(Raw("<rci_request version='1.1'><do_command target='file_system'>"
+                                              "<ls dir='/WEB/python'/></do_command></rci_request>"));
+    EXPECT_EQ(listed.result, kOk);
+    EXPECT_FALSE(ParseXml(listed.body));
+    // Only the state and listing answers are broken.
     ReplyOf(device.Handle(Line(Rci("<rci_request version='1.1'><query_setting/></rci_request>"))));
 }
 

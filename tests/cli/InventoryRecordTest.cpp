@@ -1,0 +1,54 @@
+// The inventory line a spreadsheet reads: one gateway per line, no field read as a formula.
+#include "InventoryRecord.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace tervane {
+namespace {
+
+struct FieldCase {
+    const char* name;
+    std::string value;
+    std::string field; // as the line holds it
+};
+
+std::ostream& operator<<(std::ostream& os, const FieldCase& c)
+{
+    return os << c.name;
+}
+
+class InventoryField : public ::testing::TestWithParam<FieldCase> { };
+
+TEST_P(InventoryField, IsWrittenSoThatTheLineStaysOneRecord)
+{
+    InventoryRecord record;
+    record.time = "2024-05-01T10:00:00Z";
+    record.product = GetParam().value;
+    EXPECT_EQ(InventoryLine(record), "2024-05-01T10:00:00Z,,,,," + GetParam().field + ",,,,,false,\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, InventoryField,
+    ::testing::Values(FieldCase {"plain", "Q7", "Q7"}, FieldCase {"comma", "Q7,R", "\"Q7,R\""},
+        FieldCase {"quote", "Q7 \"R\"", "\"Q7 \"\"R\"\"\""}, FieldCase {"lineEnd", "Q7\r\nR", "Q7??R"},
+        FieldCase {"escapeAndDelete", "Q7\x1b[2J\x7f", "Q7?[2J?"},
+        FieldCase {"formula", "=HYPERLINK(1)", "'=HYPERLINK(1)"}, FieldCase {"formulaWithComma", "+1,2", "\"'+1,2\""},
+        FieldCase {"utf8Kept", "caf\xc3\xa9", "caf\xc3\xa9"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Every line has all twelve columns, whichever fields are empty, so that no value lands
+// under another heading.
+TEST(InventoryLine, EmptyFieldsKeepTheirColumns)
+{
+    InventoryRecord record;
+    EXPECT_EQ(InventoryLine(record), ",,,,,,,,,,false,\r\n");
+    record.imei = "356938035643809";
+    EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,\r\n");
+    record.result = "done";
+    EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,done\r\n");
+}
+
+} // namespace
+} // namespace tervane
