@@ -16,8 +16,8 @@ void RemoveSpans(std::string& text, std::string_view open, std::string_view clos
     char* const data = text.data();
     const std::size_t size = text.size();
     const std::string_view all(data, size);
-    std::size_t i = 0;  // read position
-    std::size_t w = 0;  // end of what is kept
+    std::size_t i = 0; // read position
+    std::size_t w = 0; // end of what is kept
     const auto keep = [&](std::size_t from, std::size_t count) {
         if (from != w && count > 0)
             std::memmove(data + w, data + from, count);
