@@ -45,7 +45,13 @@ void FastClock::Sleep(uint32_t ms)
 {
     const uint32_t real = ms / m_speedUp;
     std::this_thread::sleep_for(std::chrono::milliseconds(real));
-    m_skippedMs += ms - real;
+    if (!m_holding || !m_holding())
+        m_skippedMs += ms - real;
+}
+
+void FastClock::HoldWhile(std::function<bool()> holding)
+{
+    m_holding = std::move(holding);
 }
 
 uint32_t FastClock::QuietWait(uint32_t ms)
