@@ -9,10 +9,10 @@
 #include "InventoryRecord.h"
 #include "LocalFiles.h"
 #include "ProcedureSteps.h"
-#include "SettingPath.h"
 #include "ProfileApply.h"
 #include "ProfileReader.h"
 #include "RciDocuments.h"
+#include "SettingPath.h"
 #include "SubcommandHandlers.h"
 
 #include <ostream>
@@ -78,10 +78,18 @@ bool Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     record.profileDigest = profile.digest;
     record.changed = report.changed;
     switch (status) {
-    case kExitDone: record.result = session.Options().check ? "checked" : "done"; break;
-    case kExitRefused: record.result = "failed"; break;
-    case kExitUsage: record.result = "profile refused"; break;
-    default: record.result = "no device"; break;
+    case kExitDone:
+        record.result = session.Options().check ? "checked" : "done";
+        break;
+    case kExitRefused:
+        record.result = "failed";
+        break;
+    case kExitUsage:
+        record.result = "profile refused";
+        break;
+    default:
+        record.result = "no device";
+        break;
     }
     std::string failure;
     if (AppendInventoryRecord(path, record, failure))
@@ -116,7 +124,9 @@ int RunApply(CliSession& session, const Operands& operands)
         if (const std::string why = WhyUnwritable(options.recordPath); !why.empty())
             return session.UsageFailure(why, "apply");
     }
-    const ProfileRead read = ReadProfile(operands[0]);
+    // "-" is standard input, so a profile can come through a filter (envsubst < t.yaml).
+    const ProfileRead read = operands[0] == "-" ? ReadProfileStream(*session.Environment().in, "(standard input)")
+                                                : ReadProfile(operands[0]);
     if (!read.Good()) {
         for (const auto& problem : read.problems)
             session.Fail(kExitUsage, problem);
