@@ -9,10 +9,10 @@
 #include "InventoryRecord.h"
 #include "LocalFiles.h"
 #include "ProcedureSteps.h"
+#include "SettingPath.h"
 #include "ProfileApply.h"
 #include "ProfileReader.h"
 #include "RciDocuments.h"
-#include "SettingPath.h"
 #include "SubcommandHandlers.h"
 
 #include <ostream>
@@ -78,18 +78,10 @@ bool Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     record.profileDigest = profile.digest;
     record.changed = report.changed;
     switch (status) {
-    case kExitDone:
-        record.result = session.Options().check ? "checked" : "done";
-        break;
-    case kExitRefused:
-        record.result = "failed";
-        break;
-    case kExitUsage:
-        record.result = "profile refused";
-        break;
-    default:
-        record.result = "no device";
-        break;
+    case kExitDone: record.result = session.Options().check ? "checked" : "done"; break;
+    case kExitRefused: record.result = "failed"; break;
+    case kExitUsage: record.result = "profile refused"; break;
+    default: record.result = "no device"; break;
     }
     std::string failure;
     if (AppendInventoryRecord(path, record, failure))
