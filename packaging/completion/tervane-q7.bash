@@ -22,7 +22,7 @@ _tervane_q7()
         cur=${cur#*=}
     fi
     local options="--port --all --simulate --json --yes -y --retries --timeout /debug --log --help -h --version"
-    # The options of single subcommands; the tool takes every option anywhere.
+    # The options of single subcommands (the tool's table of them); the others refuse them.
     case " ${COMP_WORDS[*]} " in
     *" apply "*) options+=" --check --diff --record" ;;
     *" devices "*) options+=" --probe" ;;

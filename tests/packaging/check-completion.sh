@@ -78,6 +78,14 @@ for group in $(awk '$1 == prev { print $1 } { prev = $1 }' <<<"$(sed -n '/^Subco
     done
 done
 expect "tervane-q7 settings g" get
+# The options only some subcommands take are offered after those alone (the tool refuses
+# them elsewhere).
+for line in "tervane-q7 settings set -" "tervane-q7 info -" "tervane-q7 python rm -" "tervane-q7 factory-reset -"; do
+    got=$(offers "$line")
+    for option in --check --diff --record --probe; do
+        ! grep -qxF -- "$option" <<<"$got" || fail "'$line' offers $option, which it does not take"
+    done
+done
 expect "tervane-q7 --json python r" rm
 
 scratch=$(mktemp -d)
