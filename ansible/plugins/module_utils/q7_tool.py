@@ -201,7 +201,9 @@ def run_apply(module, profile_path, extra_args=(), unchanged_msg=None):
         args.append('--check')
     if module._diff:
         args.append('--diff')
-    run = tool.run(args + ['apply', profile_path])
+    # An absolute path after "--": a file named "-" or "-x.yaml" is a file, not standard
+    # input or an option.
+    run = tool.run(args + ['apply', '--', os.path.abspath(profile_path)])
     document = run.document
     changes = _changes(document)
 
