@@ -179,7 +179,7 @@ std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock
     const std::time_t whole = static_cast<std::time_t>(secs.count());
     std::tm parts {};
     gmtime_r(&whole, &parts);
-    char stamp[40];
+    char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", parts.tm_year + 1900, parts.tm_mon + 1,
         parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
     std::string row = stamp;

@@ -1,5 +1,6 @@
 #include "SignalPoll.h"
 
+#include "DeviceConfig.h"
 #include "DeviceRunner.h"
 #include "SerialLink.h"
 #include "SimulatedQ7.h"
@@ -166,6 +167,63 @@ TEST_F(SimulatedPollTest, FollowsTheSignal)
     reading = PollSignal(runner, config.model);
     EXPECT_FALSE(reading.known);
     EXPECT_EQ(reading.registration, Registration::Home);
+}
+
+TEST_F(SimulatedPollTest, DropoutsOfTheMovingSignalAreGaps)
+{
+    sim::DeviceConfig config;
+    config.signalQuality = 17;
+    config.signalPattern = sim::SignalPattern::Dropouts;
+    ASSERT_TRUE(Open(config));
+    DirectRunner runner(link);
+    for (int question = 0; question < 10; ++question) {
+        const SignalReading reading = PollSignal(runner, config.model);
+        const bool dropped = question >= 8;
+        EXPECT_EQ(reading.known, !dropped) << question;
+        if (!dropped) {
+            EXPECT_EQ(reading.quality, 17) << question;
+        }
+    }
+}
+
+struct PatternCase {
+    const char* name;
+    sim::SignalPattern pattern;
+    long long question;
+    int expected;
+};
+
+class SignalPatternTest : public ::testing::TestWithParam<PatternCase> { };
+
+TEST_P(SignalPatternTest, MovesOneStepAQuestion)
+{
+    sim::DeviceConfig config;
+    config.signalQuality = 17;
+    config.signalPattern = GetParam().pattern;
+    EXPECT_EQ(sim::SignalQualityAt(config, GetParam().question), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, SignalPatternTest,
+    ::testing::Values(PatternCase {"Steady", sim::SignalPattern::Steady, 1000, 17},
+        PatternCase {"SweepStart", sim::SignalPattern::Sweep, 0, 0},
+        PatternCase {"SweepTop", sim::SignalPattern::Sweep, 31, 31},
+        PatternCase {"SweepDown", sim::SignalPattern::Sweep, 40, 22},
+        PatternCase {"SweepAgain", sim::SignalPattern::Sweep, 62, 0},
+        PatternCase {"DropoutKept", sim::SignalPattern::Dropouts, 7, 17},
+        PatternCase {"DropoutLost", sim::SignalPattern::Dropouts, 18, 99}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(SignalPatternPeakTest, StaysInRangeAndPeaksMidCycle)
+{
+    sim::DeviceConfig config;
+    config.signalPattern = sim::SignalPattern::NoisyPeak;
+    for (long long question = 0; question < 600; ++question) {
+        const int quality = sim::SignalQualityAt(config, question);
+        EXPECT_GE(quality, 0);
+        EXPECT_LE(quality, 31);
+    }
+    EXPECT_GE(sim::SignalQualityAt(config, 30), 26);
+    EXPECT_LE(sim::SignalQualityAt(config, 0), 8);
 }
 
 } // namespace
