@@ -214,4 +214,38 @@ SignalCadence::Clock::time_point SignalCadence::NextDue(Clock::time_point now)
     return due;
 }
 
+SignalSession::SignalSession(std::chrono::seconds window, std::size_t keep)
+    : m_window(window)
+    , m_keep(keep == 0 ? 1 : keep)
+{
+}
+
+void SignalSession::Add(std::chrono::system_clock::time_point time, const SignalReading& reading)
+{
+    if (m_entries.size() >= m_keep)
+        m_entries.erase(m_entries.begin(), m_entries.begin() + static_cast<std::ptrdiff_t>(m_keep / 2 + 1));
+    m_entries.push_back(Entry {time, reading});
+    if (reading.known && (!m_peak || reading.quality > *m_peak))
+        m_peak = reading.quality;
+}
+
+std::vector<SignalSession::Entry> SignalSession::Recent() const
+{
+    if (m_entries.empty())
+        return {};
+    const auto from = m_entries.back().time - m_window;
+    auto first = m_entries.begin();
+    while (first != m_entries.end() && first->time < from)
+        ++first;
+    return {first, m_entries.end()};
+}
+
+std::string SignalSession::Csv() const
+{
+    std::string csv = SignalCsvHeader() + "\n";
+    for (const Entry& entry : m_entries)
+        csv += SignalCsvRow(entry.reading, entry.time) + "\n";
+    return csv;
+}
+
 } // namespace tervane

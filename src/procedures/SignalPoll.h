@@ -4,8 +4,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervane {
 
@@ -76,6 +78,36 @@ private:
     Clock::time_point m_start;
     std::chrono::milliseconds m_interval;
     long long m_index = 0;
+};
+
+// A watch session: every reading with its time, the peak since the last reset and the
+// readings of the last `window` for the strip. Unknown readings stay in as gaps; they never
+// set the peak.
+class SignalSession {
+public:
+    struct Entry {
+        std::chrono::system_clock::time_point time;
+        SignalReading reading;
+    };
+
+    explicit SignalSession(std::chrono::seconds window = std::chrono::minutes(5), std::size_t keep = 100000);
+
+    void Add(std::chrono::system_clock::time_point time, const SignalReading& reading);
+    // Forgets the peak; the readings stay.
+    void ResetPeak() { m_peak.reset(); }
+    // The best known quality since the last reset, if any.
+    std::optional<int32_t> Peak() const { return m_peak; }
+    const std::vector<Entry>& Entries() const { return m_entries; }
+    // The readings no older than the window before the newest.
+    std::vector<Entry> Recent() const;
+    // The whole session as CSV: the header line, then one line per reading.
+    std::string Csv() const;
+
+private:
+    std::chrono::seconds m_window;
+    std::size_t m_keep;
+    std::vector<Entry> m_entries;
+    std::optional<int32_t> m_peak;
 };
 
 } // namespace tervane

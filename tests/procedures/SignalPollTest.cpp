@@ -111,6 +111,45 @@ TEST(SignalPollTest, CsvRowsLeaveUnknownEmpty)
     EXPECT_EQ(SignalCsvRow(ReadSignalPoll(Answered("", 1, "", 1), "Q7"), time), "2023-11-14T22:13:20.123Z,,,,unknown");
 }
 
+TEST(SignalSessionTest, UnknownReadingsAreGapsThatNeverSetThePeak)
+{
+    SignalSession session(std::chrono::seconds(5));
+    const auto start = std::chrono::system_clock::time_point(1'700'000'000s);
+    const SignalReading good = ReadSignalPoll(Answered("+CSQ: 20,99", 0, "+CREG: 0,1", 0), "Q7");
+    const SignalReading gap = ReadSignalPoll(Answered("+CSQ: 99,99", 0, "+CREG: 0,1", 0), "Q7");
+    const SignalReading weak = ReadSignalPoll(Answered("+CSQ: 8,99", 0, "+CREG: 0,1", 0), "Q7");
+    session.Add(start, weak);
+    session.Add(start + 1s, good);
+    session.Add(start + 2s, gap);
+    EXPECT_EQ(session.Peak(), 20);
+    session.ResetPeak();
+    EXPECT_FALSE(session.Peak().has_value());
+    session.Add(start + 3s, gap);
+    EXPECT_FALSE(session.Peak().has_value());
+    session.Add(start + 8s, weak);
+    EXPECT_EQ(session.Peak(), 8);
+    ASSERT_EQ(session.Recent().size(), 2U); // 3 s and 8 s are within five seconds of the newest
+    EXPECT_FALSE(session.Recent().front().reading.known);
+    EXPECT_EQ(session.Csv(),
+        "time,csq,dbm,bars,registration\n"
+        "2023-11-14T22:13:20.000Z,8,-97,2,home\n"
+        "2023-11-14T22:13:21.000Z,20,-73,5,home\n"
+        "2023-11-14T22:13:22.000Z,,,,home\n"
+        "2023-11-14T22:13:23.000Z,,,,home\n"
+        "2023-11-14T22:13:28.000Z,8,-97,2,home\n");
+}
+
+TEST(SignalSessionTest, KeepsABoundedNumberOfReadings)
+{
+    SignalSession session(std::chrono::seconds(300), 10);
+    const auto start = std::chrono::system_clock::time_point(1'700'000'000s);
+    const SignalReading good = ReadSignalPoll(Answered("+CSQ: 20,99", 0, "+CREG: 0,1", 0), "Q7");
+    for (int second = 0; second < 100; ++second)
+        session.Add(start + std::chrono::seconds(second), good);
+    EXPECT_LE(session.Entries().size(), 10U);
+    EXPECT_EQ(session.Entries().back().time, start + 99s);
+}
+
 // ---- The cadence --------------------------------------------------------------------------
 
 TEST(SignalCadenceTest, DueTimesDoNotDriftWithSlowReadings)
