@@ -168,7 +168,7 @@ SimNode SimRci::FileList(const SimNode& ls) const
         if (entry.directory)
             reply.Add(SimNode("dir").Attr("name", entry.name));
         else
-            reply.Add(SimNode("file").Attr("name", entry.name).Attr("size", m_faults.listedSize.empty() ? std::to_string(entry.size) : m_faults.listedSize));
+            reply.Add(SimNode("file").Attr("name", entry.name).Attr("size", ListedSize(entry.size)));
     }
     return reply;
 }
@@ -190,6 +190,11 @@ SimNode SimRci::FileData(const SimNode& getFile) const
     data.Attr("size", std::to_string(bytes->size())).Attr("encode", "base64");
     reply.Add(std::move(data));
     return reply;
+}
+
+std::string SimRci::ListedSize(std::size_t size) const
+{
+    return m_faults.listedSize.empty() ? std::to_string(size) : m_faults.listedSize;
 }
 
 SimNode SimRci::FileRemoval(const SimNode& rm)

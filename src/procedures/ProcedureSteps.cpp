@@ -110,5 +110,4 @@ std::size_t Utf8SequenceLength(std::string_view text, std::size_t i, uint32_t& c
     return length;
 }
 
-
 } // namespace tervane
