@@ -300,6 +300,8 @@ std::string SimulatedQ7::Compose(const SimInput& input, const SimReply& reply, c
     std::string terminator = reply.result == SimReply::Result::Ok ? "\r\nOK\r\n" : "\r\nERROR\r\n";
     if (echoed && AnyPartOf(faults.unendedFor, input.text))
         terminator.clear();
+    else if (echoed && reply.result == SimReply::Result::Ok && AnyPartOf(faults.ackFor, input.text))
+        terminator = std::string("\r\n\x06\r\n");
     if (faults.printSpans) {
         echo += kPrintSpan;
         body.insert(body.size() / 2, kUsbSpan);

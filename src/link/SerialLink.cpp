@@ -317,7 +317,10 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
         buffer.resize(capacity >= ending.size() ? capacity - ending.size() : 0);
         buffer.append(ending.substr(0, capacity - buffer.size()));
     }
-    if (!ending.empty())
+    // An answer that was still ending in CR LF ACK CR LF when its time ran out ended well, as
+    // the cleaning counts it: the wait is the command's whole time-out all the same.
+    static constexpr std::string_view kAckEnding("\r\n\x06\r\n", 5);
+    if (!ending.empty() || (m_lastReadEnd != ReadEnd::Reconnected && std::string_view(tail).ends_with(kAckEnding)))
         m_lastReadEnd = ReadEnd::ResultCode;
     else if (m_lastReadEnd != ReadEnd::Reconnected)
         m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;

@@ -249,6 +249,9 @@ class ProfileValues(unittest.TestCase):
                                           secrets={'radio/encryption_key_enabled': True}), set()),
         ('boolean in secrets', dict(secrets={'ssh_server/state': False, 'mobile_simple/password': 'pw-4'}),
          {'pw-4'}),
+        ('SIM PIN in settings', dict(settings={'mobile_simple/pin': '1234'}), {'1234'}),
+        ('pin as a word of a path', dict(settings={'modem': {'sim_pin': 4321}}), {'4321'}),
+        ('ping is no pin', dict(settings={'keepalive/ping_host': 'h.example', 'x/mapping': 'm'}), set()),
         ('plain settings', dict(settings={'mobile_simple/apn': 'fleet.example', 'tcp_server/port': 2102}), set()),
     )
 

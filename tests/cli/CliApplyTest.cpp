@@ -93,6 +93,7 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
     const std::string profile = Profile("settings:\n"
                                         "  mobile_simple/apn: fleet.example\n"
                                         "  mobile_simple/password: hunter2\n"
+                                        "  mobile_simple/pin: 4711\n"
                                         "  python/command: main.py\n");
     const CliRun run = Run({"--check", "--diff", "apply", profile});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -101,9 +102,13 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
     EXPECT_EQ(changes, (std::set<std::string>{
                            "would change setting mobile_simple/apn: internet.tervane \u2192 fleet.example",
                            "would change setting mobile_simple/password: ******** \u2192 ********",
+                           "would change setting mobile_simple/pin: ******** \u2192 ********",
                        }))
         << run.out;
     EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
+    EXPECT_EQ(run.out.find("4711"), std::string::npos);
+    const CliRun json = Run({"--json", "--check", "apply", profile});
+    EXPECT_EQ(json.out.find("4711"), std::string::npos) << json.out;
 }
 
 TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePathNeverASecret)

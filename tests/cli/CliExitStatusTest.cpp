@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -137,6 +138,18 @@ TEST_F(CliSimTest, SendOfACommandLeftWithoutResultCodeFails)
     EXPECT_EQ(run.err, "tervane-q7: the answer to AT+CGMI\\r\\n did not end with OK or ERROR within 300 ms\n");
 }
 
+// CR LF ACK CR LF ends an answer as well as OK does: the command went through.
+TEST_F(CliSimTest, SendOfACommandAnsweredWithAckIsGood)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.ackFor = {"CGMI"}; });
+    const CliRun run = Run({"--json", "--timeout", "300", "send", "AT+CGMI\\r\\n"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const QJsonObject command = ParseJson(run.out)["commands"].toArray().at(0).toObject();
+    EXPECT_FALSE(command["failed"].toBool(true)) << run.out;
+    EXPECT_TRUE(command["answered"].toBool());
+    EXPECT_EQ(command["response"].toString(), "WAVECOM MODEM");
+}
+
 // Modem ports as sysfs shows them, each published in a folder of device nodes that link to
 // a simulated device's port.
 class CliDiscoveryTest : public CliSimTest {
@@ -212,6 +225,13 @@ TEST_F(CliSimTest, LogRecordsEveryExchange)
     const CliRun unwritable = Run({"--log", "/nonexistent/x.log", "python", "ls"});
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_EQ(unwritable.err, "tervane-q7: cannot open the command log /nonexistent/x.log: No such file or directory\n");
+
+    // A FIFO without a reader would hold the run forever at the open.
+    const std::string fifo = dir + "/fifo.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun onFifo = Run({"--log", fifo, "python", "ls"});
+    EXPECT_EQ(onFifo.status, 2);
+    EXPECT_EQ(onFifo.err, "tervane-q7: cannot open the command log " + fifo + ": not a regular file\n");
 }
 
 TEST_F(CliSimTest, ProgressOnlyOnATerminal)

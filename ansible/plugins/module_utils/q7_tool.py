@@ -25,8 +25,9 @@ COMMON_ARGUMENT_SPEC = dict(
 # Grace given to the tool to finish its current command after it was asked to stop.
 STOP_GRACE_SECONDS = 60
 
-# The tool hides the values of settings whose path says password or key; so do we.
-_SECRET_PATH = re.compile(r'password|key', re.IGNORECASE)
+# The tool hides the values of settings whose path says password or key, or has the word pin
+# (mobile_simple/pin, sim_pin, but not ping); so do we.
+_SECRET_PATH = re.compile(r'password|key|(?<![a-z])pin(?![a-z])', re.IGNORECASE)
 
 # Members of every document that are about the run, not about the gateway.
 _RUN_MEMBERS = ('command', 'ok', 'exitStatus', 'errors')
