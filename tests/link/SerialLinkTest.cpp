@@ -554,7 +554,7 @@ INSTANTIATE_TEST_SUITE_P(Files, CommandLogRefuses,
                 return path;
             }},
         NotALog {"device", [](const std::string&) { return std::string("/dev/null"); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CommandLogFile, FailedWriteLeavesOnlyTheCommandEntry)
 {
