@@ -4,7 +4,7 @@
 // memory of the process meanwhile (the simulated device runs in it too).
 #include "CTolbrinApp.h"
 #include "DeviceQuery.h"
-#include "FakeModemRegistry.h"
+#include "SimulatedModemRegistry.h"
 #include "SerialLink.h"
 #include "SimulatedQ7.h"
 #include "TBPropertySheet.h"
@@ -74,7 +74,7 @@ int main(int argc, char** argv)
     double total = 0;
     double worst = 0;
     for (int i = 0; i < rounds; ++i) {
-        tervane::FakeModemRegistry registry;
+        tervane::SimulatedModemRegistry registry;
         registry.Add("WAVECOM", device.PortPath());
         tervane::CTolbrinApp app(std::string{});
         app.SetModemRegistry(&registry);

@@ -22,8 +22,6 @@ public:
 
     bool IsOpen() const { return m_master >= 0; }
     int Master() const { return m_master; }
-    int Slave() const { return m_slave; }
-    const std::string& SlaveName() const { return m_slaveName; }
 
     // Bytes written by the device that the program has not read yet.
     int UnreadByProgram() const;

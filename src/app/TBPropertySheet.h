@@ -21,8 +21,6 @@ class TBPropertySheet : public PropertySheet {
 public:
     TBPropertySheet(RciDocuments& documents, DeviceRunner& runner, QWidget* parent = nullptr);
 
-    QAction* AboutAction() const { return m_about; }
-    QAction* MinimizeAction() const { return m_minimize; }
     // The context menu as it pops up, separator, "&About..." and "Minimize".
     QMenu* SystemMenu() const { return m_menu; }
 

@@ -3,7 +3,7 @@
 #include "AppImages.h"
 #include "CTolbrinApp.h"
 #include "CommandLine.h"
-#include "FakeModemRegistry.h"
+#include "SimulatedModemRegistry.h"
 #include "InterruptCleanup.h"
 #include "SimulatedQ7.h"
 
@@ -83,7 +83,7 @@ int main(int argc, char** argv)
             simulated->Stop();
     });
 
-    tervane::FakeModemRegistry simulatedRegistry;
+    tervane::SimulatedModemRegistry simulatedRegistry;
     // Ctrl-C or SIGTERM must not leave the simulated device's port and folder behind.
     tervane::InterruptRemoval simulatedLink;
     tervane::InterruptRemoval simulatedFolder;

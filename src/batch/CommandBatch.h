@@ -13,7 +13,6 @@ public:
     void AddTail(const USBCommand& command) { m_commands.push_back(command); }
     void RemoveAll() { m_commands.clear(); }
     int GetCount() const { return static_cast<int>(m_commands.size()); }
-    bool IsEmpty() const { return m_commands.empty(); }
     // The record at a 0-based position, or none when the position is out of range.
     USBCommand* GetAt(int position);
     const USBCommand* GetAt(int position) const;

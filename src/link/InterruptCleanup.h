@@ -30,7 +30,6 @@ public:
     InterruptRemoval& operator=(const InterruptRemoval&) = delete;
     ~InterruptRemoval();
 
-    bool Armed() const { return m_slot >= 0; }
     // The path is gone or kept by now: nothing to remove any more.
     void Release();
 

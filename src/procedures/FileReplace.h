@@ -39,7 +39,6 @@ public:
     // The written bytes, to be checked before they become the target.
     const std::string& TemporaryPath() const { return m_temporary; }
     // The file that Commit replaces: the path written to, or where its link leads.
-    const std::string& TargetPath() const { return m_target; }
 
     // Renames the written file over the target.
     bool Commit(std::string* reason = nullptr);

@@ -28,7 +28,6 @@ constexpr int kAnnounceFileTimeout = 10000;
 constexpr int kFileTimeout = 40000;
 constexpr int kDeleteTimeout = 10000;
 
-constexpr std::size_t kMaxItemText = 99;
 
 const char* const kListPrompt = "Retrieving file list from the device...";
 
@@ -181,15 +180,6 @@ std::size_t FileListNameWidth(const PythonFileList& files)
     for (const PythonFileEntry& entry : files)
         width = std::max(width, entry.name.size());
     return width;
-}
-
-PythonFileItem SplitFileListItem(std::string_view itemText)
-{
-    const std::string_view text = itemText.substr(0, std::min(itemText.size(), kMaxItemText));
-    const auto blank = text.find(' ');
-    if (blank == std::string_view::npos)
-        return ItemOf(std::string(text), {});
-    return ItemOf(std::string(text.substr(0, blank)), text.substr(blank + 1));
 }
 
 PythonFileItem ItemForEntry(const PythonFileEntry& entry)

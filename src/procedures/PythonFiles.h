@@ -38,10 +38,6 @@ struct PythonFileItem {
     std::string sizeText;  // as shown in the progress prompt
     long long size = 0;    // its decimal value; 0 when there is none
 };
-// Splits an item text again (at most its first 99 characters): the name is the text
-// before the first blank, the size text the rest without blanks and tabs. Only for texts
-// of names without blanks; the list keeps each entry with its item and acts on that.
-PythonFileItem SplitFileListItem(std::string_view itemText);
 // The item for a listed entry, its name whole as the device gave it.
 PythonFileItem ItemForEntry(const PythonFileEntry& entry);
 

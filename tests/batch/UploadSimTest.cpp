@@ -17,13 +17,7 @@ using tervane::UploadStatus;
 
 namespace {
 
-std::string Pattern(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251) & 0xff);
-    return bytes;
-}
+using tervane::test::Pattern;
 
 // An upload to the simulated device, then the digest query a page would run after it.
 class UploadToDevice : public ::testing::Test {
@@ -176,7 +170,8 @@ TEST_P(DestinationErrors, StopEverything)
     EXPECT_EQ(device.UploadCount(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(NameLength, DestinationErrors, ::testing::Values(8u, 64u));
+INSTANTIATE_TEST_SUITE_P(NameLength, DestinationErrors, ::testing::Values(8u, 64u),
+    [](const auto& row) { return "Of" + std::to_string(row.param); });
 
 TEST_F(UploadToDevice, AMissingFileOnTheDeviceFailsTheCheck)
 {

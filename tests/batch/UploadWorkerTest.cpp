@@ -24,19 +24,7 @@ namespace {
 
 const std::string kRule(79, '*');
 
-// Bytes of every value, so the port must pass them untouched.
-std::string Pattern(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    uint32_t x = 2463534242u;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<char>(x);
-    }
-    return bytes;
-}
+using tervane::test::Pattern;
 
 class RecordingObserver : public tervane::UploadObserver {
 public:

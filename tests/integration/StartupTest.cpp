@@ -1,6 +1,6 @@
 #include "CTolbrinApp.h"
 #include "CommandLine.h"
-#include "FakeModemRegistry.h"
+#include "SimulatedModemRegistry.h"
 #include "MainPage.h"
 #include "MessageBox.h"
 #include "RciDocuments.h"
@@ -37,12 +37,12 @@ const QString kCommunicationText = QStringLiteral(
     "with the supplied USB cable.");
 
 // A modem registry that counts how often detection looked.
-class CountingRegistry : public FakeModemRegistry {
+class CountingRegistry : public SimulatedModemRegistry {
 public:
     bool ForEachModem(const std::function<void(const ModemEntry&)>& visit) override
     {
         ++listings;
-        return FakeModemRegistry::ForEachModem(visit);
+        return SimulatedModemRegistry::ForEachModem(visit);
     }
     int listings = 0;
 };

@@ -1,6 +1,6 @@
 #include "CommandLog.h"
 #include "DetectDevice.h"
-#include "FakeModemRegistry.h"
+#include "SimulatedModemRegistry.h"
 #include "PseudoTerminal.h"
 #include "SerialLink.h"
 #include "SerialPort.h"
@@ -84,9 +84,9 @@ protected:
         };
     }
 
-    FakeModemRegistry Registry(const std::vector<std::string>& roles)
+    SimulatedModemRegistry Registry(const std::vector<std::string>& roles)
     {
-        FakeModemRegistry registry;
+        SimulatedModemRegistry registry;
         for (const auto& role : roles)
             registry.Add(kDeviceProvider, Path(role));
         return registry;
@@ -171,9 +171,9 @@ INSTANTIATE_TEST_SUITE_P(Registrations, IsDeviceModemCases,
 
 class DetectDeviceCases : public DiscoveryFixture, public ::testing::WithParamInterface<DiscoveryCase> {
 protected:
-    FakeModemRegistry CaseRegistry()
+    SimulatedModemRegistry CaseRegistry()
     {
-        FakeModemRegistry registry;
+        SimulatedModemRegistry registry;
         for (const auto& entry : GetParam().entries)
             registry.Add({entry.provider, entry.port ? std::optional(Path(*entry.port)) : std::nullopt});
         if (GetParam().failAfter)
@@ -235,7 +235,7 @@ TEST_F(DiscoveryFixture, PortsThatWouldNotOpenAreNotedWithTheirReason)
     CommandLog log;
     ASSERT_TRUE(log.Open(logPath));
     m_link.SetLog(&log);
-    FakeModemRegistry registry = Registry({"held", "missing", "file"});
+    SimulatedModemRegistry registry = Registry({"held", "missing", "file"});
     std::vector<RefusedPort> refused;
     EXPECT_FALSE(DetectDevice(registry, m_link, Answering(""), &refused));
     m_link.SetLog(nullptr);
@@ -253,7 +253,7 @@ TEST_F(DiscoveryFixture, PortsThatWouldNotOpenAreNotedWithTheirReason)
             << text;
 
     // A typed name that does not open is noted too.
-    FakeModemRegistry two = Registry({"A", "B"});
+    SimulatedModemRegistry two = Registry({"A", "B"});
     EXPECT_FALSE(DetectDevice(two, m_link, Answering(Path("missing")), &refused));
     ASSERT_EQ(refused.size(), 1u);
     EXPECT_EQ(refused[0].port, Path("missing"));

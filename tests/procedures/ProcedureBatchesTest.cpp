@@ -172,7 +172,7 @@ TEST_F(ProcedureBatches, PythonDownloadSizesItsRowsByTheListedSize)
     questions.savePaths = {dir + "/tool.py"};
     questions.answers = {Answer::Cancel};
 
-    const auto results = DownloadPythonFiles({SplitFileListItem("tool.py         10000   ")}, runner, questions);
+    const auto results = DownloadPythonFiles({ItemForEntry({"tool.py", "10000"})}, runner, questions);
 
     const std::string prompt = "Retrieving tool.py (10000 bytes) from the device...";
     ASSERT_EQ(runner.batches.size(), 1u);
@@ -193,7 +193,7 @@ TEST_F(ProcedureBatches, PythonDeleteSendsEveryRemovalThenTheListing)
 {
     runner.answer = [](USBCommand&) {};
 
-    DeletePythonFiles({SplitFileListItem("main.py         52      "), SplitFileListItem("xbee.py         71      ")},
+    DeletePythonFiles({ItemForEntry({"main.py", "52"}), ItemForEntry({"xbee.py", "71"})},
         runner, questions);
 
     const auto removal = [](const std::string& name) {

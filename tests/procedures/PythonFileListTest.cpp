@@ -14,32 +14,28 @@ struct ItemCase {
     const char* label;
     PythonFileEntry entry;
     std::string text;
-    std::string name;      // as split again
-    std::string sizeText;
-    long long size;
+    long long size;  // the item's size as a number
 };
 
 class FileListItems : public ::testing::TestWithParam<ItemCase> {};
 
-TEST_P(FileListItems, FormatAndSplit)
+TEST_P(FileListItems, TextAndItem)
 {
     const ItemCase& c = GetParam();
     EXPECT_EQ(FileListItemText(c.entry), c.text);
-    const PythonFileItem item = SplitFileListItem(c.text);
-    EXPECT_EQ(item.name, c.name);
-    EXPECT_EQ(item.sizeText, c.sizeText);
+    const PythonFileItem item = ItemForEntry(c.entry);
+    EXPECT_EQ(item.name, c.entry.name);
+    EXPECT_EQ(item.sizeText, c.entry.size);
     EXPECT_EQ(item.size, c.size);
 }
 
 INSTANTIATE_TEST_SUITE_P(Items, FileListItems,
-    ::testing::Values(ItemCase{"Short", {"main.py", "52"}, "main.py         52      ", "main.py", "52", 52},
-        ItemCase{"NameOfTwelve", {"abcdefghijkl", "1"}, "abcdefghijkl    1       ", "abcdefghijkl", "1", 1},
-        ItemCase{"LongNameWhole", {"sensor_report.py", "4031"}, "sensor_report.py    4031    ", "sensor_report.py",
-            "4031", 4031},
-        ItemCase{"NameWithBlank", {"my file.py", "7"}, "my file.py      7       ", "my", "file.py7", 0},
-        ItemCase{"LongSizeWhole", {"a.py", "1234567890"}, "a.py            1234567890", "a.py", "1234567890",
-            1234567890},
-        ItemCase{"NoSize", {"a.py", ""}, "a.py                    ", "a.py", "", 0}),
+    ::testing::Values(ItemCase{"Short", {"main.py", "52"}, "main.py         52      ", 52},
+        ItemCase{"NameOfTwelve", {"abcdefghijkl", "1"}, "abcdefghijkl    1       ", 1},
+        ItemCase{"LongNameWhole", {"sensor_report.py", "4031"}, "sensor_report.py    4031    ", 4031},
+        ItemCase{"NameWithBlank", {"my file.py", "7"}, "my file.py      7       ", 7},
+        ItemCase{"LongSizeWhole", {"a.py", "1234567890"}, "a.py            1234567890", 1234567890},
+        ItemCase{"NoSize", {"a.py", ""}, "a.py                    ", 0}),
     [](const auto& row) { return std::string(row.param.label); });
 
 TEST(FileListItems, NameColumnWidensToTheLongestName)
@@ -52,14 +48,6 @@ TEST(FileListItems, NameColumnWidensToTheLongestName)
     EXPECT_EQ(FileListItemText(files[2], width), "my file.py               7       ");
     EXPECT_EQ(FileListNameWidth({{"a.py", "1"}}), 12u);
     EXPECT_EQ(FileListNameWidth({}), 12u);
-}
-
-TEST(FileListItemSplit, ReadsAtMost99Characters)
-{
-    const std::string text = "a.py" + std::string(90, ' ') + "12345678";
-    EXPECT_EQ(SplitFileListItem(text).sizeText, "12345");
-    EXPECT_EQ(SplitFileListItem("noblank").name, "noblank");
-    EXPECT_EQ(SplitFileListItem("a.py\t 1\t2").sizeText, "12");
 }
 
 struct ListCase {

@@ -16,14 +16,6 @@ void HoldDuringRestarts(FastClock& clock, const sim::SimulatedQ7& device)
     clock.HoldWhile([&device] { return device.Restarting(); });
 }
 
-std::string Pattern(std::size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xff);
-    return bytes;
-}
-
 bool AnyReceived(const sim::SimulatedQ7& device, std::string_view fragment)
 {
     return FindReceived(device, fragment) >= 0;

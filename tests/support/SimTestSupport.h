@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "SimulatedQ7.h"
+#include "TestSupport.h"
 
 #include <cstddef>
 #include <string>
@@ -15,9 +16,6 @@ sim::DeviceConfig FastRestarts();
 // While `device` restarts, `clock`'s pauses pass at real speed: a wait for the port to come back
 // then cannot run out before the device is back, however loaded the machine is.
 void HoldDuringRestarts(FastClock& clock, const sim::SimulatedQ7& device);
-
-// Bytes that are not text, so that every byte value and line end goes through a transfer.
-std::string Pattern(std::size_t size, unsigned seed = 7);
 
 // Whether any command the device received holds `fragment`.
 bool AnyReceived(const sim::SimulatedQ7& device, std::string_view fragment);

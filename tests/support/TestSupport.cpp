@@ -31,4 +31,12 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes)
     return static_cast<bool>(out);
 }
 
+std::string Pattern(std::size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 251 + seed) & 0xff);
+    return bytes;
+}
+
 } // namespace tervane::test

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tervane::test {
@@ -12,5 +13,8 @@ std::string ReadWholeFile(const std::string& path);
 
 // Writes bytes to a file, replacing it; false when it cannot be written.
 bool WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// Bytes that are not text, so that every byte value and line end goes through a transfer.
+std::string Pattern(std::size_t size, unsigned seed = 7);
 
 } // namespace tervane::test

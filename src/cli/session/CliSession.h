@@ -30,7 +30,6 @@ public:
 
     const CliOptions& Options() const { return m_options; }
     const CliEnvironment& Environment() const { return m_environment; }
-    bool Json() const { return m_options.json; }
     // Human-readable output; nothing of it is written with --json.
     std::ostream& Out();
     // The --json document's members besides "ok", "exitStatus" and "errors".

@@ -50,7 +50,6 @@ public:
     // Why the simulated device did not start.
     const std::string& SimulatorError() const { return m_simulatorError; }
     // The built-in device, when there is one.
-    sim::SimulatedQ7* Simulated() { return m_simulated.get(); }
 
 private:
     std::unique_ptr<sim::SimulatedQ7> m_simulated;

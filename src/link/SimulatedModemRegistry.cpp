@@ -1,35 +1,35 @@
-#include "FakeModemRegistry.h"
+#include "SimulatedModemRegistry.h"
 
 #include <utility>
 
 namespace tervane {
 
-FakeModemRegistry::FakeModemRegistry(std::vector<ModemEntry> entries)
+SimulatedModemRegistry::SimulatedModemRegistry(std::vector<ModemEntry> entries)
     : m_entries(std::move(entries))
 {
 }
 
-void FakeModemRegistry::Add(ModemEntry entry)
+void SimulatedModemRegistry::Add(ModemEntry entry)
 {
     m_entries.push_back(std::move(entry));
 }
 
-void FakeModemRegistry::Add(std::string providerName, std::string attachedTo)
+void SimulatedModemRegistry::Add(std::string providerName, std::string attachedTo)
 {
     m_entries.push_back({std::move(providerName), std::move(attachedTo)});
 }
 
-void FakeModemRegistry::FailListingAfter(std::size_t count)
+void SimulatedModemRegistry::FailListingAfter(std::size_t count)
 {
     m_failAfter = count;
 }
 
-const std::vector<ModemEntry>& FakeModemRegistry::Entries() const
+const std::vector<ModemEntry>& SimulatedModemRegistry::Entries() const
 {
     return m_entries;
 }
 
-bool FakeModemRegistry::ForEachModem(const std::function<void(const ModemEntry&)>& visit)
+bool SimulatedModemRegistry::ForEachModem(const std::function<void(const ModemEntry&)>& visit)
 {
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         if (m_failAfter && i >= *m_failAfter)

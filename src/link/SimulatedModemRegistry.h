@@ -8,11 +8,12 @@
 
 namespace tervane {
 
-// Registrations held in memory, for the simulated device and for tests of discovery.
-class FakeModemRegistry : public ModemRegistry {
+// The simulated gateways' registrations, held in memory: what --simulate discovers, and what
+// the tests of discovery list.
+class SimulatedModemRegistry : public ModemRegistry {
 public:
-    FakeModemRegistry() = default;
-    explicit FakeModemRegistry(std::vector<ModemEntry> entries);
+    SimulatedModemRegistry() = default;
+    explicit SimulatedModemRegistry(std::vector<ModemEntry> entries);
 
     void Add(ModemEntry entry);
     void Add(std::string providerName, std::string attachedTo);
