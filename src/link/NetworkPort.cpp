@@ -275,8 +275,20 @@ int OpenNetworkPort(const std::string& name, OpenFailure* failure, Rfc2217Codec*
             lastError = errno;
             continue;
         }
-        if (url->scheme == PortUrl::Scheme::Socket)
+        if (url->scheme == PortUrl::Scheme::Socket) {
+            // A server that cannot give the port (ser2net: in use by another client, or its
+            // device away) says so and hangs up at once; raw TCP has no other answer to wait for.
+            pollfd pfd {fd, POLLRDHUP, 0};
+            int ready;
+            do {
+                ready = ::poll(&pfd, 1, kServerVerdictMs);
+            } while (ready < 0 && errno == EINTR);
+            if (ready > 0 && (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+                ::close(fd);
+                return Fail(failure, OpenFailure::Kind::ServerClosed, 0);
+            }
             return fd;
+        }
         Rfc2217Codec own;
         int error = 0;
         const OpenFailure::Kind kind = Negotiate(fd, telnet ? *telnet : own, error);
