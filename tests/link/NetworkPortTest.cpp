@@ -88,6 +88,7 @@ public:
     }
     void Accept() { m_client = AcceptOne(); }
     int AcceptOne() const { return ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC); }
+    void StopListening() { ::shutdown(m_fd, SHUT_RDWR); }
     std::string ReadUntil(const std::string& end)
     {
         std::string got;
@@ -163,7 +164,12 @@ public:
             }
         });
     }
-    ~ScriptedServer() { m_thread.join(); }
+    // Sessions not begun by then are given up: their accept ends.
+    ~ScriptedServer()
+    {
+        m_listening.StopListening();
+        m_thread.join();
+    }
     std::string Url(const std::string& scheme) const { return m_listening.Url(scheme); }
 
 private:
@@ -217,29 +223,31 @@ TEST(NetworkPort, Rfc2217NegotiatesPurgesAndEscapesIacBothWays)
 {
     const std::string command = std::string("AT+X=\xff\x00\xfe", 8) + "\r\n";
     std::string wire;
-    ScriptedServer server({[&](int client) {
-        AnswerOpening(client);
-        wire = ReadUntil(client, Rfc2217Codec::Escape(command));
-        // An answer with 0xFF in it, the doubling split across two sends.
-        Send(client, "\r\nA\xff");
-        Send(client,
-            "\xff"
+    {
+        ScriptedServer server({[&](int client) {
+            AnswerOpening(client);
+            wire = ReadUntil(client, Rfc2217Codec::Escape(command));
+            // An answer with 0xFF in it, the doubling split across two sends.
+            Send(client, "\r\nA\xff");
+            Send(client,
+                "\xff"
+                "B\r\nOK\r\n");
+            WaitForClose(client);
+        }});
+        tervane::FastClock clock {100};
+        tervane::SerialLink link {clock};
+        const std::string url = server.Url("rfc2217");
+        link.SetPortName(url);
+        ASSERT_TRUE(link.OpenPort()) << tervane::DescribeOpenFailure(url, link.LastOpenFailure());
+        ASSERT_TRUE(link.SendCommand(command));
+        std::string raw;
+        EXPECT_TRUE(link.ReadResponse(command, raw, 1000, 20000, false, nullptr));
+        EXPECT_EQ(raw,
+            "\r\nA\xff"
             "B\r\nOK\r\n");
-        WaitForClose(client);
-    }});
-    tervane::FastClock clock {100};
-    tervane::SerialLink link {clock};
-    const std::string url = server.Url("rfc2217");
-    link.SetPortName(url);
-    ASSERT_TRUE(link.OpenPort()) << tervane::DescribeOpenFailure(url, link.LastOpenFailure());
-    ASSERT_TRUE(link.SendCommand(command));
-    std::string raw;
-    EXPECT_TRUE(link.ReadResponse(command, raw, 1000, 20000, false, nullptr));
-    EXPECT_EQ(raw,
-        "\r\nA\xff"
-        "B\r\nOK\r\n");
-    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
-    link.ClosePort();
+        EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::ResultCode);
+        link.ClosePort();
+    }
     // The drains before the command purged the server's buffers; the command went escaped.
     EXPECT_NE(wire.find(Rfc2217Codec::Purge()), std::string::npos);
     EXPECT_TRUE(wire.ends_with(Rfc2217Codec::Escape(command)));
