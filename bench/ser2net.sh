@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `info` and a 200 KB Python file up and down through ser2net on loopback, as raw TCP and as
 # RFC 2217, against the same on the simulator's pty, run alternately in one run so that all
-# see the same machine load.
+# see the same machine load; each figure is the median of its runs.
 # Usage: bench/ser2net.sh TOOL SIMULATOR [ROUNDS] [TRANSFER_ROUNDS]   (ser2net from scripts/install-deps)
 set -euo pipefail
 tool=$1
@@ -29,12 +29,14 @@ connection: &raw
   options:
     kickolduser: false
     max-connections: 1
+    chardelay: false
 connection: &rfc2217
   accepter: telnet(rfc2217),tcp,127.0.0.1,$telnet
   connector: serialdev,$work/ttyQ7,115200n81,local
   options:
     kickolduser: false
     max-connections: 1
+    chardelay: false
 YAML
 ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" >/dev/null 2>&1 &
 pids+=($!)
@@ -54,26 +56,29 @@ timed() { local start end; start=$(date +%s%N); "$tool" "$@" >/dev/null; end=$(d
 
 python3 -c 'import sys; sys.stdout.buffer.write(bytes((i * 7 + i // 256) % 256 for i in range(200000)))' >"$work/bench.py"
 mkdir -p "$work/down"
-info=(0 0 0)
-put=(0 0 0)
-get=(0 0 0)
+# One line per run: kind, port index, microseconds.
+: >"$work/times"
 for _ in $(seq "$rounds"); do
-  for i in 0 1 2; do info[i]=$((info[i] + $(timed --port "${ports[i]}" info))); done
+  for i in 0 1 2; do echo "info $i $(timed --port "${ports[i]}" info)" >>"$work/times"; done
 done
 for _ in $(seq "$transfers"); do
   for i in 0 1 2; do
-    put[i]=$((put[i] + $(timed --port "${ports[i]}" python put "$work/bench.py")))
-    get[i]=$((get[i] + $(timed --port "${ports[i]}" python get bench.py "$work/down/bench.py")))
+    echo "put $i $(timed --port "${ports[i]}" python put "$work/bench.py")" >>"$work/times"
+    echo "get $i $(timed --port "${ports[i]}" python get bench.py "$work/down/bench.py")" >>"$work/times"
     cmp -s "$work/bench.py" "$work/down/bench.py"
   done
 done
-python3 - "$rounds" "$transfers" "${names[@]}" "${info[@]}" "${put[@]}" "${get[@]}" <<'PY'
-import sys
-rounds, transfers = int(sys.argv[1]), int(sys.argv[2])
-names = sys.argv[3:6]
-info, put, get = ([int(v) for v in sys.argv[6 + 3 * k:9 + 3 * k]] for k in range(3))
-for label, sums, count in (("info", info, rounds), ("200 KB python put", put, transfers), ("200 KB python get", get, transfers)):
-    cells = ", ".join(f"{name} {total / count / 1000:.1f} ms" + ("" if i == 0 else f" (x{total / sums[0]:.3f})")
-                      for i, (name, total) in enumerate(zip(names, sums)))
-    print(f"{label} over {count} rounds: {cells}")
+# Medians, so that a run slowed by another program on the machine does not tip the ratio.
+python3 - "$work/times" "${names[@]}" <<'PY'
+import statistics, sys
+runs = {}
+for line in open(sys.argv[1]):
+    kind, port, micros = line.split()
+    runs.setdefault(kind, {}).setdefault(int(port), []).append(int(micros))
+names = sys.argv[2:5]
+for kind, label in (("info", "info"), ("put", "200 KB python put"), ("get", "200 KB python get")):
+    medians = [statistics.median(runs[kind][i]) for i in range(3)]
+    cells = ", ".join(f"{name} {m / 1000:.1f} ms" + ("" if i == 0 else f" (x{m / medians[0]:.3f})")
+                      for i, (name, m) in enumerate(zip(names, medians)))
+    print(f"{label}, median of {len(runs[kind][0])} runs: {cells}")
 PY

@@ -55,6 +55,7 @@ connection: &q7
   options:
     kickolduser: false
     max-connections: 1
+    chardelay: false
 YAML
 ser2net -n -c "$work/ser2net.yaml" -P "$work/ser2net.pid" >"$work/ser2net.log" 2>&1 &
 pids+=($!)
