@@ -128,6 +128,74 @@ int ConnectOne(const addrinfo& address, int waitMs)
     return fd;
 }
 
+bool WriteWhole(int fd, std::string_view bytes, std::chrono::steady_clock::time_point deadline)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd pfd {fd, POLLOUT, 0};
+        ::poll(&pfd, 1, static_cast<int>(left.count()));
+    }
+    return true;
+}
+
+// The telnet opening of an rfc2217 port on the connected socket `fd`: 0 once the server has
+// answered the line settings, or the failure's kind.
+OpenFailure::Kind Negotiate(int fd, Rfc2217Codec& telnet, int& error)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kNetworkConnectMs);
+    telnet.Reset();
+    error = 0;
+    if (!WriteWhole(fd, Rfc2217Codec::Opening(), deadline)) {
+        error = errno ? errno : ETIMEDOUT;
+        return OpenFailure::Kind::ServerClosed;
+    }
+    char buffer[512];
+    while (!telnet.LineAnswered()) {
+        if (telnet.ComPortRefused())
+            return OpenFailure::Kind::NotRfc2217;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            error = ETIMEDOUT;
+            return OpenFailure::Kind::NotRfc2217;
+        }
+        pollfd pfd {fd, POLLIN, 0};
+        const int ready = ::poll(&pfd, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno != EINTR) {
+            error = errno;
+            return OpenFailure::Kind::ServerClosed;
+        }
+        if (ready <= 0)
+            continue;
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            return OpenFailure::Kind::ServerClosed;
+        }
+        std::string reply;
+        telnet.Decode(buffer, static_cast<std::size_t>(n), reply);
+        if (!reply.empty() && !WriteWhole(fd, reply, deadline)) {
+            error = errno;
+            return OpenFailure::Kind::ServerClosed;
+        }
+    }
+    return OpenFailure::Kind::None;
+}
+
 } // namespace
 
 bool IsPortUrl(const std::string& name)
@@ -181,15 +249,13 @@ std::optional<PortUrl> ParsePortUrl(const std::string& name)
     return url;
 }
 
-int OpenNetworkPort(const std::string& name, OpenFailure* failure)
+int OpenNetworkPort(const std::string& name, OpenFailure* failure, Rfc2217Codec* telnet)
 {
     if (failure)
         *failure = OpenFailure {};
     const auto url = ParsePortUrl(name);
     if (!url)
         return Fail(failure, OpenFailure::Kind::BadUrl, EINVAL);
-    if (url->scheme == PortUrl::Scheme::Rfc2217)
-        return Fail(failure, OpenFailure::Kind::Unsupported, EPROTONOSUPPORT);
     const auto start = std::chrono::steady_clock::now();
     int gaiError = 0;
     const AddressList addresses = Resolve(*url, kNetworkConnectMs, gaiError);
@@ -205,9 +271,31 @@ int OpenNetworkPort(const std::string& name, OpenFailure* failure)
             break;
         }
         const int fd = ConnectOne(*address, left);
-        if (fd >= 0)
+        if (fd < 0) {
+            lastError = errno;
+            continue;
+        }
+        if (url->scheme == PortUrl::Scheme::Socket) {
+            // A server that cannot give the port (ser2net: in use by another client, or its
+            // device away) says so and hangs up at once; raw TCP has no other answer to wait for.
+            pollfd pfd {fd, POLLRDHUP, 0};
+            int ready;
+            do {
+                ready = ::poll(&pfd, 1, kServerVerdictMs);
+            } while (ready < 0 && errno == EINTR);
+            if (ready > 0 && (pfd.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+                ::close(fd);
+                return Fail(failure, OpenFailure::Kind::ServerClosed, 0);
+            }
             return fd;
-        lastError = errno;
+        }
+        Rfc2217Codec own;
+        int error = 0;
+        const OpenFailure::Kind kind = Negotiate(fd, telnet ? *telnet : own, error);
+        if (kind == OpenFailure::Kind::None)
+            return fd;
+        ::close(fd);
+        return Fail(failure, kind, error);
     }
     return Fail(failure, OpenFailure::Kind::Unreachable, lastError);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Rfc2217Codec.h"
 #include "SerialPort.h"
 
 #include <optional>
@@ -24,9 +25,16 @@ bool IsPortUrl(const std::string& name);
 
 // How long resolving the host and connecting to it may take, in milliseconds.
 inline constexpr int kNetworkConnectMs = 5000;
+// How long a raw TCP port waits after connecting for a server that hangs up at once.
+inline constexpr int kServerVerdictMs = 25;
 
-// Connects to the raw TCP port `name` names, bounded by kNetworkConnectMs for the name and for
-// the connection. A non-blocking socket, or -1 with the reason in `failure` when one is given.
-int OpenNetworkPort(const std::string& name, OpenFailure* failure = nullptr);
+// Connects to the port `name` names, bounded by kNetworkConnectMs for the name and for the
+// connection. A raw TCP server that hangs up within kServerVerdictMs has no port to give.
+// An rfc2217 port is then opened through `telnet` (offers, and the line settings
+// once the server takes the Com Port option) and waits, again within kNetworkConnectMs, until
+// the server has answered the four line settings, whatever values it answers. Data bytes that
+// come before that are the device's unasked output and are dropped, as a drain would.
+// A non-blocking socket, or -1 with the reason in `failure` when one is given.
+int OpenNetworkPort(const std::string& name, OpenFailure* failure = nullptr, Rfc2217Codec* telnet = nullptr);
 
 } // namespace tervane

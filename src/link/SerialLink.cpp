@@ -2,10 +2,14 @@
 
 #include "CleanResponse.h"
 #include "CommandLog.h"
+#include "NetworkPort.h"
 #include "ProgressSink.h"
 #include "SerialPort.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -23,6 +27,12 @@ constexpr std::size_t kDrainBufferSize = 1024;
 constexpr std::size_t kReadBlockSize = 65536;
 constexpr std::string_view kOkEnding = "\r\nOK\r\n";
 constexpr std::string_view kErrorEnding = "\r\nERROR\r\n";
+// Reads of a telnet port that bring only negotiation go on waiting for data, this many times.
+constexpr int kTelnetOnlyReads = 16;
+// A network server may keep the connection while the device behind it restarts, and tells
+// of the restart only by silence: in a reconnect wait this much silence re-connects to see
+// whether the port is still there.
+constexpr uint32_t kNetworkQuietMs = 2000;
 
 bool StartsWithSleep(std::string_view command)
 {
@@ -99,7 +109,10 @@ bool SerialLink::CanOpen(const std::string& path, OpenFailure* failure)
 bool SerialLink::OpenPortNoDrain()
 {
     ClosePort();
-    m_fd = OpenSerialPort(m_portName, &m_openFailure);
+    const auto url = ParsePortUrl(m_portName);
+    m_network = IsPortUrl(m_portName);
+    m_telnetOn = url && url->scheme == PortUrl::Scheme::Rfc2217;
+    m_fd = OpenSerialPort(m_portName, &m_openFailure, m_telnetOn ? &m_telnet : nullptr);
     return m_fd >= 0;
 }
 
@@ -107,7 +120,13 @@ bool SerialLink::OpenPort()
 {
     if (!OpenPortNoDrain())
         return false;
-    DrainPort();
+    if (!Drain() && m_network) {
+        // A server hangs up at once when it cannot open the port behind it (ser2net while
+        // the device is away): the port is not there yet.
+        ClosePort();
+        m_openFailure = OpenFailure {OpenFailure::Kind::ServerClosed, 0, 0};
+        return false;
+    }
     return true;
 }
 
@@ -127,21 +146,56 @@ bool SerialLink::ReadSome(char* into, std::size_t room, long& got, int waitMs)
         return false;
     if (ready == 0)
         return true;
-    if (pfd.revents & POLLIN) {
+    for (int round = 1;; ++round) {
+        if (!(pfd.revents & POLLIN))
+            return !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
         const ssize_t n = ::read(m_fd, into, room);
-        if (n > 0) {
-            got = n;
-            return true;
-        }
         if (n < 0 && (errno == EAGAIN || errno == EINTR))
             return true;
         // Zero bytes from a terminal that polled readable means it hung up.
-        return false;
+        if (n <= 0)
+            return false;
+        if (m_network) {
+            // Answer at once: a server whose small replies wait for our acknowledgement (Nagle
+            // against delayed acknowledgements) would hold each answer back by up to 40 ms.
+            const int on = 1;
+            ::setsockopt(m_fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+        }
+        if (!m_telnetOn) {
+            got = n;
+            m_unanswered.clear();
+            return true;
+        }
+        std::string reply;
+        got = static_cast<long>(m_telnet.Decode(into, static_cast<std::size_t>(n), reply));
+        if (!reply.empty())
+            WriteWire(reply, nullptr, m_clock.TickCount());
+        if (got > 0)
+            m_unanswered.clear();
+        if (got > 0 || round >= kTelnetOnlyReads)
+            return true;
+        // Only negotiation: wait on for data as a read of a serial port would.
+        do {
+            ready = ::poll(&pfd, 1, waitMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready <= 0)
+            return ready == 0;
     }
-    return !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
 bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline)
+{
+    if (!m_telnetOn)
+        return WriteWire(bytes, taken, deadline);
+    const std::string wire = Rfc2217Codec::Escape(bytes);
+    std::size_t wireTaken = 0;
+    const bool written = WriteWire(wire, &wireTaken, deadline);
+    if (taken)
+        *taken = Rfc2217Codec::DataBytesSent(bytes, wireTaken);
+    return written;
+}
+
+bool SerialLink::WriteWire(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline)
 {
     std::size_t done = 0;
     if (taken)
@@ -150,7 +204,9 @@ bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken, std::optio
         return false;
     uint32_t lastProgress = m_clock.TickCount();
     while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        // A server that hung up is a failed write, not a signal that ends the program.
+        const ssize_t n = m_network ? ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                                    : ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             if (taken)
@@ -175,6 +231,7 @@ bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken, std::optio
 
 long SerialLink::WriteRaw(const char* data, std::size_t length)
 {
+    m_unanswered.clear();
     std::size_t taken = 0;
     if (!WriteAll(std::string_view(data, length), &taken, std::nullopt) && taken == 0)
         return -1;
@@ -183,18 +240,31 @@ long SerialLink::WriteRaw(const char* data, std::size_t length)
 
 bool SerialLink::DrainPort()
 {
+    Drain();
+    return true;
+}
+
+bool SerialLink::Drain()
+{
     char discard[kDrainBufferSize];
     const int quietMs = static_cast<int>(m_clock.QuietWait(kReadWaitMs));
     const uint32_t start = m_clock.TickCount();
     while (m_fd >= 0) {
-        ::tcflush(m_fd, TCIOFLUSH);
+        // A telnet port purges the server's buffers of the port; a raw TCP port has nothing
+        // to purge but the bytes read below.
+        if (m_telnetOn)
+            WriteWire(Rfc2217Codec::Purge(), nullptr, m_clock.TickCount());
+        else if (!m_network)
+            ::tcflush(m_fd, TCIOFLUSH);
         long got = 0;
-        if (!ReadSome(discard, sizeof discard, got, quietMs) || got == 0)
+        if (!ReadSome(discard, sizeof discard, got, quietMs))
+            return false;
+        if (got == 0)
             break;
         if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs))
             break;
     }
-    return true;
+    return m_fd >= 0;
 }
 
 bool SerialLink::SendCommand(std::string_view command)
@@ -219,6 +289,8 @@ bool SerialLink::SendCommand(std::string_view command)
         }
         written = IsOpen() && WriteAll(command, nullptr, giveUp);
     }
+    if (written && m_network)
+        m_unanswered = std::string(command);
     if (m_log)
         m_log->WriteCommand(command);
     return written;
@@ -264,6 +336,9 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     std::string tail;
     char overflow[4096];
     std::string_view ending;
+    // A command a network server dropped unanswered, to be written again once it is back.
+    std::string rewrite;
+    uint32_t lastHeard = start;
 
     bool done = TickPassed(m_clock.TickCount(), deadline);
     while (!done) {
@@ -282,11 +357,18 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
                 progress->SetPosition(++counter);
             if (room == 0 && got > 0)
                 overflowed = true;
+            if (got > 0)
+                lastHeard = m_clock.TickCount();
             anyByte = anyByte || got > 0;
             tail.append(into, static_cast<std::size_t>(got));
             if (tail.size() > kErrorEnding.size())
                 tail.erase(0, tail.size() - kErrorEnding.size());
         } else {
+            // A network server that hangs up before any answer came took the command with
+            // it (ser2net does when its port went away under it): once the port is back the
+            // command is written again, as after a failed write to a serial port.
+            if (!reconnectWait && m_network && !m_unanswered.empty() && m_unanswered == command)
+                rewrite = m_unanswered;
             m_clock.Sleep(pause);
             if (progress) {
                 counter += static_cast<int>((timeout / 100) / 100);
@@ -297,6 +379,21 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
                 m_lastReadEnd = ReadEnd::Reconnected;
                 break;
             }
+            if (IsOpen() && !rewrite.empty()) {
+                if (m_log)
+                    m_log->WriteCommand(rewrite);
+                if (WriteAll(rewrite, nullptr, deadline))
+                    m_unanswered = rewrite;
+                rewrite.clear();
+                lastHeard = m_clock.TickCount();
+            }
+        }
+        if (reconnectWait && m_network && IsOpen() && TickPassed(m_clock.TickCount(), lastHeard + kNetworkQuietMs)) {
+            // Silence: re-connect to see whether the port is still there. A server that cannot
+            // open it now hangs up, and the failed reads that follow re-connect until it is back.
+            ClosePort();
+            OpenPort();
+            lastHeard = m_clock.TickCount();
         }
         if (!reconnectWait) {
             const std::string_view t(tail);

@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "ReadEnd.h"
+#include "Rfc2217Codec.h"
 #include "SerialPort.h"
 
 #include <cstddef>
@@ -74,15 +75,25 @@ public:
 
 private:
     bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
-    // Writes every byte. Gives up when the port takes nothing for reopenGiveUpMs, or at
-    // `deadline` when one is given.
+    // Writes every byte of data (escaped on a telnet port). Gives up when the port takes
+    // nothing for reopenGiveUpMs, or at `deadline` when one is given.
     bool WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
+    // Writes bytes to the port as they are.
+    bool WriteWire(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
+    // DrainPort; false when the port went away meanwhile.
+    bool Drain();
 
     Clock& m_clock;
     CommandLog* m_log = nullptr;
     LinkLimits m_limits;
     std::string m_portName;
     int m_fd = -1;
+    // The port is served over the network, and in telnet with the Com Port option.
+    bool m_network = false;
+    bool m_telnetOn = false;
+    Rfc2217Codec m_telnet;
+    // The last command written to a network port while no byte has come back since.
+    std::string m_unanswered;
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
     OpenFailure m_openFailure;
 };

@@ -114,14 +114,14 @@ OpenFailure::Kind OpenFailureKind(int error)
     }
 }
 
-int OpenSerialPort(const std::string& path, OpenFailure* failure)
+int OpenSerialPort(const std::string& path, OpenFailure* failure, Rfc2217Codec* telnet)
 {
     if (failure)
         *failure = OpenFailure {};
     if (path.empty())
         return Fail(failure, OpenFailure::Kind::Missing, ENOENT);
     if (IsPortUrl(path))
-        return OpenNetworkPort(path, failure);
+        return OpenNetworkPort(path, failure, telnet);
     if (const long holder = UucpLockHolder(path))
         return Fail(failure, OpenFailure::Kind::Busy, EBUSY, holder);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -168,11 +168,16 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
     case OpenFailure::Kind::NotATerminal:
         return head + "not a serial port";
     case OpenFailure::Kind::BadUrl:
-        return head + "not a network port; write socket://HOST:PORT";
-    case OpenFailure::Kind::Unsupported:
+        return head + "not a network port; write rfc2217://HOST:PORT or socket://HOST:PORT";
+    case OpenFailure::Kind::NotRfc2217:
         return head +
-            "RFC 2217 ports are not supported yet; serve the port as raw TCP (ser2net accepter "
-            "tcp,...) and use socket://HOST:PORT";
+            (failure.error == ETIMEDOUT ? "the server did not answer the RFC 2217 negotiation in time"
+                                        : "the server refused RFC 2217 (Com Port Control)") +
+            "; a port served as raw TCP (ser2net accepter tcp,...) is socket://HOST:PORT";
+    case OpenFailure::Kind::ServerClosed:
+        return head +
+            "the server closed the connection at once; the gateway behind it is not plugged in "
+            "or restarting, or another client holds it";
     case OpenFailure::Kind::Unresolved:
         return head + (failure.error == ETIMEDOUT ? "the host name did not resolve in time" : "unknown host");
     case OpenFailure::Kind::Unreachable:

@@ -4,6 +4,8 @@
 
 namespace tervane {
 
+class Rfc2217Codec;
+
 // Why a port did not open.
 struct OpenFailure {
     enum class Kind {
@@ -13,7 +15,8 @@ struct OpenFailure {
         Missing,          // no such port (the device is not plugged in, or gone)
         NotATerminal,     // the path is something else than a serial port
         BadUrl,           // a network port URL that does not read as socket:// or rfc2217://HOST:PORT
-        Unsupported,      // a network port of a kind this link does not speak
+        NotRfc2217,       // the server of an rfc2217:// port does not speak the Com Port option
+        ServerClosed,     // the server hung up at once: the port behind it is away or in use
         Unresolved,       // the host of a network port has no address (or none within the bound)
         Unreachable,      // the host refused the connection, cannot be reached, or did not answer in time
         Other,
@@ -30,10 +33,13 @@ OpenFailure::Kind OpenFailureKind(int error);
 // non-blocking, raw 115200 8N1, and held exclusively. Another program's hold on the
 // port makes the open fail: an advisory flock (which also stops root), TIOCEXCL, or a
 // UUCP lock file LCK..<name> in the lock folder whose process is alive.
-// A name of the form socket://HOST:PORT is a port served over the network as raw TCP: it
-// connects instead, within a bound, and holds no lock (the server keeps clients apart).
+// A name of the form socket://HOST:PORT or rfc2217://HOST:PORT is a port served over the
+// network (raw TCP, or telnet with the Com Port option): it connects instead, within a bound,
+// and holds no lock (the server keeps clients apart). An rfc2217 port is negotiated through
+// `telnet` (a fresh one of the function's own when none is given), which then carries the
+// connection's state for the caller.
 // The descriptor, or -1 with the reason in `failure` when one is given.
-int OpenSerialPort(const std::string& path, OpenFailure* failure = nullptr);
+int OpenSerialPort(const std::string& path, OpenFailure* failure = nullptr, Rfc2217Codec* telnet = nullptr);
 
 // What is wrong with `path` and, where the user can act, what to do: one line for the tool's
 // messages and the command log.

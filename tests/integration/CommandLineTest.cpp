@@ -36,6 +36,10 @@ void CommandLineTest::parses_data()
                                  << false;
     QTest::newRow("--port PATH") << QStringList {"--port", "/dev/ttyACM1"} << "/dev/ttyACM1" << false << false << false
                                  << false;
+    QTest::newRow("--port rfc2217 URL") << QStringList {"--port", "rfc2217://bench-7:4001"} << "rfc2217://bench-7:4001"
+                                        << false << false << false << false;
+    QTest::newRow("--port=socket URL") << QStringList {"--port=socket://[::1]:4002"} << "socket://[::1]:4002" << false
+                                       << false << false << false;
     QTest::newRow("--port without a path") << QStringList {"--port"} << "" << false << false << false << true;
     QTest::newRow("--port= empty") << QStringList {"--port="} << "" << false << false << false << true;
     QTest::newRow("-platform NAME") << QStringList {"-platform", "offscreen"} << "" << false << false << false << false;

@@ -10,7 +10,9 @@ class ModuleDocFragment(object):
 options:
   port:
     description:
-      - Serial port of the gateway on the host, for example C(/dev/ttyACM0).
+      - Serial port of the gateway on the host, for example C(/dev/ttyACM0), or a port served
+        over the network by ser2net, C(rfc2217://HOST:PORT) (its C(telnet(rfc2217)) accepter) or
+        C(socket://HOST:PORT) (its raw C(tcp) accepter).
       - Without it, tervane-q7 looks for the one Skellin Q7 attached by USB; when several
         are attached the task fails and names their ports.
     type: str
