@@ -47,6 +47,7 @@ WORKING_RUNS = (
     ('--check', '--diff', 'apply', 'PROFILE'),
     ('apply', 'PROFILE'),
     ('devices',),
+    ('--probe', 'devices'),
     ('send', 'AT+CGMI\\r\\n', 'AT+NOPE\\r\\n'),
 )
 
