@@ -6,6 +6,8 @@ pointing at its own simulated gateway.
 Usage: playbook_test.py playbooks TARBALL_DIR TOOL SIMULATOR
        playbook_test.py docs TARBALL_DIR
        playbook_test.py values TARBALL_DIR
+       playbook_test.py bench TARBALL_DIR TOOL SIMULATOR
+       playbook_test.py devices TARBALL_DIR
 """
 
 import glob
@@ -19,7 +21,7 @@ import tempfile
 import time
 import unittest
 
-MODULES = ('q7_facts', 'q7_profile', 'q7_python_file', 'q7_firmware')
+MODULES = ('q7_facts', 'q7_profile', 'q7_python_file', 'q7_firmware', 'q7_devices')
 GOOD_HOSTS = ('gw1', 'gw2', 'gw3')
 # Answers every settings change with ERROR: staging fails there, and only there.
 BAD_HOST = 'gwbad'
@@ -177,6 +179,135 @@ class StagingPlaybook(unittest.TestCase):
             self.assertEqual(hosts[host]['ok'], 4, host)
 
 
+class BenchLoop(unittest.TestCase):
+    """One staging host with three gateways: stage_bench finds them with q7_devices and
+    loops q7_profile over them, one record line each."""
+
+    GATEWAYS = 3
+
+    @classmethod
+    def setUpClass(cls):
+        tarball_dir, real_tool, simulator = (os.path.abspath(arg) for arg in ARGS)
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-bench-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(tarball_dir, collections)
+        cls.env = ansible_environment(collections)
+        cls.real_tool = real_tool
+        cls.simulator = subprocess.Popen([simulator, '--count', str(cls.GATEWAYS), '--link', cls.work + '/q7'],
+                                         stdout=subprocess.PIPE, text=True)
+        cls.ports = [cls.simulator.stdout.readline().strip() for _ in range(cls.GATEWAYS)]
+        tool = os.path.join(cls.work, 'tervane-q7')
+        with open(tool, 'w') as stream:
+            stream.write('#!/bin/sh\nexec "%s" --speed-up %d "$@"\n' % (real_tool, SPEED_UP))
+        os.chmod(tool, 0o755)
+        profile = os.path.join(cls.work, 'fleet.yaml')
+        with open(profile, 'w') as stream:
+            stream.write('settings:\n  mobile_simple/apn: bench.example\n')
+        cls.record = os.path.join(cls.work, 'inventory.csv')
+        # The simulated gateways are pseudo-terminals, not USB devices: the bench names its
+        # ports, as one behind ser2net would.
+        inventory = dict(q7_benches=dict(hosts=dict(bench1=dict(q7_ports=cls.ports)), vars=dict(
+            ansible_connection='local', ansible_python_interpreter=sys.executable,
+            q7_tool=tool, q7_profile=profile, q7_record=cls.record)))
+        cls.inventory = os.path.join(cls.work, 'inventory.json')
+        with open(cls.inventory, 'w') as stream:
+            json.dump(inventory, stream)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.simulator.terminate()
+        cls.simulator.wait(timeout=30)
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def play(self, *options):
+        run = subprocess.run(['ansible-playbook', '-i', self.inventory, 'tervane.q7.stage_bench'] + list(options),
+                             env=self.env, cwd=self.work, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             text=True, timeout=600)
+        sys.stderr.write('\n$ ansible-playbook -i inventory.json tervane.q7.stage_bench %s\n%s'
+                         % (' '.join(options), run.stdout))
+        return run, recap(run.stdout)
+
+    def gateway(self, port, *args):
+        run = subprocess.run([self.real_tool, '--json', '--port', port] + list(args),
+                             stdout=subprocess.PIPE, text=True, timeout=120)
+        return json.loads(run.stdout)
+
+    def test_the_loop_stages_every_gateway_by_imei_and_records_each(self):
+        imeis = [self.gateway(port, 'info')['imei'] for port in self.ports]
+        self.assertEqual(len(set(imeis)), self.GATEWAYS)
+        run, hosts = self.play()
+        self.assertEqual(hosts['bench1']['failed'], 0)
+        self.assertEqual(hosts['bench1']['changed'], 1)
+        for port, imei in zip(self.ports, imeis):
+            self.assertIn('(item=%s on %s)' % (imei, port), run.stdout)
+            settings = self.gateway(port, 'settings', 'get', 'mobile_simple/apn')['settings']
+            self.assertEqual(settings['mobile_simple/apn'], 'bench.example', port)
+        with open(self.record) as stream:
+            lines = stream.read().splitlines()
+        self.assertEqual(len(lines), 1 + self.GATEWAYS, lines)
+        self.assertEqual(sorted(line.split(',')[2] for line in lines[1:]), sorted(imeis))
+
+
+class DevicesAndVars(unittest.TestCase):
+    """What q7_devices makes of the tool's devices document, and the --var arguments
+    q7_profile makes of its vars."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-devices-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(ARGS[0], collections)
+        sys.path.insert(0, collections)
+        import importlib
+        cls.devices = importlib.import_module('ansible_collections.tervane.q7.plugins.modules.q7_devices')
+        cls.profile = importlib.import_module('ansible_collections.tervane.q7.plugins.modules.q7_profile')
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def test_gateways_are_those_that_answered_once_each(self):
+        document = dict(devices=[
+            dict(port='/dev/ttyACM0', serialNumber='Q7-1', busPath='1-1', maker='WAVECOM', answered=True,
+                 imei='356938035643809', firmwareVersion='2.4.1.7'),
+            dict(port='/dev/ttyACM1', serialNumber='Q7-2', busPath='1-2', maker='WAVECOM', answered=False,
+                 imei='', firmwareVersion=''),
+            # The same gateway again by another name of its port.
+            dict(port='/dev/serial/by-id/usb-Q7-1', answered=True, imei='356938035643809'),
+            dict(port='', answered=True, imei='356938035643817'),
+            'not a row',
+            dict(port='/dev/ttyACM2', answered=True, imei=None),
+        ])
+        gateways, unanswered = self.devices.gateways_of(document)
+        self.assertEqual(gateways, [dict(imei='356938035643809', port='/dev/ttyACM0', serial_number='Q7-1',
+                                         bus_path='1-1', maker='WAVECOM', firmware_version='2.4.1.7')])
+        self.assertEqual(unanswered, ['/dev/ttyACM1', '/dev/ttyACM2'])
+        self.assertEqual(self.devices.gateways_of({}), ([], []))
+
+    class Failed(Exception):
+        pass
+
+    class Module(object):
+        def __init__(self, values):
+            self.params = dict(vars=values)
+
+        def fail_json(self, msg, **kwargs):
+            raise DevicesAndVars.Failed(msg)
+
+    def test_vars_become_var_arguments(self):
+        module = self.Module({'site': 'Mast 4 = north', 'server_port': 2101, '_id': ''})
+        self.assertEqual(self.profile.var_arguments(module),
+                         ['--var', '_id=', '--var', 'server_port=2101', '--var', 'site=Mast 4 = north'])
+        self.assertEqual(self.profile.var_arguments(self.Module(None)), [])
+
+    def test_bad_vars_are_refused(self):
+        for values in ({'9site': 'x'}, {'site-name': 'x'}, {'a b': 'x'}, {'site': ['x']}, {'site': {'a': 1}},
+                       {'site': True}, {'site': None}):
+            with self.subTest(values):
+                with self.assertRaises(self.Failed):
+                    self.profile.var_arguments(self.Module(values))
+
+
 class ModuleDocs(unittest.TestCase):
     """Every module documents itself in Ansible's form and imports cleanly."""
 
@@ -313,7 +444,8 @@ class ProfileCommandLine(unittest.TestCase):
 
 if __name__ == '__main__':
     which = ARGS.pop(0)
-    classes = dict(playbooks=StagingPlaybook, docs=ModuleDocs, values=ProfileValues, line=ProfileCommandLine)
+    classes = dict(playbooks=StagingPlaybook, docs=ModuleDocs, values=ProfileValues, line=ProfileCommandLine,
+                   bench=BenchLoop, devices=DevicesAndVars)
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(classes[which])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -253,8 +253,8 @@ TEST_P(ApplyFirmware, OnlyADifferentVersionIsInstalled)
     EXPECT_EQ(Received("at&usbinterface=110"), GetParam().installs);
     EXPECT_EQ(device.UploadCount(), GetParam().installs ? 1 : 0);
     const QJsonObject json = ParseJson(run.out);
-    EXPECT_EQ(json["firmwareBefore"].toString(), "2.4.1.7");
-    EXPECT_EQ(json["firmwareAfter"].toString(), GetParam().installs ? "2.5.0.3" : "2.4.1.7");
+    EXPECT_EQ(json["firmwareVersionBefore"].toString(), "2.4.1.7");
+    EXPECT_EQ(json["firmwareVersion"].toString(), GetParam().installs ? "2.5.0.3" : "2.4.1.7");
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, ApplyFirmware,

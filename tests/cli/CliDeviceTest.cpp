@@ -46,7 +46,8 @@ TEST_F(CliSimTest, InfoAsJson)
     EXPECT_EQ(info["imsi"].toString(), "No SIM Inserted");
     EXPECT_EQ(info["phoneNumber"].toString(), "N/A");
     EXPECT_EQ(info["modemType"].toString(), "WAVECOM MODEM");
-    EXPECT_EQ(info["product"].toString(), "Q7");
+    EXPECT_EQ(info["product"].toString(), "Skellin Q7");
+    EXPECT_EQ(info["model"].toString(), "Q7");
     EXPECT_EQ(info["firmwareVersion"].toString(), "2.4.1.7");
     EXPECT_EQ(info["mobileIpAddress"].toString(), "0.0.0.0");
     EXPECT_FALSE(info["linkUp"].toBool(true));
@@ -112,7 +113,10 @@ TEST_F(CliSimTest, SettingsSetStoresAppliesAndReadsBack)
     EXPECT_EQ(device.Setting("mgmtconnection&index=3/connectionEnabled"), "on");
     EXPECT_EQ(device.Setting("system/location"), "Mast 4 <north> & \"east\"");
 
-    const QJsonArray rows = ParseJson(run.out)["settings"].toArray();
+    const QJsonObject document = ParseJson(run.out);
+    // "settings" has the shape of "settings get"; "requests" pairs what was asked with what was kept.
+    EXPECT_EQ(document["settings"].toObject()["system/location"].toString(), "Mast 4 <north> & \"east\"");
+    const QJsonArray rows = document["requests"].toArray();
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].toObject()["path"].toString(), "mobile_simple/apn");
     EXPECT_EQ(rows[0].toObject()["kept"].toString(), "fleet.example");

@@ -151,7 +151,7 @@ TEST_F(CliFleetTest, OneRefusingAndOneVanishingLeaveTheOthersDone)
 
     EXPECT_EQ(run.status, 1) << run.err;
     const QJsonObject json = ParseJson(run.out);
-    const QJsonArray results = json["devices"].toArray();
+    const QJsonArray results = json["gateways"].toArray();
     ASSERT_EQ(results.size(), kGateways);
     EXPECT_EQ(results[0].toObject()["exitStatus"].toInt(), 0) << run.err;
     EXPECT_EQ(results[1].toObject()["exitStatus"].toInt(), 1);

@@ -9,6 +9,8 @@ desktop_entry=usr/share/applications/$dashboard.desktop
 icon=usr/share/icons/hicolor/scalable/apps/$dashboard.svg
 metainfo_pattern='usr/share/metainfo/*.metainfo.xml'
 ansible_collection_pattern='usr/share/tervane-q7/ansible/tervane-q7-*.tar.gz'
+# The JSON Schemas of the tool's documents, one per subcommand and one for a run on several.
+schema_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../packaging/schema" && pwd)
 
 # package_files PACKAGE: every file of that package, sorted. The AppStream file stands as a
 # pattern because its name is the component id, the Ansible collection because its name
@@ -27,6 +29,9 @@ package_files() {
             echo "usr/share/doc/$tool/examples/gateway-profile.yaml"
             echo "usr/share/doc/$tool/examples/ser2net-bench.yaml"
             echo "$ansible_collection_pattern"
+            for p in "$schema_dir"/*.schema.json; do
+                echo "usr/share/tervane-q7/schema/${p##*/}"
+            done
             ;;
         "$dashboard")
             echo "usr/bin/$dashboard"

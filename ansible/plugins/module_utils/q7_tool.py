@@ -220,9 +220,9 @@ def run_apply(module, profile_path, extra_args=(), unchanged_msg=None):
         changes=changes,
         port=text_member(document, 'port') or tool.port or '',
         imei=text_member(document, 'imei'),
-        firmware_before=text_member(document, 'firmwareBefore'),
-        firmware_after=text_member(document, 'firmwareAfter'),
-        radio_firmware=text_member(document, 'radioFirmware'),
+        firmware_before=text_member(document, 'firmwareVersionBefore'),
+        firmware_after=text_member(document, 'firmwareVersion'),
+        radio_firmware=text_member(document, 'radioFirmwareVersion'),
         failures=[to_text(f) for f in member(document, 'failures', list, [])],
         exit_status=run.rc,
     )

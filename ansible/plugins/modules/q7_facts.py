@@ -54,7 +54,8 @@ ansible_facts:
       type: dict
       sample:
         port: /dev/ttyACM0
-        product: Q7
+        product: Skellin Q7
+        model: Q7
         firmware_version: 2.4.1.7
         imei: "356938035643809"
         iccid: "89012601234567890128"

@@ -102,6 +102,16 @@ options:
           command:
             description: The program and its arguments (C(main.py)).
             type: str
+  vars:
+    description:
+      - This gateway's values for the C(${NAME}) placeholders of the profile, for example a
+        site name or a server port from a table keyed by IMEI (see M(tervane.q7.q7_devices)).
+        Each is passed to tervane-q7 as C(--var NAME=VALUE); the values the gateway gives
+        itself (C(${imei}), C(${iccid}), ...) need none.
+      - Names are letters, digits and C(_), not starting with a digit; values are texts or
+        numbers.
+    type: dict
+    version_added: 1.0.0
   record:
     description:
       - A CSV file on the host to which one line per run is appended - time, port, IMEI,
@@ -130,6 +140,14 @@ EXAMPLES = r'''
       absent: [xbee.py]
       autostart: {enabled: true, command: main.py}
     record: /var/lib/tervane/inventory.csv
+
+- name: Stage every gateway of a bench, each with its own values
+  tervane.q7.q7_profile:
+    port: "{{ item.port }}"
+    src: /etc/tervane/fleet.yaml
+    vars: "{{ q7_gateway_vars[item.imei] }}"
+    record: /var/lib/tervane/inventory.csv
+  loop: "{{ bench.gateways }}"
 '''
 
 RETURN = r'''
@@ -173,6 +191,7 @@ exit_status:
 '''
 
 import os
+import re
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.tervane.q7.plugins.module_utils.q7_tool import (
@@ -202,6 +221,22 @@ def setting_values(values, module, prefix=''):
             module.no_log_values.add(value)
         converted[key] = value
     return converted
+
+
+VAR_NAME = re.compile(r'^[A-Za-z_][A-Za-z0-9_]*$')
+
+
+def var_arguments(module):
+    """--var NAME=VALUE for each of the vars, in the order of their names."""
+    args = []
+    for name, value in sorted((module.params['vars'] or {}).items()):
+        name = str(name)
+        if not VAR_NAME.match(name):
+            module.fail_json(msg="vars: %r is not a name (letters, digits and _, not starting with a digit)" % name)
+        if isinstance(value, bool) or not isinstance(value, (str, int, float)):
+            module.fail_json(msg='vars: %s wants a text or a number, not %s' % (name, type(value).__name__))
+        args += ['--var', '%s=%s' % (name, value)]
+    return args
 
 
 def image(part):
@@ -259,6 +294,7 @@ def main():
                 autostart=dict(type='dict', options=dict(
                     enabled=dict(type='bool', required=True),
                     command=dict(type='str'))))),
+            vars=dict(type='dict'),
             record=dict(type='path'),
         ),
         mutually_exclusive=[('src', inline) for inline in INLINE],
@@ -270,6 +306,7 @@ def main():
     else:
         profile_path = write_profile(module, inline_profile(module))
     extra = ['--record', module.params['record']] if module.params['record'] else []
+    extra += var_arguments(module)
     run_apply(module, profile_path, extra)
 
 

@@ -180,7 +180,7 @@ int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vecto
         }
     }
     const std::size_t done = runs.size() - notDone.Size();
-    session.Result().Set("devices", std::move(documents));
+    session.Result().Set("gateways", std::move(documents));
     session.Result().Set("notDone", std::move(notDone));
     session.Out() << "Done on " << done << " of " << runs.size() << " gateways"
                   << (notDoneText.empty() ? "." : "; not done: " + notDoneText + ".") << "\n";

@@ -15,7 +15,7 @@ bool RunsOnEveryGateway(const Subcommand& subcommand);
 // Runs the subcommand on every gateway at once (the --port list, or every one attached
 // with --all), each on its own thread with its own session, link and command log. Their
 // output lines carry the port in front; with --json the session's document gets one
-// member "devices", an array of their documents. One gateway's failure leaves the others
+// member "gateways", an array of their documents. One gateway's failure leaves the others
 // alone. Returns the worst exit status.
 int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vector<std::string>& operands);
 

@@ -99,9 +99,9 @@ int Finish(CliSession& session, const Profile& profile, const ApplyReport& repor
     json.Set("iccid", report.iccid);
     json.Set("imsi", report.facts.imsi);
     json.Set("product", report.product);
-    json.Set("firmwareBefore", report.firmwareBefore);
-    json.Set("firmwareAfter", report.firmwareAfter);
-    json.Set("radioFirmware", report.radioFirmware);
+    json.Set("firmwareVersionBefore", report.firmwareBefore);
+    json.Set("firmwareVersion", report.firmwareAfter);
+    json.Set("radioFirmwareVersion", report.radioFirmware);
     const bool recorded = Record(session, profile, report, status);
     // A record that could not be written turns a done run into a failed one.
     return status == kExitDone && !recorded ? kExitRefused : status;

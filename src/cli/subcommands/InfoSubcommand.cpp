@@ -35,7 +35,7 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     // The fields the Device Information page binds from the state document.
     const RciDocuments& documents = session.Documents();
     const xmlNodePtr state = documents.StateRoot();
-    const std::optional<std::string> product = SettingText(state, "device_info/model");
+    const std::optional<std::string> model = SettingText(state, "device_info/model");
     const std::optional<std::string> firmware = SettingText(state, "device_info/firmware");
     const std::optional<std::string> iccid = SettingText(state, "mobile_stats/iccid");
     const std::optional<std::string> mobileIp = SettingText(state, "ppp_stats/ip_address");
@@ -44,14 +44,14 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     const KeptRow* csq = session.Runner().LastRowWith("AT+CSQ");
     const bool measured = csq != nullptr && csq->answered && csq->row.failed == 0;
     const bool known = measured && facts.signalQuality != kUnknownSignalQuality;
-    const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product.value_or(""));
+    const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, model.value_or(""));
     const long long dbm = SignalLevelDbm(facts.signalQuality);
     const bool stateRead = state != nullptr;
     const bool linkUp = LinkUp(stateRead, mobileIp.value_or(""));
 
     std::ostream& out = session.Out();
     Line(out, "Port", session.PortName());
-    Line(out, "Product", product.value_or(""));
+    Line(out, "Product", model.value_or(""));
     Line(out, "Firmware Version", firmware.value_or(""));
     Line(out, "Serial Number (IMEI)", facts.imei);
     Line(out, "Phone Number", facts.phoneNumber);
@@ -68,7 +68,10 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     // What the state document does not hold is null, not an empty text.
     const auto fromState = [](const std::optional<std::string>& text) { return text ? JsonValue(*text) : JsonValue(); };
     JsonValue& result = session.Result();
-    result.Set("product", fromState(product));
+    // "product" is the name the other subcommands report (device_info/product); the page's
+    // Product field shows the model.
+    result.Set("product", fromState(SettingText(state, "device_info/product")));
+    result.Set("model", fromState(model));
     result.Set("firmwareVersion", fromState(firmware));
     result.Set("imei", facts.imei);
     result.Set("phoneNumber", facts.phoneNumber);

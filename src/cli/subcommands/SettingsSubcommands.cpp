@@ -132,6 +132,9 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
     FieldStore kept;
     LoadBindings([](int32_t) {}, table, kept, documents.SettingsRoot());
 
+    // "settings" has the shape "settings get" gives (path -> value now held, null when gone);
+    // "requests" says for each PATH=VALUE what was asked and what was kept.
+    JsonValue held = JsonValue::Object();
     JsonValue results = JsonValue::Array();
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const FieldId id = static_cast<FieldId>(i + 1);
@@ -142,12 +145,14 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         if (!kept.Contains(id)) {
             row.Set("kept", JsonValue());
             row.Set("asRequested", false);
+            held.Set(paths[i], JsonValue());
             session.Out() << paths[i] << " is gone\n";
             status = session.Fail(kExitRefused, "the device no longer has the setting " + paths[i]);
         } else {
             const std::string& value = kept.Text(id);
             row.Set("kept", value);
             row.Set("asRequested", value == wanted);
+            held.Set(paths[i], value);
             session.Out() << paths[i] << "=" << EscapeForDisplay(value) << "\n";
             if (value != wanted) {
                 status = session.Fail(kExitRefused, "the device did not keep " + paths[i] + "=" + EscapeForDisplay(values[i])
@@ -156,7 +161,8 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         }
         results.Append(std::move(row));
     }
-    session.Result().Set("settings", std::move(results));
+    session.Result().Set("settings", std::move(held));
+    session.Result().Set("requests", std::move(results));
     return status;
 }
 

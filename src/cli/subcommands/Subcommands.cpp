@@ -18,7 +18,7 @@ const std::array kSubcommands{
         "IMSI, modem type and revision, signal strength, mobile IP address and whether\n"
         "a Ravlo radio is configured. Control characters in the device's texts are\n"
         "shown escaped. A state answer that cannot be read is reported (exit 1).\n",
-        RunInfo, "product firmwareVersion imei phoneNumber iccid imsi modemType modemRevision signal mobileIpAddress linkUp radioConfigured stateRead"},
+        RunInfo, "product model firmwareVersion imei phoneNumber iccid imsi modemType modemRevision signal mobileIpAddress linkUp radioConfigured stateRead"},
     Subcommand{"settings", "get", "[PATH...]", 0, -1,
         "values by setting path; all without PATH",
         "Reads the device's settings and shows the value of each PATH, or of every\n"
@@ -38,7 +38,7 @@ const std::array kSubcommands{
         "status 1). Every PATH is checked before anything is sent. The value starts\n"
         "after the first \"=\" that is not part of an \"&index=\" step:\n"
         "  tervane-q7 settings set 'mgmtconnection&index=1/connectionEnabled=on'\n",
-        RunSettingsSet, "settings"},
+        RunSettingsSet, "settings requests"},
     Subcommand{"", "backup", "FILE", 1, 1,
         "save the device's settings to FILE",
         "Reads the device's settings and writes them to FILE (or to backup.cfg in the\n"
@@ -46,7 +46,7 @@ const std::array kSubcommands{
         "dashboard's Utilities page. FILE is replaced only once the whole backup has\n"
         "been written; a new FILE is readable by its owner alone, as it holds\n"
         "passwords. A link is written through; a device, FIFO or socket is refused.\n",
-        RunBackup, "path"},
+        RunBackup, "savedPath"},
     Subcommand{"", "restore", "FILE", 1, 1,
         "send a backup's settings; the device restarts",
         "Sends the settings held in FILE (a backup file) to the device, restarts it\n"
@@ -116,7 +116,7 @@ const std::array kSubcommands{
         "  --diff         show each change as old -> new (passwords and keys hidden)\n"
         "  --record FILE  append the gateway's identity and the outcome to a CSV file\n"
         "  --all          every gateway attached, each on its own thread\n",
-        RunApply, "check changed changes failures profile profileDigest imei iccid imsi product firmwareBefore firmwareAfter radioFirmware"},
+        RunApply, "check changed changes failures profile profileDigest imei iccid imsi product firmwareVersionBefore firmwareVersion radioFirmwareVersion"},
     Subcommand{"", "devices", "", 0, 0,
         "list the gateways attached",
         "Lists the Skellin Q7 gateways attached by USB: port, USB serial number (or\n"

@@ -40,7 +40,7 @@ std::span<const Subcommand> Subcommands();
 inline constexpr std::string_view kCommonJsonMembers[] = {"command", "ok", "exitStatus", "port", "candidates"};
 // What a run on several gateways has instead of the subcommand's members: one document per
 // gateway, and the ports of those that did not finish well.
-inline constexpr std::string_view kFleetJsonMembers[] = {"devices", "notDone"};
+inline constexpr std::string_view kFleetJsonMembers[] = {"gateways", "notDone"};
 
 // The subcommand the words begin with, and how many words its name took; none when the
 // words name no subcommand.

@@ -37,7 +37,7 @@ int RunBackup(CliSession& session, const Operands& operands)
         return kExitRefused;
     }
     session.Out() << "Saved the device's settings to " << result.path << ".\n";
-    session.Result().Set("path", result.path);
+    session.Result().Set("savedPath", result.path);
     return kExitDone;
 }
 
