@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <optional>
+#include <string_view>
 
 namespace tervane::sim {
 
@@ -105,7 +106,45 @@ std::string ApplyFault(const std::string& word, Faults& faults)
     return "unknown fault: " + name;
 }
 
+// The options of the simulated device and whether each takes a value, as ParseSimOptions
+// reads them.
+struct SimOptionName {
+    std::string_view name;
+    bool takesValue;
+};
+constexpr SimOptionName kSimOptionNames[] = {
+    {"--link", true},
+    {"--count", true},
+    {"--model", true},
+    {"--restart-delay", true},
+    {"--answer-delay", true},
+    {"--signal", true},
+    {"--signal-pattern", true},
+    {"--no-radio-config", false},
+    {"--no-radio-answer", true},
+    {"--without", true},
+    {"--fault", true},
+};
+
 } // namespace
+
+std::size_t SimOptionWords(const std::vector<std::string>& args, std::size_t i)
+{
+    if (i >= args.size())
+        return 0;
+    const std::string_view word = args[i];
+    const std::size_t equals = word.find('=');
+    const std::string_view name = word.substr(0, equals);
+    for (const SimOptionName& option : kSimOptionNames) {
+        if (option.name != name)
+            continue;
+        if (equals != std::string_view::npos || !option.takesValue)
+            return 1;
+        // A missing value is ParseSimOptions' to report.
+        return i + 1 < args.size() ? 2 : 1;
+    }
+    return 0;
+}
 
 SimOptions ParseSimOptions(const std::vector<std::string>& args)
 {

@@ -18,6 +18,7 @@
 #include "AppImages.h"
 
 #include <QCoreApplication>
+#include <QSettings>
 
 #include <ctime>
 
@@ -104,6 +105,11 @@ void CTolbrinApp::SetBeforeXmlCleanup(std::function<void()> stopThreads)
     m_beforeXmlCleanup = std::move(stopThreads);
 }
 
+void CTolbrinApp::SetWindowSettings(QSettings* settings)
+{
+    m_windowSettings = settings;
+}
+
 std::string CTolbrinApp::GetProductVersionText()
 {
     const std::string version = TERVANE_PRODUCT_VERSION;
@@ -149,6 +155,28 @@ void CTolbrinApp::CreateWindow()
     m_pages = CreatePages(m_documents, m_runner);
     m_mainPage = static_cast<MainPage*>(m_pages[kMainPageIndex].get());
     m_radioPage = m_pages[kRadioPageIndex].get();
+    m_sheet->SetLinkStatus(&m_runner.Status());
+    QObject::connect(&m_runner.Status(), &LinkStatus::Changed, m_sheet.get(), [this] { ShowLinkStatus(); });
+}
+
+void CTolbrinApp::ShowLinkStatus()
+{
+    if (m_mainPage == nullptr)
+        return;
+    const QString port = QString::fromStdString(m_link.PortName());
+    switch (m_runner.Status().CurrentState()) {
+    case LinkStatus::State::Connected:
+        m_mainPage->SetStatus(Translated(QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Connected (%1)")).arg(port));
+        break;
+    case LinkStatus::State::Waiting:
+        m_mainPage->SetStatus(
+            Translated(QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Waiting for the device (%1)")).arg(port));
+        break;
+    case LinkStatus::State::NotConnected:
+        // Refresh tries again: the link re-opens the port with the next command.
+        m_mainPage->SetStatus(Translated(QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Not connected (%1)")).arg(port));
+        break;
+    }
 }
 
 bool CTolbrinApp::InitInstance()
@@ -177,8 +205,8 @@ bool CTolbrinApp::InitInstance()
         found = DetectDevice();
     }
 
-    m_mainPage->SetStatus(Translated(QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Connected (%1)"))
-                              .arg(QString::fromStdString(m_link.PortName())));
+    m_runner.Status().SetConnected(true);
+    ShowLinkStatus();
 
     while (!m_mainPage->QueryDevice()) {
         if (!AskRetry(kCommunicationErrorText,
@@ -194,9 +222,14 @@ bool CTolbrinApp::InitInstance()
             m_sheet->AddPage(page.get());
 
     m_sheet->setWindowIcon(m_icon);
+    // The window opens as the last run left it: its size and place, and its page.
+    QSettings userSettings(QStringLiteral("Tervane"), QStringLiteral("tervane-q7-dashboard"));
+    QSettings& windowSettings = m_windowSettings != nullptr ? *m_windowSettings : userSettings;
+    m_sheet->RestoreWindowState(windowSettings);
     if (m_sheetObserver)
         m_sheetObserver(*m_sheet);
     m_sheet->DoModal();
+    m_sheet->SaveWindowState(windowSettings);
     m_ending = Ending::SheetClosed;
     Shutdown();
     return false;

@@ -7,6 +7,8 @@
 
 #include <QIcon>
 
+class QSettings;
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -53,6 +55,9 @@ public:
     // Called at shutdown before the XML library is cleaned up: stops every thread of the
     // program's own that may still use the library (the built-in simulated device's).
     void SetBeforeXmlCleanup(std::function<void()> stopThreads);
+    // Where the window's size, place and last page are kept between runs; the user's own
+    // settings of the program unless set (tests give their own).
+    void SetWindowSettings(QSettings* settings);
 
     // Runs the program and returns false, as the application ends without a loop of its own.
     bool InitInstance();
@@ -69,6 +74,8 @@ public:
     // Detection: the port found, opened and configured in the link.
     bool DetectDevice();
 
+    // How the link stands, as the window's status bar and the Device Information page show it.
+    LinkStatus& Status() { return m_runner.Status(); }
     CommandLog& Log() { return m_log; }
     SerialLink& Link() { return m_link; }
     RciDocuments& Documents() { return m_documents; }
@@ -77,6 +84,8 @@ public:
 private:
     void CreateWindow();
     void Shutdown();
+    // The Device Information page's status from the link's.
+    void ShowLinkStatus();
 
     std::string m_commandLine;
     CommandLog m_log;
@@ -90,6 +99,7 @@ private:
     std::string m_fixedPort;
     std::function<void(TBPropertySheet&)> m_sheetObserver;
     std::function<void()> m_beforeXmlCleanup;
+    QSettings* m_windowSettings = nullptr;
 
     // The window and its pages, in the order made; pages go before the window.
     std::unique_ptr<TBPropertySheet> m_sheet;

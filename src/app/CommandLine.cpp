@@ -21,10 +21,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
 {
     CommandLine line;
     QStringList arguments {QStringLiteral("tervane-q7-dashboard")};
-    for (const std::string& arg : args) {
+    // The simulated device's options are its own parser's to read.
+    std::vector<std::string> simulatorOptions;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!line.text.empty())
             line.text += ' ';
         line.text += arg;
+        if (const std::size_t words = sim::SimOptionWords(args, i); words > 0) {
+            simulatorOptions.insert(simulatorOptions.end(), args.begin() + static_cast<std::ptrdiff_t>(i),
+                args.begin() + static_cast<std::ptrdiff_t>(i + words));
+            if (words == 2)
+                line.text += ' ' + args[++i];
+            continue;
+        }
         arguments << QString::fromLocal8Bit(arg.data(), static_cast<qsizetype>(arg.size()));
     }
 
@@ -57,8 +67,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args)
             return line;
         }
     }
-    if (line.simulate && !line.port.empty())
+    if (line.simulate && !line.port.empty()) {
         line.error = "--simulate and --port exclude each other";
+        return line;
+    }
+    if (!simulatorOptions.empty() && !line.simulate) {
+        line.error = "'" + simulatorOptions.front() + "' is an option of the simulated device; it needs --simulate";
+        return line;
+    }
+    line.simulator = sim::ParseSimOptions(simulatorOptions);
+    if (!line.simulator.error.empty())
+        line.error = "--simulate: " + line.simulator.error;
     return line;
 }
 
@@ -77,7 +96,17 @@ std::string UsageText()
            "  /debug            write every exchange with the device to command.log in the\n"
            "                    current folder (recognised anywhere on the command line)\n"
            "  --port=PATH       use this serial port instead of looking for the device\n"
-           "  --simulate        open the dashboard on the built-in simulated Q7\n"
+           "  --simulate        open the dashboard on the built-in simulated Q7, shaped by\n"
+           "                    the options of tervane-q7-sim (see its --help), among them:\n"
+           "    --count N              N simulated gateways, so the port choice dialog shows\n"
+           "    --model Q7|Q7R         the device model (Q7R: three signal lamps)\n"
+           "    --signal N             signal quality, 0-31 or 99\n"
+           "    --signal-pattern P     steady, sweep, peak or dropouts\n"
+           "    --no-radio-config      no configured Ravlo radio: no Ravlo page\n"
+           "    --fault NAME[=VALUE]   a device fault, such as no-sim, silent or\n"
+           "                           error-for=TEXT (repeatable)\n"
+           "    --without PATH, --no-radio-answer, --restart-delay MS, --answer-delay MS,\n"
+           "    --link PATH\n"
            "  --help            show this text\n"
            "  --version         show the version\n"
            "\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SimOptions.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,9 @@ struct CommandLine {
     // The arguments after the program name joined by blanks; "/debug" is looked for in it.
     std::string text;
     bool simulate = false;
+    // With --simulate: the simulated gateways, from the options tervane-q7-sim takes
+    // (--fault, --model, --signal, --count, ...), which may stand anywhere on the line.
+    sim::SimOptions simulator;
     std::string port;
     bool help = false;
     bool version = false;

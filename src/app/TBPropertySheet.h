@@ -3,11 +3,15 @@
 #include "PropertySheet.h"
 
 class QAction;
+class QLabel;
 class QMenu;
+class QSettings;
+class QStatusBar;
 
 namespace tervane {
 
 class DeviceRunner;
+class LinkStatus;
 class RciDocuments;
 
 // The program's window: the tabbed pages with OK, Cancel and Apply under the product title
@@ -24,6 +28,22 @@ public:
     // The context menu as it pops up, separator, "&About..." and "Minimize".
     QMenu* SystemMenu() const { return m_menu; }
 
+    // The status bar under the tabs shows how this link stands: the port, connected, waiting
+    // for the device or not connected, and when the device last answered.
+    void SetLinkStatus(LinkStatus* status);
+    QStatusBar* StatusBar() const { return m_statusBar; }
+    QLabel* PortLabel() const { return m_port; }
+    QLabel* ConnectionLabel() const { return m_connection; }
+    QLabel* LastReadLabel() const { return m_lastRead; }
+
+    // The window's size and place and the page last in front, as the last run left them.
+    void RestoreWindowState(QSettings& settings);
+    void SaveWindowState(QSettings& settings) const;
+
+    // Cancel, Escape and the close box: with changes not yet applied, the user is asked
+    // first, and keeping the window is the default.
+    void reject() override;
+
 public slots:
     // Runs the About box modally, without owner window.
     void OnAbout();
@@ -33,11 +53,18 @@ protected:
     long OnMessage(int message) override;
 
 private:
+    void ShowLinkStatus();
+
     RciDocuments& m_documents;
     DeviceRunner& m_runner;
     QMenu* m_menu;
     QAction* m_about;
     QAction* m_minimize;
+    QStatusBar* m_statusBar;
+    QLabel* m_port;
+    QLabel* m_connection;
+    QLabel* m_lastRead;
+    LinkStatus* m_linkStatus = nullptr;
 };
 
 } // namespace tervane

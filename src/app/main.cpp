@@ -3,9 +3,8 @@
 #include "AppImages.h"
 #include "CTolbrinApp.h"
 #include "CommandLine.h"
+#include "SimulatedGateways.h"
 #include "SimulatedModemRegistry.h"
-#include "InterruptCleanup.h"
-#include "SimulatedQ7.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -17,7 +16,6 @@
 #include <cstdlib>
 
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -74,29 +72,18 @@ int main(int argc, char** argv)
             QStringLiteral(TERVANE_TRANSLATIONS_DIR)))
         QApplication::installTranslator(&windowTexts);
 
-    // The simulated device is found like a real one: through a modem registration. Its thread
-    // parses requests with libxml2, so it is stopped before the application cleans the library up.
-    std::unique_ptr<tervane::sim::SimulatedQ7> simulated;
+    // The simulated devices are found like real ones: through modem registrations. Their
+    // threads parse requests with libxml2, so they stop before the application cleans it up.
+    tervane::SimulatedGateways simulated;
     tervane::CTolbrinApp app(line.text);
-    app.SetBeforeXmlCleanup([&simulated] {
-        if (simulated)
-            simulated->Stop();
-    });
+    app.SetBeforeXmlCleanup([&simulated] { simulated.Stop(); });
 
     tervane::SimulatedModemRegistry simulatedRegistry;
-    // Ctrl-C or SIGTERM must not leave the simulated device's port and folder behind.
-    tervane::InterruptRemoval simulatedLink;
-    tervane::InterruptRemoval simulatedFolder;
     if (line.simulate) {
-        tervane::InstallInterruptCleanup();
-        simulated = std::make_unique<tervane::sim::SimulatedQ7>();
-        if (!simulated->Start()) {
+        if (!simulated.Start(line.simulator, simulatedRegistry)) {
             std::cerr << "tervane-q7-dashboard: the simulated device could not start\n";
             return 3;
         }
-        simulatedFolder = tervane::InterruptRemoval(simulated->OwnFolder(), tervane::InterruptRemoval::Kind::Folder);
-        simulatedLink = tervane::InterruptRemoval(simulated->PortPath(), tervane::InterruptRemoval::Kind::File);
-        simulatedRegistry.Add("WAVECOM", simulated->PortPath());
         app.SetModemRegistry(&simulatedRegistry);
     } else if (!line.port.empty()) {
         app.SetFixedPort(line.port);

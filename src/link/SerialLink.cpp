@@ -2,6 +2,7 @@
 
 #include "CleanResponse.h"
 #include "CommandLog.h"
+#include "LinkWatcher.h"
 #include "NetworkPort.h"
 #include "ProgressSink.h"
 #include "SerialPort.h"
@@ -79,6 +80,11 @@ Clock& SerialLink::GetClock() const
 void SerialLink::SetLimits(LinkLimits limits)
 {
     m_limits = limits;
+}
+
+void SerialLink::SetWatcher(LinkWatcher* watcher)
+{
+    m_watcher = watcher;
 }
 
 bool SerialLink::IsOpen() const
@@ -283,14 +289,21 @@ bool SerialLink::SendCommand(std::string_view command)
         // bound, and write once more.
         ClosePort();
         while (!OpenPort()) {
-            if (TickPassed(m_clock.TickCount(), giveUp))
+            const uint32_t now = m_clock.TickCount();
+            if (TickPassed(now, giveUp))
                 break;
+            if (m_watcher)
+                m_watcher->WaitingForDevice(giveUp - now);
             m_clock.Sleep(1000);
         }
+        if (IsOpen() && m_watcher)
+            m_watcher->DeviceBack();
         written = IsOpen() && WriteAll(command, nullptr, giveUp);
     }
     if (written && m_network)
         m_unanswered = std::string(command);
+    if (!written && m_watcher)
+        m_watcher->DeviceNotConnected();
     if (m_log)
         m_log->WriteCommand(command);
     return written;
@@ -375,9 +388,16 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
                 progress->SetPosition(counter);
             }
             ClosePort();
-            if (OpenPort() && reconnectWait) {
-                m_lastReadEnd = ReadEnd::Reconnected;
-                break;
+            if (OpenPort()) {
+                if (m_watcher)
+                    m_watcher->DeviceBack();
+                if (reconnectWait) {
+                    m_lastReadEnd = ReadEnd::Reconnected;
+                    break;
+                }
+            } else if (m_watcher) {
+                const uint32_t now = m_clock.TickCount();
+                m_watcher->WaitingForDevice(TickPassed(now, deadline) ? 0 : deadline - now);
             }
             if (IsOpen() && !rewrite.empty()) {
                 if (m_log)
@@ -424,6 +444,12 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     response = std::move(buffer);
     if (m_log)
         m_log->WriteRawResponse(response);
+    if (m_watcher) {
+        if (!IsOpen())
+            m_watcher->DeviceNotConnected();
+        else if (m_lastReadEnd == ReadEnd::ResultCode)
+            m_watcher->DeviceAnswered();
+    }
     return true;
 }
 

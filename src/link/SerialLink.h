@@ -13,6 +13,7 @@
 namespace tervane {
 
 class CommandLog;
+class LinkWatcher;
 class ProgressSink;
 
 // Bounds of the link's own loops, in milliseconds.
@@ -39,6 +40,9 @@ public:
     CommandLog* Log() const;
     Clock& GetClock() const;
     void SetLimits(LinkLimits limits);
+    // Who hears of the device going away, coming back and answering; none by default. Set
+    // while no worker uses the link.
+    void SetWatcher(LinkWatcher* watcher);
 
     // Opens and configures the port named by the port name, then drains it.
     bool OpenPort();
@@ -85,6 +89,7 @@ private:
 
     Clock& m_clock;
     CommandLog* m_log = nullptr;
+    LinkWatcher* m_watcher = nullptr;
     LinkLimits m_limits;
     std::string m_portName;
     int m_fd = -1;

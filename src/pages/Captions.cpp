@@ -1,10 +1,12 @@
 #include "Captions.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -48,7 +50,80 @@ void BuddyBox(QBoxLayout* box)
         Pair(box->itemAt(i), box->itemAt(i + 1));
 }
 
+bool HasAccessKey(const QString& text)
+{
+    return !AccessKeyOf(text).isNull();
+}
+
+// Where the "&" goes: the first free letter or digit starting a word, else the first free one
+// anywhere; -1 when every one is taken.
+qsizetype AccessKeyPosition(const QString& text, const QString& taken)
+{
+    const auto free = [&](qsizetype i) { return text[i].isLetterOrNumber() && !taken.contains(text[i].toLower()); };
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if ((i == 0 || !text[i - 1].isLetterOrNumber()) && free(i))
+            return i;
+    for (qsizetype i = 0; i < text.size(); ++i)
+        if (free(i))
+            return i;
+    return -1;
+}
+
 } // namespace
+
+// The key a caption's "&" gives, lower case; none without one ("&&" is a plain "&").
+QChar AccessKeyOf(const QString& text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&')
+            continue;
+        if (text[i + 1] != u'&')
+            return text[i + 1].toLower();
+        ++i;
+    }
+    return {};
+}
+
+QString AssignAccessKeys(QWidget* root, QString taken)
+{
+    // Captions with a field to reach, and buttons, in the order they were made: top to bottom.
+    QList<QWidget*> targets;
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(widget);
+        if ((label != nullptr && label->buddy() != nullptr && label->textFormat() != Qt::RichText) ||
+            qobject_cast<QAbstractButton*>(widget) != nullptr)
+            targets.append(widget);
+    }
+    const auto textOf = [](QWidget* widget) {
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            return label->text();
+        return static_cast<QAbstractButton*>(widget)->text();
+    };
+    const auto setTextOf = [](QWidget* widget, const QString& text) {
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(text);
+        else
+            static_cast<QAbstractButton*>(widget)->setText(text);
+    };
+    // Keys chosen by hand come first.
+    for (QWidget* widget : targets)
+        if (const QChar key = AccessKeyOf(textOf(widget)); !key.isNull() && !taken.contains(key))
+            taken.append(key);
+    for (QWidget* widget : targets) {
+        QString text = textOf(widget);
+        if (text.isEmpty() || HasAccessKey(text))
+            continue;
+        // A plain "&" in a caption would read as a key: it is doubled to stay a "&".
+        text.replace(QStringLiteral("&"), QStringLiteral("&&"));
+        const qsizetype at = AccessKeyPosition(text, taken);
+        if (at < 0)
+            continue;
+        taken.append(text[at].toLower());
+        text.insert(at, u'&');
+        setTextOf(widget, text);
+    }
+    return taken;
+}
 
 void BuddyCaptions(QWidget* root)
 {

@@ -221,6 +221,9 @@ int32_t MainPage::SignalQuality() const
 void MainPage::SetStatus(const QString& status)
 {
     Fields().SetText(IDC_STATUS, status.toStdString());
+    // The link's news reaches a page already shown, without a refresh.
+    if (HasWindow())
+        SetDlgItemText(IDC_STATUS, status);
 }
 
 void MainPage::ShowMobileIpAddress()

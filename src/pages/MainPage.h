@@ -48,7 +48,7 @@ public:
     // The device query: modem facts into the fields, the three documents replaced. False when
     // the device gave no settings or no state; the fields of the rows read are set anyway.
     bool QueryDevice();
-    // "Connected (<port>)".
+    // "Connected (<port>)", or how the link stands otherwise; shown at once.
     void SetStatus(const QString& status);
     // Lamps from the signal quality (99 becomes 0, and the lamps' words say "unknown"), the
     // product and the mobile IP address.

@@ -34,13 +34,15 @@ QMessageBox::StandardButton MessageBox::Show(const MessageBoxRequest& request)
     box.setTextFormat(Qt::PlainText);
     if (request.buttons.testFlag(QMessageBox::Cancel))
         box.setEscapeButton(QMessageBox::Cancel);
+    if (request.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(request.defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
 QMessageBox::StandardButton MessageBox::Show(QWidget* owner, const QString& text, const QString& caption,
     QMessageBox::Icon icon, QMessageBox::StandardButtons buttons)
 {
-    return Show(MessageBoxRequest{owner, text, caption, icon, buttons});
+    return Show(MessageBoxRequest {owner, text, caption, icon, buttons, QMessageBox::NoButton});
 }
 
 void MessageBox::setNextAnswer(QMessageBox::StandardButton answer)

@@ -16,6 +16,9 @@ struct MessageBoxRequest {
     QString caption;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // The button Enter presses; none: the box's own choice. A question whose one answer
+    // loses work makes the other one the default.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 // Every modal message box of the program goes through here, so that tests can answer them.

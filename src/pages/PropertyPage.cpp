@@ -28,17 +28,16 @@ QString FromField(const std::string& text)
 
 } // namespace
 
-QString SettingsNotReadPrompt(const std::string& reason)
+QString SettingsNotReadPrompt(bool deviceAnsweredError)
 {
-    if (reason.empty()) {
+    if (!deviceAnsweredError) {
         return QCoreApplication::translate("tervane::PropertyPage",
             "The settings could not be sent because they could not be read from the device. "
             "Press Refresh on the Device Information page to read them again, then apply once more.");
     }
     return QCoreApplication::translate("tervane::PropertyPage",
-        "The settings could not be sent because they could not be read from the device (%1). "
-        "Press Refresh on the Device Information page to read them again, then apply once more.")
-        .arg(QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())));
+        "The settings could not be sent because they could not be read from the device (the device answered "
+        "ERROR). Press Refresh on the Device Information page to read them again, then apply once more.");
 }
 
 QString WholeNumberPrompt()
@@ -326,9 +325,11 @@ bool PropertyPage::ApplyBindings(DocumentRoot root, int message, const BindingTa
         // Without the device's settings there is nothing to write the values into, and so
         // nothing to send: the user is told, and the values stay on the page, still unapplied.
         if ((m_documents.*root)() == nullptr) {
-            const std::string& reason = root == &RciDocuments::RadioSettingsRoot ? m_documents.RadioSettingsParseError()
-                                                                                 : m_documents.SettingsParseError();
-            MessageBox::Show(this, SettingsNotReadPrompt(reason), tr("Error"), QMessageBox::Critical, QMessageBox::Ok);
+            const bool answeredError = root == &RciDocuments::RadioSettingsRoot
+                ? m_documents.RadioSettingsAnsweredError()
+                : m_documents.SettingsAnsweredError();
+            MessageBox::Show(this, SettingsNotReadPrompt(answeredError), tr("Error"), QMessageBox::Critical,
+                QMessageBox::Ok);
             return false;
         }
         tervane::StoreBindings(storedRows, m_fields, (m_documents.*root)());

@@ -222,9 +222,9 @@ private:
     bool m_modified = false;
 };
 
-// The prompt of an apply whose document could not be read from the device, with the
-// reason the reply could not be read when there is one.
-QString SettingsNotReadPrompt(const std::string& reason = {});
+// The prompt of an apply whose document could not be read from the device; it says so when
+// the device answered ERROR. Why the parser refused a reply goes to the command log only.
+QString SettingsNotReadPrompt(bool deviceAnsweredError = false);
 
 // The prompts of a refused number.
 QString WholeNumberPrompt();

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tervane {
 
@@ -70,6 +71,12 @@ void PropertySheet::AddPage(PropertyPage* page)
 {
     page->m_sheet = this;
     BuddyCaptions(page);
+    // The keys of OK, Cancel and Apply reach them from every page: no page takes them.
+    QString sheetKeys;
+    for (const QPushButton* button : {OkButton(), CancelButton(), ApplyButton()})
+        if (const QChar key = AccessKeyOf(button->text()); !key.isNull())
+            sheetKeys.append(key);
+    AssignAccessKeys(page, sheetKeys);
     m_pages.push_back(page);
     // A page taller or wider than the room it gets scrolls, so the window fits a small screen
     // at large font sizes instead of growing past it.
@@ -237,8 +244,17 @@ QSize PropertySheet::sizeHint() const
     const int tabsWidth =
         m_tabs->tabBar()->sizeHint().width() + 2 * m_tabs->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
     natural.setWidth(std::max(natural.width(), tabsWidth + natural.width() - m_tabs->sizeHint().width()));
-    if (const QScreen* shown = screen())
-        natural = natural.boundedTo(shown->availableGeometry().size() - (frameGeometry().size() - size()));
+    if (const QScreen* shown = screen()) {
+        // At a fractional scale the screen's size in device-independent pixels is rounded
+        // (1024 pixels at 1.5 give 683, which are 1025): the room is what fits in whole pixels.
+        const qreal ratio = shown->devicePixelRatio();
+        const QSize available = shown->availableGeometry().size();
+        const auto fit = [ratio](int length) {
+            return static_cast<int>(std::floor(std::floor(length * ratio + 1e-6) / ratio + 1e-6));
+        };
+        const QSize room(fit(available.width()), fit(available.height()));
+        natural = natural.boundedTo(room - (frameGeometry().size() - size()));
+    }
     return natural.expandedTo(minimumSizeHint());
 }
 

@@ -2,7 +2,10 @@
 
 #include "ConfigBackup.h"
 #include "DeviceReset.h"
+#include "DeviceRunner.h"
+#include "MessageBox.h"
 #include "PageQuestions.h"
+#include "SerialLink.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -122,6 +125,19 @@ void UtilsPage::OnReboot()
 
 void UtilsPage::OnRestoreDefaults()
 {
+    // One click would clear every setting of the device: the user confirms first, and
+    // keeping the settings is the default.
+    MessageBoxRequest question;
+    question.owner = this;
+    question.caption = tr("Restore Factory Default Settings");
+    question.text = tr("Restore the factory default settings of the Skellin Q7 on %1? Every current setting is "
+                       "cleared and the device restarts.")
+                        .arg(QString::fromStdString(Runner().Link().PortName()));
+    question.icon = QMessageBox::Warning;
+    question.buttons = QMessageBox::RestoreDefaults | QMessageBox::Cancel;
+    question.defaultButton = QMessageBox::Cancel;
+    if (MessageBox::Show(question) != QMessageBox::RestoreDefaults)
+        return;
     PageQuestions questions(this);
     RestoreDefaults(Documents(), Runner(), questions);
 }

@@ -105,7 +105,7 @@ bool WalkDeviceQuery(const CommandBatch& batch, DeviceFacts& facts, RciDocuments
         } else if (Contains(command, kQuerySettingsRequest)) {
             if (response.empty())
                 return false;
-            documents.ParseSettings(response);
+            documents.ParseSettings(response, row.failed == 1);
         } else if (Contains(command, kQueryStateRequest)) {
             if (response.empty())
                 return false;
@@ -113,7 +113,7 @@ bool WalkDeviceQuery(const CommandBatch& batch, DeviceFacts& facts, RciDocuments
             EraseAll(state, "&");
             documents.ParseState(state);
         } else if (Contains(command, kQueryRadioSettingsRequest)) {
-            documents.ParseRadioSettings(response);
+            documents.ParseRadioSettings(response, row.failed == 1);
         }
     }
     return true;

@@ -32,13 +32,14 @@ std::string_view CutReply(std::string_view response)
     return response.substr(first, last - first + 1);
 }
 
-void RciDocuments::ParseSettings(std::string_view response)
+void RciDocuments::ParseSettings(std::string_view response, bool deviceAnsweredError)
 {
     const std::string_view text = CutReply(response);
     m_settings.reset();
     m_settingsRoot = nullptr;
     m_settings = ReadUntrustedXml(text, "setting.xml", &m_lastParseError);
     m_settingsParseError = m_lastParseError;
+    m_settingsAnsweredError = !m_settings && deviceAnsweredError;
     if (!m_settings) {
         NoteParseFailure("settings");
         return;
@@ -72,7 +73,7 @@ bool ReportsRadioNotConfigured(std::string_view response)
     return response.find(kRadioNotConfigured) != std::string_view::npos;
 }
 
-void RciDocuments::ParseRadioSettings(std::string_view response)
+void RciDocuments::ParseRadioSettings(std::string_view response, bool deviceAnsweredError)
 {
     // The whole answer is searched: a device may send the text alone, with no XML around it.
     if (ReportsRadioNotConfigured(response)) {
@@ -85,6 +86,7 @@ void RciDocuments::ParseRadioSettings(std::string_view response)
     m_radioSettingsRoot = nullptr;
     m_radioSettings = ReadUntrustedXml(text, "ravlosetting.xml", &m_lastParseError);
     m_radioSettingsParseError = m_lastParseError;
+    m_radioSettingsAnsweredError = !m_radioSettings && deviceAnsweredError;
     if (!m_radioSettings) {
         NoteParseFailure("radio settings");
         return;

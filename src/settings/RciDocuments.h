@@ -27,13 +27,15 @@ public:
 
     // The answer to the settings query: reshaped into a set_setting request; the settings
     // root is the first child of set_setting.
-    void ParseSettings(std::string_view response);
+    // `deviceAnsweredError`: the device ended its answer with ERROR, which the user is told
+    // in those words rather than the parser's.
+    void ParseSettings(std::string_view response, bool deviceAnsweredError = false);
     // The answer to the state query; the state root is the first child of query_state.
     void ParseState(std::string_view response);
     // The answer to the radio settings query: reshaped like the settings, or, when the
     // device says the radio is "Currently not configured or supported", only clears the
     // radio page flag and keeps the previous document.
-    void ParseRadioSettings(std::string_view response);
+    void ParseRadioSettings(std::string_view response, bool deviceAnsweredError = false);
 
     xmlDocPtr SettingsDocument() const { return m_settings.get(); }
     xmlNodePtr SettingsRoot() const { return m_settingsRoot; }
@@ -51,6 +53,10 @@ public:
     const std::string& SettingsParseError() const { return m_settingsParseError; }
     // Why the latest radio settings parse gave no document; empty when it gave one.
     const std::string& RadioSettingsParseError() const { return m_radioSettingsParseError; }
+    // Whether the device answered ERROR to the query of the latest settings or radio settings
+    // parse that gave no document.
+    bool SettingsAnsweredError() const { return m_settingsAnsweredError; }
+    bool RadioSettingsAnsweredError() const { return m_radioSettingsAnsweredError; }
 
     // Told, in one sentence, of each reply that gave no document and why; the program
     // writes it to its command log. None by default.
@@ -70,6 +76,8 @@ private:
     std::string m_lastParseError;
     std::string m_settingsParseError;
     std::string m_radioSettingsParseError;
+    bool m_settingsAnsweredError = false;
+    bool m_radioSettingsAnsweredError = false;
     std::function<void(std::string_view)> m_parseFailureNote;
 
     void NoteParseFailure(std::string_view query) const;

@@ -1,15 +1,21 @@
+#include "USBDialog.h"
 #include "CommandBatch.h"
 #include "LineResponder.h"
+#include "LinkStatus.h"
 #include "PtyPeer.h"
 #include "SerialLink.h"
-#include "USBDialog.h"
 
 #include <QApplication>
+
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 using tervane::CommandBatch;
 using tervane::CommandRow;
@@ -17,6 +23,32 @@ using tervane::USBCommand;
 using tervane::USBDialog;
 
 namespace {
+
+// Ticks only when paused; every pause waits until the test opens the gate.
+class GateClock : public tervane::Clock {
+public:
+    uint32_t TickCount() override { return m_ticks.load(); }
+    void Sleep(uint32_t ms) override
+    {
+        std::unique_lock lock(m_mutex);
+        m_opened.wait(lock, [this] { return m_open; });
+        m_ticks += ms;
+    }
+    void Open()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_opened.notify_all();
+    }
+
+private:
+    std::atomic<uint32_t> m_ticks {0};
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+};
 
 // Answers every command line with its echo and OK, or ERROR for lines holding "BAD".
 std::string EchoAndResult(const std::string& line)
@@ -70,6 +102,58 @@ private slots:
         QCOMPARE(batch.GetAt(3)->response, std::string("value of AT+TWO"));
         QCOMPARE(batch.GetAt(3)->failed, 0);
         QTRY_COMPARE(dialog.PromptText(), QStringLiteral("last"));
+    }
+
+    void showsTheWaitForAVanishedDevice()
+    {
+        // The device is gone before the batch starts: the link re-opens its port until its
+        // bound has passed, and the dialog says so meanwhile, with the time left. The link's
+        // first pause waits until the dialog has shown the wait, so nothing hangs on timing.
+        GateClock gate;
+        link->ClosePort();
+        tervane::SerialLink gone(gate);
+        gone.SetPortName(peer->Path());
+        QVERIFY(gone.OpenPort());
+        tervane::LinkStatus status(gone);
+        USBDialog dialog(gone, &status);
+        QStringList shown;
+        connect(&status, &tervane::LinkStatus::Changed, &dialog, [&] {
+            shown << dialog.StatusText();
+            if (status.CurrentState() == tervane::LinkStatus::State::Waiting)
+                gate.Open();
+        });
+        peer->HangUp();
+        CommandBatch batch;
+        batch.AddTail(CommandRow("AT+ONE\r\n", "first", 1000));
+        batch.AddTail(CommandRow("AT+TWO\r\n", "second", 1000));
+        dialog.DoModal(batch);
+
+        QVERIFY2(!shown.isEmpty(), "the wait was shown");
+        QCOMPARE(shown.front(), QStringLiteral("Waiting for the device to come back… (60 s left)"));
+        // Given up: not connected, and the box went back to its own words.
+        QTRY_COMPARE(status.CurrentState(), tervane::LinkStatus::State::NotConnected);
+        QCOMPARE(dialog.StatusText(),
+            QStringLiteral("Communicating with the device on %1. Please wait...")
+                .arg(QString::fromStdString(peer->Path())));
+        QCOMPARE(batch.GetAt(0)->failed, 1);
+        QCOMPARE(batch.GetAt(1)->failed, 1);
+        QVERIFY(!status.LastAnswer().isValid());
+    }
+
+    void linkStatusFollowsTheDevice()
+    {
+        tervane::test::LineResponder device(*peer, EchoAndResult);
+        tervane::LinkStatus status(*link);
+        status.SetConnected(true);
+        USBDialog dialog(*link, &status);
+        CommandBatch batch;
+        batch.AddTail(CommandRow("AT+ONE\r\n", "first", 1000));
+        dialog.DoModal(batch);
+        QTRY_VERIFY(status.LastAnswer().isValid());
+        QCOMPARE(status.CurrentState(), tervane::LinkStatus::State::Connected);
+        QCOMPARE(status.PortName(), QString::fromStdString(peer->Path()));
+        status.SetConnected(false);
+        QCOMPARE(status.CurrentState(), tervane::LinkStatus::State::NotConnected);
     }
 
     void emptyCommandEndsTheBatch()

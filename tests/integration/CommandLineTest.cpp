@@ -18,6 +18,8 @@ class CommandLineTest : public QObject {
 private slots:
     void parses_data();
     void parses();
+    void takesTheSimulatorsOptions_data();
+    void takesTheSimulatorsOptions();
     void noDisplayIsOneLineAndStatusOne_data();
     void noDisplayIsOneLineAndStatusOne();
 };
@@ -76,6 +78,65 @@ void CommandLineTest::parses()
     QCOMPARE(QString::fromStdString(line.port), port);
     QCOMPARE(line.simulate, simulate);
     QCOMPARE(line.help, help);
+    QCOMPARE(WantsCommandLog(line.text), log);
+}
+
+void CommandLineTest::takesTheSimulatorsOptions_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("radio");
+    QTest::addColumn<bool>("noSim");
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<bool>("log");
+
+    QTest::newRow("defaults") << QStringList {"--simulate"} << "" << 1 << "Q7" << true << false << 20 << false;
+    QTest::newRow("two gateways, Q7R, no radio")
+        << QStringList {"--simulate", "--count", "2", "--model=Q7R", "--no-radio-config"} << "" << 2 << "Q7R" << false
+        << false << 20 << false;
+    QTest::newRow("faults and signal among Qt's options and /debug")
+        << QStringList {"-platform", "offscreen", "--fault", "no-sim", "/debug", "--simulate", "--signal=7"} << "" << 1
+        << "Q7" << true << true << 7 << true;
+    QTest::newRow("a value that looks like /debug is the simulator's")
+        << QStringList {"--simulate", "--without", "x/debug"} << "" << 1 << "Q7" << true << false << 20 << true;
+    QTest::newRow("simulator option without --simulate")
+        << QStringList {"--count", "2"} << "'--count' is an option of the simulated device; it needs --simulate" << 0
+        << "" << true << false << 0 << false;
+    QTest::newRow("the simulator's own refusal")
+        << QStringList {"--simulate", "--count", "0"} << "--simulate: --count takes 1 to 64" << 0 << "" << true << false
+        << 0 << false;
+    QTest::newRow("unknown fault") << QStringList {"--simulate", "--fault", "gremlins"}
+                                   << "--simulate: unknown fault: gremlins" << 0 << "" << true << false << 0 << false;
+    QTest::newRow("missing value") << QStringList {"--simulate", "--model"} << "--simulate: --model needs a value" << 0
+                                   << "" << true << false << 0 << false;
+}
+
+void CommandLineTest::takesTheSimulatorsOptions()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    QFETCH(int, count);
+    QFETCH(QString, model);
+    QFETCH(bool, radio);
+    QFETCH(bool, noSim);
+    QFETCH(int, signal);
+    QFETCH(bool, log);
+
+    std::vector<std::string> words;
+    for (const QString& arg : args)
+        words.push_back(arg.toStdString());
+    const CommandLine line = ParseCommandLine(words);
+    QCOMPARE(QString::fromStdString(line.error), error);
+    if (!error.isEmpty())
+        return;
+    QVERIFY(line.simulate);
+    QCOMPARE(line.simulator.count, count);
+    QCOMPARE(QString::fromStdString(line.simulator.config.model), model);
+    QCOMPARE(line.simulator.config.radioConfigured, radio);
+    QCOMPARE(line.simulator.faults.noSim, noSim);
+    QCOMPARE(line.simulator.config.signalQuality, signal);
     QCOMPARE(WantsCommandLog(line.text), log);
 }
 

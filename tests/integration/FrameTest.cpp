@@ -3,7 +3,9 @@
 #include "CellPage.h"
 #include "DeviceQuery.h"
 #include "DeviceRunner.h"
+#include "LinkStatus.h"
 #include "MainPage.h"
+#include "MessageBox.h"
 #include "RciDocuments.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
@@ -15,9 +17,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -53,6 +60,11 @@ private slots:
     void minimizeAndRestoreKeepThePage();
     void aboutFromTheKeyboardReturnsToTheSameSheet();
     void applyMessagesReachTheDevice();
+    void closingWithUnappliedChangesAsks_data();
+    void closingWithUnappliedChangesAsks();
+    void statusBarShowsTheLink();
+    void remembersSizePlaceAndPage_data();
+    void remembersSizePlaceAndPage();
 
     void aboutBoxTexts();
     void aboutBoxWithoutAddressHidesTheLink();
@@ -231,6 +243,136 @@ void FrameTest::applyMessagesReachTheDevice()
     const XmlString apn(xmlNodeGetContent(ResolvePath(m_documents.SettingsRoot(), "mobile_simple/apn")));
     QCOMPARE(QString::fromUtf8(reinterpret_cast<const char*>(apn.get())), QStringLiteral("applied.example"));
     QVERIFY(ResolvePath(m_documents.RadioSettingsRoot(), "radio/node_id") != nullptr);
+}
+
+void FrameTest::closingWithUnappliedChangesAsks_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("closes");
+    for (const char* how : {"Cancel", "Escape", "close box"}) {
+        QTest::addRow("%s, nothing changed", how) << how << false << QMessageBox::NoButton << true;
+        QTest::addRow("%s, changes discarded", how) << how << true << QMessageBox::Discard << true;
+        QTest::addRow("%s, changes kept", how) << how << true << QMessageBox::Cancel << false;
+    }
+}
+
+void FrameTest::closingWithUnappliedChangesAsks()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, changed);
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, closes);
+    MessageBox::clearHistory();
+    if (answer != QMessageBox::NoButton)
+        MessageBox::setNextAnswer(answer);
+    m_sheet->show();
+    QApplication::setActiveWindow(m_sheet.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_sheet.get()));
+    QVERIFY(m_sheet->SetActivePage(1));
+    if (changed)
+        m_cell->SetModified(true);
+
+    if (how == "Cancel")
+        QTest::mouseClick(m_sheet->CancelButton(), Qt::LeftButton);
+    else if (how == "Escape")
+        QTest::keyClick(m_sheet.get(), Qt::Key_Escape);
+    else
+        QVERIFY(m_sheet->close() == closes);
+
+    QCOMPARE(m_sheet->isVisible(), !closes);
+    QCOMPARE(MessageBox::history().size(), changed ? 1 : 0);
+    if (changed) {
+        const MessageBoxRequest& question = MessageBox::history().front();
+        QCOMPARE(question.owner, static_cast<QWidget*>(m_sheet.get()));
+        QCOMPARE(question.caption, QStringLiteral("Tervane Q7 Dashboard"));
+        QVERIFY(question.text.contains(QStringLiteral("Mobile")));
+        QVERIFY(!question.text.contains(QStringLiteral("Device Information")));
+        QCOMPARE(question.buttons, QMessageBox::Discard | QMessageBox::Cancel);
+        // Keeping the changes is what Enter does.
+        QCOMPARE(question.defaultButton, QMessageBox::Cancel);
+    }
+    // The changes are still there to apply when the window stays.
+    if (!closes)
+        QVERIFY(m_sheet->IsApplyEnabled());
+    MessageBox::clearHistory();
+}
+
+void FrameTest::statusBarShowsTheLink()
+{
+    SerialLink link;
+    link.SetPortName("/dev/ttyQ7test");
+    LinkStatus status(link);
+    m_sheet->SetLinkStatus(&status);
+    QStatusBar* bar = m_sheet->StatusBar();
+    // Under the tabs, above the buttons.
+    m_sheet->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_sheet.get()));
+    QVERIFY(bar->isVisible());
+    QVERIFY(bar->geometry().top() >= m_sheet->Tabs()->geometry().bottom());
+    QVERIFY(bar->geometry().bottom() <= m_sheet->OkButton()->mapTo(m_sheet.get(), QPoint(0, 0)).y());
+
+    // Named like the lamps: what each part is, and what it shows.
+    const auto check = [&](QLabel* label, const QString& name, const QString& text) {
+        QCOMPARE(label->accessibleName(), name);
+        QCOMPARE(label->text(), text);
+        QCOMPARE(label->accessibleDescription(), text);
+        QCOMPARE(label->toolTip(), text);
+    };
+    status.SetConnected(true);
+    check(m_sheet->PortLabel(), QStringLiteral("Port"), QStringLiteral("/dev/ttyQ7test"));
+    check(m_sheet->ConnectionLabel(), QStringLiteral("Connection"), QStringLiteral("Connected"));
+    check(m_sheet->LastReadLabel(), QStringLiteral("Last read"), QStringLiteral("Not read yet"));
+
+    // The link's reports come from the worker's thread and reach the bar through the loop.
+    status.WaitingForDevice(12001);
+    QTRY_COMPARE(m_sheet->ConnectionLabel()->text(), QStringLiteral("Waiting for the device (13 s left)"));
+    check(m_sheet->ConnectionLabel(), QStringLiteral("Connection"),
+        QStringLiteral("Waiting for the device (13 s left)"));
+    status.DeviceNotConnected();
+    QTRY_COMPARE(m_sheet->ConnectionLabel()->text(), QStringLiteral("Not connected"));
+    status.DeviceAnswered();
+    QTRY_COMPARE(m_sheet->ConnectionLabel()->text(), QStringLiteral("Connected"));
+    QVERIFY(status.LastAnswer().isValid());
+    check(m_sheet->LastReadLabel(), QStringLiteral("Last read"),
+        QStringLiteral("Last read %1").arg(status.LastAnswer().time().toString(Qt::ISODate)));
+    m_sheet->SetLinkStatus(nullptr);
+}
+
+void FrameTest::remembersSizePlaceAndPage_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("the page last used") << "CellPage" << 1;
+    QTest::newRow("a page this run has not") << "RavloPage" << 0;
+}
+
+void FrameTest::remembersSizePlaceAndPage()
+{
+    QFETCH(QString, page);
+    QFETCH(int, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QSettings settings(dir.filePath(QStringLiteral("window.ini")), QSettings::IniFormat);
+    m_sheet->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_sheet.get()));
+    m_sheet->resize(m_sheet->minimumSizeHint() + QSize(40, 30));
+    QTRY_COMPARE(m_sheet->size(), m_sheet->minimumSizeHint() + QSize(40, 30));
+    QVERIFY(m_sheet->SetActivePage(1));
+    m_sheet->SaveWindowState(settings);
+    const QSize size = m_sheet->size();
+    QCOMPARE(settings.value(QStringLiteral("window/page")).toString(), QStringLiteral("CellPage"));
+    settings.setValue(QStringLiteral("window/page"), page);
+
+    // The next run's window, before it opens.
+    cleanup();
+    init();
+    m_sheet->RestoreWindowState(settings);
+    m_sheet->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_sheet.get()));
+    QCOMPARE(m_sheet->size(), size);
+    QCOMPARE(m_sheet->GetActiveIndex(), expected);
 }
 
 void FrameTest::aboutBoxTexts()

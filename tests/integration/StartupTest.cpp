@@ -5,6 +5,8 @@
 #include "MessageBox.h"
 #include "RciDocuments.h"
 #include "RciRequests.h"
+#include "SerialLink.h"
+#include "SimulatedGateways.h"
 #include "SimulatedQ7.h"
 #include "TBPropertySheet.h"
 #include "TestSupport.h"
@@ -12,10 +14,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
@@ -23,6 +29,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 
 using namespace tervane;
 
@@ -94,6 +101,9 @@ private slots:
     void fixedPort();
     void commandLine_data();
     void commandLine();
+    void remembersTheWindowBetweenRuns();
+    void statusAfterTheDeviceWentAway();
+    void simulatedGatewaysAsTheCommandLineAsks();
 
 private:
     // Starts the simulated device and registers its port as a modem.
@@ -111,6 +121,9 @@ private:
     std::unique_ptr<CTolbrinApp> m_app;
     SheetSeen m_seen;
     std::function<void(TBPropertySheet&)> m_whileRunning;
+    // The window's remembered state, in the scratch folder: never the user's own.
+    std::unique_ptr<QSettings> m_windowSettings;
+    std::optional<LinkLimits> m_limits;
 };
 
 void StartupTest::init()
@@ -121,6 +134,9 @@ void StartupTest::init()
     m_registry = CountingRegistry();
     m_seen = SheetSeen();
     m_whileRunning = nullptr;
+    m_limits.reset();
+    QStandardPaths::setTestModeEnabled(true);
+    m_windowSettings = std::make_unique<QSettings>(m_scratch + QStringLiteral("/window.ini"), QSettings::IniFormat);
     MessageBox::setAnswerer([](const MessageBoxRequest&) { return QMessageBox::Cancel; });
     MessageBox::clearHistory();
 }
@@ -130,6 +146,7 @@ void StartupTest::cleanup()
     MessageBox::setAnswerer({});
     m_app.reset();
     m_device.reset();
+    m_windowSettings.reset();
     QDir::setCurrent(m_previousDir);
     QDir(m_scratch).removeRecursively();
 }
@@ -153,6 +170,9 @@ void StartupTest::Run(const QString& commandLine)
 {
     m_app = std::make_unique<CTolbrinApp>(commandLine.toStdString());
     m_app->SetModemRegistry(&m_registry);
+    m_app->SetWindowSettings(m_windowSettings.get());
+    if (m_limits)
+        m_app->Link().SetLimits(*m_limits);
     StopDeviceBeforeXmlCleanup();
     m_app->SetPortChooser([](const std::vector<std::string>& ports) { return ports.front(); });
     m_app->SetSheetObserver([this](TBPropertySheet& sheet) {
@@ -448,6 +468,95 @@ void StartupTest::commandLine()
     QCOMPARE(QString::fromStdString(line.port), port);
     QCOMPARE(line.help, help);
     QCOMPARE(line.version, version);
+}
+
+void StartupTest::remembersTheWindowBetweenRuns()
+{
+    // The last run closed on the Python page; this one opens there, and keeps where it closes.
+    // (One run a process: shutdown cleans the XML library up. The geometry's round trip is
+    // the frame's test.)
+    m_windowSettings->setValue(QStringLiteral("window/page"), QStringLiteral("PythonPage"));
+    StartDevice();
+    QSize size;
+    m_whileRunning = [&size](TBPropertySheet& sheet) {
+        QVERIFY(sheet.SetActivePage(1));
+        sheet.resize(sheet.size() - QSize(20, 10));
+        size = sheet.size();
+    };
+    Run(QString());
+    QCOMPARE(m_seen.activeCaption, QStringLiteral("Python"));
+    QCOMPARE(m_windowSettings->value(QStringLiteral("window/page")).toString(), QStringLiteral("CellPage"));
+    QWidget probe;
+    QVERIFY(probe.restoreGeometry(m_windowSettings->value(QStringLiteral("window/geometry")).toByteArray()));
+    QCOMPARE(probe.size(), size);
+}
+
+void StartupTest::statusAfterTheDeviceWentAway()
+{
+    // The link gives up on a vanished device sooner here; it waits in real time.
+    m_limits = LinkLimits {2000, 5000};
+    // The port in the scratch folder, where the device publishes it again after its stop.
+    const QString port = m_scratch + QStringLiteral("/ttyQ7");
+    m_device = std::make_unique<sim::SimulatedQ7>();
+    QVERIFY(m_device->Start(port.toStdString()));
+    m_registry.Add("WAVECOM", port.toStdString());
+    QString afterGiveUp, barAfterGiveUp, afterReturn, barAfterReturn;
+    m_whileRunning = [&](TBPropertySheet& sheet) {
+        auto* refresh = sheet.findChild<QPushButton*>(QStringLiteral("refresh"));
+        auto* status = sheet.findChild<QLineEdit*>(QStringLiteral("status"));
+        QVERIFY(refresh && status);
+        m_device->Stop();
+        refresh->click();
+        afterGiveUp = status->text();
+        barAfterGiveUp = sheet.ConnectionLabel()->text();
+        // The device is back under the same name: Refresh tries again.
+        QVERIFY(m_device->Start(port.toStdString()));
+        refresh->click();
+        afterReturn = status->text();
+        barAfterReturn = sheet.ConnectionLabel()->text();
+    };
+    Run(QString());
+    QVERIFY(m_seen.ran);
+    QCOMPARE(m_seen.status, QStringLiteral("Connected (%1)").arg(port));
+    QCOMPARE(afterGiveUp, QStringLiteral("Not connected (%1)").arg(port));
+    QCOMPARE(barAfterGiveUp, QStringLiteral("Not connected"));
+    QCOMPARE(afterReturn, QStringLiteral("Connected (%1)").arg(port));
+    QCOMPARE(barAfterReturn, QStringLiteral("Connected"));
+}
+
+void StartupTest::simulatedGatewaysAsTheCommandLineAsks()
+{
+    // --simulate with two gateways: the port choice is offered, and the Q7R without a radio
+    // opens with seven tabs.
+    const CommandLine line = ParseCommandLine({"--simulate", "--count", "2", "--model", "Q7R", "--no-radio-config"});
+    QVERIFY(line.error.empty());
+    SimulatedGateways gateways;
+    SimulatedModemRegistry registry;
+    QVERIFY(gateways.Start(line.simulator, registry));
+    QCOMPARE(gateways.Count(), std::size_t {2});
+    std::vector<std::string> offered;
+    m_app = std::make_unique<CTolbrinApp>(line.text);
+    m_app->SetModemRegistry(&registry);
+    m_app->SetWindowSettings(m_windowSettings.get());
+    m_app->SetBeforeXmlCleanup([&gateways] { gateways.Stop(); });
+    m_app->SetPortChooser([&offered](const std::vector<std::string>& ports) {
+        offered = ports;
+        return ports.back();
+    });
+    QString product;
+    int tabs = 0;
+    m_app->SetSheetObserver([&](TBPropertySheet& sheet) {
+        QTimer::singleShot(0, &sheet, [&] {
+            tabs = sheet.Tabs()->count();
+            if (auto* edit = sheet.GetPage(0)->findChild<QLineEdit*>(QStringLiteral("product")))
+                product = edit->text();
+            sheet.reject();
+        });
+    });
+    QCOMPARE(m_app->InitInstance(), false);
+    QCOMPARE(offered.size(), std::size_t {2});
+    QCOMPARE(tabs, 7);
+    QVERIFY2(product.contains(QStringLiteral("Q7R")), qPrintable(product));
 }
 
 QTEST_MAIN(StartupTest)

@@ -4,9 +4,11 @@
 
 #include "AppImages.h"
 #include "CTolbrinApp.h"
+#include "Captions.h"
 #include "Clock.h"
 #include "DeviceQuery.h"
 #include "DeviceRunner.h"
+#include "LinkStatus.h"
 #include "MainPage.h"
 #include "PropertyPage.h"
 #include "RciDocuments.h"
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -64,6 +67,7 @@ private slots:
 
     void everyControlHasAName();
     void buttonsAreToldApart();
+    void accessKeysOnEveryPage();
     void lampsSayWhatTheyShow();
     void unlitLampDiffersInBrightness();
     void windowFitsTheScreen();
@@ -76,6 +80,7 @@ private:
     FastClock m_clock {1000};
     std::unique_ptr<SerialLink> m_link;
     std::unique_ptr<DirectRunner> m_runner;
+    std::unique_ptr<LinkStatus> m_linkStatus;
     RciDocuments m_documents;
     std::unique_ptr<TBPropertySheet> m_sheet;
     std::vector<std::unique_ptr<PropertyPage>> m_pages;
@@ -93,11 +98,16 @@ void WindowTest::initTestCase()
     m_runner = std::make_unique<DirectRunner>(*m_link);
     m_documents.SetRadioPageFlag(true);
 
+    m_linkStatus = std::make_unique<LinkStatus>(*m_link);
+    m_linkStatus->SetConnected(true);
     m_sheet = std::make_unique<TBPropertySheet>(m_documents, *m_runner);
+    m_sheet->SetLinkStatus(m_linkStatus.get());
     m_pages = CTolbrinApp::CreatePages(m_documents, *m_runner);
     auto* main = static_cast<MainPage*>(m_pages[CTolbrinApp::kMainPageIndex].get());
     main->SetStatus(QStringLiteral("Connected (%1)").arg(QString::fromStdString(m_device->PortPath())));
     QVERIFY(main->QueryDevice());
+    // The status bar as the query leaves it: connected, with the time of the last answer.
+    QTRY_VERIFY(m_linkStatus->LastAnswer().isValid());
     for (const auto& page : m_pages)
         m_sheet->AddPage(page.get());
     m_sheet->show();
@@ -112,6 +122,7 @@ void WindowTest::cleanupTestCase()
 {
     m_pages.clear();
     m_sheet.reset();
+    m_linkStatus.reset();
     m_documents.FreeAll();
     m_runner.reset();
     m_link.reset();
@@ -166,7 +177,47 @@ void WindowTest::buttonsAreToldApart()
         QStringLiteral("Restore settings from file"));
     QCOMPARE(AccessibleText(utilities->GetDlgItem(UtilsPage::IDC_RESTORE_DEFAULTS), QAccessible::Name),
         QStringLiteral("Restore factory defaults"));
-    QCOMPARE(utilities->GetDlgItemText(UtilsPage::IDC_RESTORE_DEFAULTS), QStringLiteral("Restore"));
+    QCOMPARE(utilities->GetDlgItemText(UtilsPage::IDC_RESTORE_DEFAULTS).remove(u'&'), QStringLiteral("Restore"));
+}
+
+void WindowTest::accessKeysOnEveryPage()
+{
+    // Every caption of a field and every button has a key of its own on its page, apart from
+    // those of OK, Cancel and Apply; the captions keep their letters.
+    QString sheetKeys;
+    for (QPushButton* button : {m_sheet->OkButton(), m_sheet->CancelButton(), m_sheet->ApplyButton()})
+        if (const QChar key = AccessKeyOf(button->text()); !key.isNull())
+            sheetKeys.append(key);
+    for (int i = 0; i < m_sheet->GetPageCount(); ++i) {
+        PropertyPage* page = m_sheet->GetPage(i);
+        QString keys = sheetKeys;
+        int captions = 0;
+        const auto check = [&](QWidget* widget, const QString& text) {
+            const QString where = page->Caption() + QStringLiteral(": ") + text;
+            const QChar key = AccessKeyOf(text);
+            QVERIFY2(!key.isNull(), qPrintable(where));
+            QVERIFY2(!keys.contains(key), qPrintable(where + QStringLiteral(" shares its key")));
+            keys.append(key);
+            QCOMPARE(text.count(u'&'), 1);
+            // A screen reader hears the caption without the marker.
+            QCOMPARE(AccessibleText(widget, QAccessible::Name).isEmpty(), false);
+        };
+        for (QLabel* label : page->findChildren<QLabel*>())
+            if (label->buddy() != nullptr) {
+                check(label, label->text());
+                ++captions;
+            }
+        for (QAbstractButton* button : page->findChildren<QAbstractButton*>())
+            if (!button->text().isEmpty())
+                check(button, button->text());
+        if (page->objectName() == QStringLiteral("MainPage"))
+            QVERIFY(captions >= 9);
+    }
+    // The Device Information page's captions, with their keys.
+    auto* main = m_pages[CTolbrinApp::kMainPageIndex].get();
+    auto* refresh = main->findChild<QPushButton*>(QStringLiteral("refresh"));
+    QCOMPARE(refresh->text().remove(u'&'), QStringLiteral("Refresh"));
+    QCOMPARE(AccessibleText(refresh, QAccessible::Name), QStringLiteral("Refresh"));
 }
 
 void WindowTest::lampsSayWhatTheyShow()
@@ -223,8 +274,18 @@ void WindowTest::windowFitsTheScreen()
                        .arg(m_sheet->height())
                        .arg(screen.width())
                        .arg(screen.height())));
+    // In the screen's own pixels too: 683 device-independent pixels at 1.5 are 1025.
+    QVERIFY2(m_sheet->frameGeometry().width() * ratio <= 1024.0 && m_sheet->frameGeometry().height() * ratio <= 768.0,
+        qPrintable(QStringLiteral("%1x%2 at %3")
+                       .arg(m_sheet->frameGeometry().width())
+                       .arg(m_sheet->frameGeometry().height())
+                       .arg(ratio)));
     QVERIFY(m_sheet->OkButton()->isVisible());
     QVERIFY(m_sheet->CancelButton()->isVisible());
+    // The status bar under the tabs, shown with the window.
+    QVERIFY(m_sheet->StatusBar()->isVisible());
+    QCOMPARE(m_sheet->ConnectionLabel()->text(), QStringLiteral("Connected"));
+    QVERIFY(m_sheet->LastReadLabel()->text().startsWith(QStringLiteral("Last read ")));
 
     for (int i = 0; i < m_sheet->GetPageCount(); ++i) {
         QVERIFY(m_sheet->SetActivePage(i));

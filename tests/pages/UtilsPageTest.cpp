@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 using namespace tervane;
 using namespace tervane::test;
 
@@ -27,6 +29,8 @@ private slots:
     void restoreWithoutPathSendsNothing();
     void rebootRestartsTheDevice();
     void factoryDefaultsKeepTheSettingsWhenTheirQueryFails();
+    void factoryDefaultsAskFirst_data();
+    void factoryDefaultsAskFirst();
 
 private:
     QLineEdit* Path() const { return m_f->Find<QLineEdit>("restorePath"); }
@@ -144,10 +148,11 @@ void UtilsPageTest::factoryDefaultsKeepTheSettingsWhenTheirQueryFails()
     m_f->device->ChangeFaults([](sim::Faults& faults) { faults.errorFor = {"<query_setting></query_setting>"}; });
     m_f->device->ClearReceivedCommands();
 
+    MessageBox::setNextAnswer(QMessageBox::RestoreDefaults);
     m_f->Click("restoreDefaults");
 
-    // Nothing is asked first and nothing is reported.
-    QVERIFY(MessageBox::history().isEmpty());
+    // The question alone: nothing is reported.
+    QCOMPARE(MessageBox::history().size(), 1);
     QVERIFY(m_f->device->ReceivedCommands().front().find("<set_factory_default/>") != std::string::npos);
     QVERIFY(m_f->device->Setting("mobile_simple/apn") != "custom.apn");
     QCOMPARE(m_f->device->RestartCount(), 1);
@@ -155,6 +160,40 @@ void UtilsPageTest::factoryDefaultsKeepTheSettingsWhenTheirQueryFails()
     QCOMPARE(SettingText(m_f->documents.SettingsRoot(), "mobile_simple/apn"), std::optional<std::string>("custom.apn"));
     const std::optional<std::string> product = SettingText(m_f->documents.StateRoot(), "device_info/product");
     QVERIFY(product && *product != "stale");
+}
+
+void UtilsPageTest::factoryDefaultsAskFirst_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("restore") << QMessageBox::RestoreDefaults << true;
+    QTest::newRow("cancel") << QMessageBox::Cancel << false;
+}
+
+void UtilsPageTest::factoryDefaultsAskFirst()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    QFETCH(bool, sent);
+    QVERIFY(m_f->Open());
+    m_f->device->ClearReceivedCommands();
+    const int restarts = m_f->device->RestartCount();
+
+    MessageBox::setNextAnswer(answer);
+    m_f->Click("restoreDefaults");
+
+    QCOMPARE(MessageBox::history().size(), 1);
+    const MessageBoxRequest& question = MessageBox::history().front();
+    QCOMPARE(question.owner, static_cast<QWidget*>(m_f->page.get()));
+    QCOMPARE(question.caption, QStringLiteral("Restore Factory Default Settings"));
+    QVERIFY(question.text.contains(QString::fromStdString(m_f->device->PortPath())));
+    QCOMPARE(question.buttons, QMessageBox::RestoreDefaults | QMessageBox::Cancel);
+    // The risky answer is never the one Enter gives.
+    QCOMPARE(question.defaultButton, QMessageBox::Cancel);
+    const std::vector<std::string> received = m_f->device->ReceivedCommands();
+    const bool resetSent = std::any_of(received.begin(), received.end(),
+        [](const std::string& command) { return command.find("<set_factory_default/>") != std::string::npos; });
+    QCOMPARE(resetSent, sent);
+    QCOMPARE(m_f->device->RestartCount(), restarts + (sent ? 1 : 0));
 }
 
 QTEST_MAIN(UtilsPageTest)

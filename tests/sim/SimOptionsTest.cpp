@@ -78,3 +78,49 @@ INSTANTIATE_TEST_SUITE_P(
 
 } // namespace
 } // namespace tervane::sim
+
+namespace tervane::sim {
+namespace {
+
+struct WordsCase {
+    const char* name;
+    std::vector<std::string> args;
+    std::size_t words;
+};
+
+class OptionWords : public ::testing::TestWithParam<WordsCase> {};
+
+// A program with the simulated device inside picks its options out of its own command line:
+// the words it takes must be what ParseSimOptions reads as one option.
+TEST_P(OptionWords, TakesWhatTheParserReads)
+{
+    const WordsCase& row = GetParam();
+    EXPECT_EQ(SimOptionWords(row.args, 0), row.words);
+    if (row.words > 0) {
+        const std::vector<std::string> taken(row.args.begin(), row.args.begin() + static_cast<long>(row.words));
+        EXPECT_EQ(ParseSimOptions(taken).error, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, OptionWords,
+    ::testing::Values(WordsCase {"value_word", {"--count", "2", "--model"}, 2},
+        WordsCase {"inline_value", {"--model=Q7R", "x"}, 1}, WordsCase {"flag", {"--no-radio-config", "2"}, 1},
+        WordsCase {"fault", {"--fault", "no-sim"}, 2}, WordsCase {"every_valued_one", {"--signal-pattern", "sweep"}, 2},
+        WordsCase {"without", {"--without", "telnet_server"}, 2}, WordsCase {"link", {"--link", "/tmp/q"}, 2},
+        WordsCase {"delays", {"--restart-delay=10"}, 1}, WordsCase {"answer_delay", {"--answer-delay", "3"}, 2},
+        WordsCase {"signal", {"--signal", "9"}, 2}, WordsCase {"no_radio_answer", {"--no-radio-answer", "bare"}, 2},
+        WordsCase {"help_stays_the_programs", {"--help"}, 0}, WordsCase {"version_too", {"--version"}, 0},
+        WordsCase {"other_program_option", {"--port", "/dev/ttyACM0"}, 0}, WordsCase {"single_dash", {"-count", "2"}, 0},
+        WordsCase {"words_without_dash", {"/debug"}, 0}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(OptionWords, ValueMissingAtTheEndIsTheParsersToReport)
+{
+    const std::vector<std::string> args {"--model"};
+    EXPECT_EQ(SimOptionWords(args, 0), 1u);
+    EXPECT_EQ(ParseSimOptions(args).error, "--model needs a value");
+}
+
+} // namespace
+} // namespace tervane::sim

@@ -7,12 +7,13 @@ namespace tervane {
 
 DialogRunner::DialogRunner(SerialLink& link)
     : m_link(link)
+    , m_status(link)
 {
 }
 
 void DialogRunner::RunBatch(CommandBatch& batch)
 {
-    USBDialog dialog(m_link);
+    USBDialog dialog(m_link, &m_status);
     dialog.DoModal(batch);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DeviceRunner.h"
+#include "LinkStatus.h"
 
 namespace tervane {
 
@@ -12,9 +13,12 @@ public:
     void RunBatch(CommandBatch& batch) override;
     UploadResult Upload(const UploadSource& source) override;
     SerialLink& Link() override { return m_link; }
+    // How the link stands, as the dialogs and the window show it.
+    LinkStatus& Status() { return m_status; }
 
 private:
     SerialLink& m_link;
+    LinkStatus m_status;
 };
 
 } // namespace tervane

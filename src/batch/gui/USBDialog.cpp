@@ -1,5 +1,6 @@
 #include "USBDialog.h"
 
+#include "LinkStatus.h"
 #include "SerialLink.h"
 
 #include <QLabel>
@@ -29,18 +30,37 @@ USBDialog::USBDialog(SerialLink& link, QWidget* parent)
     setMinimumWidth(420);
 }
 
+USBDialog::USBDialog(SerialLink& link, LinkStatus* status, QWidget* parent)
+    : USBDialog(link, parent)
+{
+    m_linkStatus = status;
+    if (m_linkStatus != nullptr)
+        connect(m_linkStatus, &LinkStatus::Changed, this, &USBDialog::ShowLinkStatus);
+}
+
 int USBDialog::DoModal(CommandBatch& batch)
 {
     m_batch = &batch;
     m_position = 0;
-    m_status->setText(
-        tr("Communicating with the device on %1. Please wait...").arg(QString::fromStdString(m_link.PortName())));
+    ShowLinkStatus();
     m_prompt->clear();
     m_progress->setRange(0, BatchProgressRange(batch));
     m_progress->setValue(0);
     const int result = RunJob([this, &batch] { RunBatch(m_link, batch, this); });
     m_batch = nullptr;
     return result;
+}
+
+void USBDialog::ShowLinkStatus()
+{
+    // While the link re-opens the port of a device that went away, the dialog says so rather
+    // than seem to hang; the link's own bound decides how long.
+    if (m_linkStatus != nullptr && m_linkStatus->CurrentState() == LinkStatus::State::Waiting) {
+        m_status->setText(tr("Waiting for the device to come back… (%1 s left)").arg(m_linkStatus->SecondsLeft()));
+        return;
+    }
+    m_status->setText(
+        tr("Communicating with the device on %1. Please wait...").arg(QString::fromStdString(m_link.PortName())));
 }
 
 QString USBDialog::StatusText() const

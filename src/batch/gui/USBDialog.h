@@ -12,6 +12,7 @@ class QProgressBar;
 
 namespace tervane {
 
+class LinkStatus;
 class SerialLink;
 
 // The modal "Communicating with device..." dialog: a view over one batch run on a worker
@@ -21,6 +22,9 @@ class USBDialog : public WorkerDialog, private BatchObserver, private ProgressSi
 
 public:
     explicit USBDialog(SerialLink& link, QWidget* parent = nullptr);
+    // With the link's status, the dialog shows while the link waits for a device that went
+    // away, and how long it still waits.
+    USBDialog(SerialLink& link, LinkStatus* status, QWidget* parent = nullptr);
 
     // Shows the dialog, runs the batch and returns once the worker has finished; the batch
     // holds every answer then.
@@ -40,8 +44,10 @@ private:
     ProgressSink* Progress() override { return this; }
     int Position() override { return m_position.load(); }
     void SetPosition(int position) override;
+    void ShowLinkStatus();
 
     SerialLink& m_link;
+    LinkStatus* m_linkStatus = nullptr;
     CommandBatch* m_batch = nullptr;
     QLabel* m_status;
     QLabel* m_prompt;
