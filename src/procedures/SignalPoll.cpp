@@ -1,7 +1,9 @@
 #include "SignalPoll.h"
 
 #include "DeviceQuery.h"
+#include "BatchWorker.h"
 #include "DeviceRunner.h"
+#include "SerialLink.h"
 
 #include <cstdio>
 #include <ctime>
@@ -121,6 +123,7 @@ SignalReading ReadSignalPoll(const CommandBatch& batch, std::string_view product
     SignalReading reading;
     reading.lampsShown = SignalLampsFor(0, product).shown;
     for (const USBCommand& row : batch) {
+        reading.answered = reading.answered || DeviceResponded(row);
         const std::string_view command = row.command;
         if (command.find("AT+CSQ") != std::string_view::npos) {
             const int32_t quality = row.failed == 1 ? -1 : KnownQualityFromCsq(row.response);
@@ -141,6 +144,24 @@ SignalReading PollSignal(DeviceRunner& runner, std::string_view product)
 {
     CommandBatch batch = SignalPollBatch();
     runner.RunBatch(batch);
+    return ReadSignalPoll(batch, product);
+}
+
+SignalReading PollSignalInTurn(SerialLink& link, std::string_view product)
+{
+    CommandBatch batch = SignalPollBatch();
+    for (int i = 0; i < batch.GetCount(); ++i) {
+        USBCommand& row = *batch.GetAt(i);
+        row.failed = 1;
+        if (!link.CheckPresent() && !link.OpenPort())
+            break;
+        // One row at a time, so that a port that closed under AT+CSQ is not written to
+        // again for the whole reopen bound.
+        CommandBatch one;
+        one.AddTail(row);
+        RunBatchInTurn(link, one, nullptr);
+        row = *one.GetAt(0);
+    }
     return ReadSignalPoll(batch, product);
 }
 
