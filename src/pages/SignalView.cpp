@@ -14,6 +14,7 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tervane {
@@ -21,6 +22,8 @@ namespace tervane {
 namespace {
 
 constexpr int kBarCount = 5;
+// A poll's two time-outs with the drains before them, and some room.
+constexpr int kPollBoundMs = 3000;
 
 QLabel* NamedLabel(const char* objectName, QWidget* parent)
 {
@@ -36,7 +39,7 @@ SignalView::SignalView(SerialLink& link, QWidget* parent)
     , m_poller(link,
           [this](const SignalPollEvent& event) {
               QMetaObject::invokeMethod(
-                  this, [this, event] { Show(event); }, Qt::QueuedConnection);
+                  this, [this, event] { ShowEvent(event); }, Qt::QueuedConnection);
           })
     , m_litLamp(LampImage(true))
     , m_unlitLamp(LampImage(false))
@@ -49,6 +52,7 @@ SignalView::SignalView(SerialLink& link, QWidget* parent)
     , m_reset(new QPushButton(tr("&Reset"), this))
     , m_save(new QPushButton(tr("&Save..."), this))
     , m_close(new QPushButton(tr("&Close"), this))
+    , m_overdue(new QTimer(this))
 {
     setObjectName(QStringLiteral("SignalView"));
     setWindowTitle(tr("Watch signal"));
@@ -62,12 +66,9 @@ SignalView::SignalView(SerialLink& link, QWidget* parent)
     big.setBold(true);
     m_level->setFont(big);
     m_level->setAccessibleName(tr("Signal level"));
-    m_level->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    m_level->setFocusPolicy(Qt::StrongFocus);
     m_quality->setAccessibleName(tr("Signal quality"));
     m_registration->setAccessibleName(tr("Registration"));
     m_peak->setAccessibleName(tr("Peak since reset"));
-    m_peak->setFocusPolicy(Qt::TabFocus);
     m_status->setAccessibleName(tr("Polling"));
     m_reset->setObjectName(QStringLiteral("resetPeak"));
     m_reset->setAccessibleName(tr("Reset the peak"));
@@ -116,8 +117,8 @@ SignalView::SignalView(SerialLink& link, QWidget* parent)
     connect(m_reset, &QPushButton::clicked, this, &SignalView::OnResetPeak);
     connect(m_save, &QPushButton::clicked, this, &SignalView::OnSave);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
-    setTabOrder(m_level, m_peak);
-    setTabOrder(m_peak, m_reset);
+    m_overdue->setSingleShot(true);
+    connect(m_overdue, &QTimer::timeout, this, &SignalView::OnOverdue);
     setTabOrder(m_reset, m_save);
     setTabOrder(m_save, m_close);
 
@@ -137,7 +138,9 @@ SignalView::~SignalView()
 void SignalView::Open(const std::string& product)
 {
     m_status->setText(tr("Polling every %1 s").arg(m_interval.count() / 1000.0));
+    m_open = true;
     m_poller.Start(product, m_interval);
+    m_overdue->start(static_cast<int>(m_interval.count()) + kPollBoundMs);
     show();
     raise();
     activateWindow();
@@ -161,15 +164,18 @@ bool SignalView::Polling() const
 void SignalView::done(int result)
 {
     // Closing never waits for the device: the poll under way finishes on its own thread.
+    m_open = false;
     m_poller.RequestStop();
+    m_overdue->stop();
     m_status->setText(tr("Stopped"));
     QDialog::done(result);
 }
 
-void SignalView::Show(const SignalPollEvent& event)
+void SignalView::ShowEvent(const SignalPollEvent& event)
 {
-    if (!m_poller.Running())
+    if (!m_open)
         return;
+    m_overdue->start(static_cast<int>(m_interval.count()) + kPollBoundMs);
     switch (event.kind) {
     case SignalPollEvent::Kind::Held:
         m_status->setText(tr("Paused while the device is busy"));
@@ -187,6 +193,12 @@ void SignalView::Show(const SignalPollEvent& event)
     UpdateStrip();
     if (m_observer)
         m_observer(event.reading);
+}
+
+void SignalView::OnOverdue()
+{
+    m_level->setText(tr("waiting for the device"));
+    m_status->setText(tr("waiting for the device"));
 }
 
 void SignalView::ShowReading(const SignalReading& reading)

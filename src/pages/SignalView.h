@@ -13,6 +13,7 @@
 
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace tervane {
 
@@ -58,13 +59,18 @@ public slots:
     void OnSave();
     void done(int result) override;
 
+    // Shows one event of the poll; the poller's events arrive here on the window's thread.
+    // Events that arrive after the view was closed are left out.
+    void ShowEvent(const SignalPollEvent& event);
+
 private:
-    void Show(const SignalPollEvent& event);
     void ShowReading(const SignalReading& reading);
     void ShowPeak();
     void UpdateStrip();
+    void OnOverdue();
 
     SignalPoller m_poller;
+    bool m_open = false;
     SignalSession m_session;
     std::chrono::milliseconds m_interval {1000};
     std::function<void(const SignalReading&)> m_observer;
@@ -80,6 +86,9 @@ private:
     QPushButton* m_reset;
     QPushButton* m_save;
     QPushButton* m_close;
+    // Runs out when a poll takes far longer than its two time-outs: the device went away in
+    // the middle of a command and the link is waiting for it to come back.
+    QTimer* m_overdue;
 };
 
 } // namespace tervane
