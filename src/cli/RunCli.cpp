@@ -9,11 +9,6 @@
 
 namespace tervane {
 
-bool IsFleetRun(const CliOptions& options, std::string_view subcommand)
-{
-    return (options.all || options.ports.size() > 1) && subcommand != "devices";
-}
-
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& environment)
 {
     CliParse parse = ParseCliOptions(args);

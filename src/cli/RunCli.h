@@ -1,48 +1,11 @@
 #pragma once
 
-#include <functional>
-#include <iosfwd>
+#include "CliEnvironment.h"
+
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace tervane {
-
-class Clock;
-
-// Exit statuses of tervane-q7.
-enum ExitStatus {
-    kExitDone = 0,      // done
-    kExitRefused = 1,   // the device refused, or a verification failed
-    kExitUsage = 2,     // the command line is wrong
-    kExitNoDevice = 3,  // no device to talk to
-};
-
-// What the tool runs in: its streams, whether they are terminals, and the clock of the
-// link. The program fills it from the process; tests run the tool in-process with their
-// own streams and a clock whose pauses pass quickly.
-struct CliEnvironment {
-    std::istream* in = nullptr;
-    std::ostream* out = nullptr;
-    std::ostream* err = nullptr;
-    // Questions are asked only on a terminal.
-    bool inputIsTerminal = false;
-    // The progress bar is drawn only on a terminal.
-    bool errorIsTerminal = false;
-    // The columns of standard error's terminal; none or 0: 80.
-    std::function<int()> terminalWidth;
-    // None: real time.
-    Clock* clock = nullptr;
-    // Where the modem ports are looked for.
-    std::string sysRoot = "/sys";
-    std::string devDir = "/dev";
-};
-
-struct CliOptions;
-
-// Whether the command line runs the subcommand on several gateways (--all, or more than
-// one --port): "devices" only lists them.
-bool IsFleetRun(const CliOptions& options, std::string_view subcommand);
 
 // The whole tool: the arguments after the program's name in, the exit status out.
 int RunCli(const std::vector<std::string>& args, const CliEnvironment& environment);

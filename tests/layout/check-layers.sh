@@ -20,4 +20,20 @@ if [ -n "$back" ]; then
     echo "$back"
     exit 1
 fi
-echo "layers: no Qt below the window's layers, no include runs back up"
+# The tool's rooms: the output writes and knows no session or handler; the session knows the
+# table of subcommands but no handler; only RunCli.cpp sits above them.
+rooms_back=""
+headers_of() { (cd "src/cli/$1" && ls *.h 2>/dev/null) | sed 's/[.]/[.]/g' | paste -sd'|'; }
+session_headers=$(headers_of session)
+handler_headers=$(headers_of subcommands | sed 's/|*Subcommands\[.\]h|*/|/; s/^|//; s/|$//')
+if [ -n "$session_headers" ] && [ -n "$handler_headers" ]; then
+    rooms_back=$(grep -rnE "#include \"(${session_headers}|${handler_headers}|Subcommands[.]h|RunCli[.]h)\"" src/cli/output || true)
+    rooms_back+=$(grep -rnE "#include \"(${handler_headers}|RunCli[.]h)\"" src/cli/session || true)
+    rooms_back+=$(grep -rnE "#include \"RunCli[.]h\"" src/cli/subcommands || true)
+fi
+if [ -n "$rooms_back" ]; then
+    echo "An include runs back up between the tool's rooms:"
+    echo "$rooms_back"
+    exit 1
+fi
+echo "layers: no Qt below the window's layers, no include runs back up, the tool's rooms in order"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tervane {
@@ -57,5 +58,9 @@ inline constexpr int kMaxSpeedUp = 1000;
 
 // The arguments after the program's name.
 CliParse ParseCliOptions(const std::vector<std::string>& args);
+
+// Whether the command line runs the subcommand on several gateways (--all, or more than
+// one --port): "devices" only lists them.
+bool IsFleetRun(const CliOptions& options, std::string_view subcommand);
 
 } // namespace tervane

@@ -144,4 +144,9 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
     return parse;
 }
 
+bool IsFleetRun(const CliOptions& options, std::string_view subcommand)
+{
+    return (options.all || options.ports.size() > 1) && subcommand != "devices";
+}
+
 } // namespace tervane

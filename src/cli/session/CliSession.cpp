@@ -4,7 +4,6 @@
 #include "Clock.h"
 #include "DeviceConnection.h"
 #include "RciDocuments.h"
-#include "RunCli.h"
 #include "Subcommands.h"
 #include "TerminalProgress.h"
 

@@ -2,7 +2,7 @@
 
 #include "CliOptions.h"
 #include "JsonWriter.h"
-#include "RunCli.h"
+#include "CliEnvironment.h"
 
 #include <memory>
 #include <optional>
