@@ -193,17 +193,7 @@ std::string SignalCsvHeader()
 
 std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock::time_point time)
 {
-    using namespace std::chrono;
-    const auto since = time.time_since_epoch();
-    const auto secs = floor<seconds>(since);
-    const long long millis = duration_cast<milliseconds>(since - secs).count();
-    const std::time_t whole = static_cast<std::time_t>(secs.count());
-    std::tm parts {};
-    gmtime_r(&whole, &parts);
-    char stamp[96];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", parts.tm_year + 1900, parts.tm_mon + 1,
-        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
-    std::string row = stamp;
+    std::string row = SignalTimeText(time);
     row += ',';
     if (reading.known) {
         row += std::to_string(reading.quality) + ',' + std::to_string(reading.levelDbm) + ',' +
@@ -214,6 +204,21 @@ std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock
     row += ',';
     row += RegistrationText(reading.registration);
     return row;
+}
+
+std::string SignalTimeText(std::chrono::system_clock::time_point time)
+{
+    using namespace std::chrono;
+    const auto since = time.time_since_epoch();
+    const auto secs = floor<seconds>(since);
+    const long long millis = duration_cast<milliseconds>(since - secs).count();
+    const std::time_t whole = static_cast<std::time_t>(secs.count());
+    std::tm parts {};
+    gmtime_r(&whole, &parts);
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", parts.tm_year + 1900, parts.tm_mon + 1,
+        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
+    return stamp;
 }
 
 SignalCadence::SignalCadence(Clock::time_point start, std::chrono::milliseconds interval)

@@ -71,6 +71,8 @@ std::string_view RegistrationText(Registration registration);
 // The session's CSV columns and one row: time (UTC, ISO 8601 with milliseconds), CSQ, dBm,
 // bars, registration. An unknown quality leaves CSQ, dBm and bars empty.
 std::string SignalCsvHeader();
+// A reading's time as the CSV and the tool write it: "2026-12-11T09:30:00.250Z".
+std::string SignalTimeText(std::chrono::system_clock::time_point time);
 std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock::time_point time);
 
 // A poll's fixed cadence: reading n is due at start + n * interval, whatever the readings
