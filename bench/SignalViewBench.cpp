@@ -26,8 +26,8 @@ double ProcessCpuSeconds()
 {
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -94,9 +94,9 @@ int main(int argc, char** argv)
         view.close();
 
         const auto& entries = view.Session().Entries();
-        const double span = std::chrono::duration<double>(entries[static_cast<std::size_t>(readings - 1)].time
-            - entries.front().time)
-                                .count();
+        const double span =
+            std::chrono::duration<double>(entries[static_cast<std::size_t>(readings - 1)].time - entries.front().time)
+                .count();
         const double drift = span - (readings - 1) * (intervalMs / 1000.0);
         int known = 0;
         for (const auto& entry : entries)

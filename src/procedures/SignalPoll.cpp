@@ -1,7 +1,7 @@
 #include "SignalPoll.h"
 
-#include "DeviceQuery.h"
 #include "BatchWorker.h"
+#include "DeviceQuery.h"
 #include "DeviceRunner.h"
 #include "SerialLink.h"
 
