@@ -7,7 +7,7 @@ _tervane_q7()
     local prev=
     [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD-1]}
     # The options that take a value, hidden ones included: the next word, or "--port=PATH".
-    local valued=" --port --log --record --retries --timeout --speed-up --sim-option "
+    local valued=" --port --log --record --retries --timeout --interval --count --speed-up --sim-option "
     # Bash splits "--port=PATH" into "--port", "=" and "PATH" while "=" is in COMP_WORDBREAKS,
     # as it is by default, and completes only what follows the "="; otherwise the word is whole
     # and its candidates keep their "--port=".
@@ -26,6 +26,7 @@ _tervane_q7()
     case " ${COMP_WORDS[*]} " in
     *" apply "*) options+=" --check --diff --record" ;;
     *" devices "*) options+=" --probe" ;;
+    *" watch "*) options+=" --interval --count" ;;
     esac
 
     # An option's value.
@@ -48,7 +49,7 @@ _tervane_q7()
         compopt -o filenames 2>/dev/null
         return
         ;;
-    --retries | --timeout | --speed-up | --sim-option)
+    --retries | --timeout | --interval | --count | --speed-up | --sim-option)
         COMPREPLY=()
         return
         ;;
@@ -88,7 +89,7 @@ _tervane_q7()
     case $command in
     "")
         COMPREPLY=($(compgen -W "info settings backup restore reboot factory-reset firmware
-            radio-firmware python apply devices send" -- "$cur"))
+            radio-firmware python apply devices send watch" -- "$cur"))
         ;;
     settings)
         [ "$count" = 1 ] && COMPREPLY=($(compgen -W "get set" -- "$cur"))

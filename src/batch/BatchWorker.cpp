@@ -21,6 +21,12 @@ int BatchProgressRange(const CommandBatch& batch)
 
 void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
 {
+    const WorkTurn turn(link.Turns());
+    RunBatchInTurn(link, batch, observer);
+}
+
+void RunBatchInTurn(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
+{
     bool deviceGone = false;
     for (int i = 0; i < batch.GetCount(); ++i) {
         USBCommand& record = *batch.GetAt(i);

@@ -26,6 +26,10 @@ int BatchProgressRange(const CommandBatch& batch);
 
 // Runs each record in order until the first empty command: send, read, clean, and keep
 // the cleaned answer and the failure flag in the record. A failed command never stops it.
+// The whole batch is one turn of the link (LinkTurns): a signal poll that is under way ends
+// first, and none starts before the batch has ended.
 void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer);
+// The same for a caller that already holds the link's turn (the signal poll).
+void RunBatchInTurn(SerialLink& link, CommandBatch& batch, BatchObserver* observer);
 
 } // namespace tervane

@@ -230,6 +230,8 @@ DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, 
 
 UploadResult RunUpload(SerialLink& link, const UploadSource& source, UploadObserver* observer)
 {
+    // The whole transfer is one turn: no signal poll comes between its commands.
+    const WorkTurn turn(link.Turns());
     UploadResult result;
     if (const auto check = source.CheckDestination(); check != DestinationCheck::Good) {
         result.status = RefusalOf(check);

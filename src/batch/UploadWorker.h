@@ -94,7 +94,7 @@ DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, 
 // Uploads the source's file: the announcements 17, 3, 16, 9 and 5, the data in paced
 // chunks, the device's answer to the data and the closing 18. A refused or unreadable
 // source sends nothing. The result tells how far it got; the transfer itself is proven
-// only by comparing digests afterwards.
+// only by comparing digests afterwards. Takes the link's turn for the whole transfer.
 UploadResult RunUpload(SerialLink& link, const UploadSource& source, UploadObserver* observer);
 
 } // namespace tervane

@@ -27,6 +27,7 @@ int main(int argc, char** argv)
     // A terminal that cannot move its cursor back gets no bar.
     const char* term = std::getenv("TERM");
     environment.errorIsTerminal = isatty(STDERR_FILENO) == 1 && !(term && std::strcmp(term, "dumb") == 0);
+    environment.outputIsTerminal = isatty(STDOUT_FILENO) == 1 && !(term && std::strcmp(term, "dumb") == 0);
     // Asked at every redraw, so that the bar follows the window's size.
     environment.terminalWidth = [] {
         winsize size{};

@@ -92,6 +92,22 @@ bool SerialLink::IsOpen() const
     return m_fd >= 0;
 }
 
+bool SerialLink::CheckPresent()
+{
+    if (m_fd < 0)
+        return false;
+    pollfd pfd {m_fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&pfd, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))) {
+        ClosePort();
+        return false;
+    }
+    return true;
+}
+
 void SerialLink::ClosePort()
 {
     CloseSerialPort(m_fd);

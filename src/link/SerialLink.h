@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Clock.h"
+#include "LinkTurns.h"
 #include "ReadEnd.h"
 #include "Rfc2217Codec.h"
 #include "SerialPort.h"
@@ -26,7 +27,7 @@ struct LinkLimits {
 
 // The serial port of the device: open and configured at 115200 8N1, raw, held exclusively.
 // Used by one thread at a time: the worker of a progress dialog, or the window's thread
-// while no worker runs.
+// while no worker runs, or a signal poll; Turns() says whose turn it is.
 class SerialLink {
 public:
     explicit SerialLink(Clock& clock = SystemClock());
@@ -70,6 +71,12 @@ public:
 
     void ClosePort();
     bool IsOpen() const;
+    // Whether the port is open and the device has not hung up under it, without waiting;
+    // a port that hung up is closed.
+    bool CheckPresent();
+
+    // The turns of the workers and the signal poll on this link.
+    LinkTurns& Turns() { return m_turns; }
 
     // Why the last open of the port failed.
     const OpenFailure& LastOpenFailure() const;
@@ -101,6 +108,7 @@ private:
     std::string m_unanswered;
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
     OpenFailure m_openFailure;
+    LinkTurns m_turns;
 };
 
 } // namespace tervane

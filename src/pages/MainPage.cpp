@@ -1,8 +1,10 @@
 #include "MainPage.h"
 
 #include "AppImages.h"
+#include "DeviceRunner.h"
 #include "ReadOnlyEdit.h"
 #include "RciDocuments.h"
+#include "SignalView.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -121,6 +123,10 @@ void MainPage::BuildControls()
             AddControl(IDC_SIGNAL_LAMP1 + k - 1, Lamp(name.constData(), tr("Signal strength bar %1").arg(k))));
     }
     lampRow->addStretch(1);
+    auto* watch = AddControl(IDC_WATCH_SIGNAL, "watchSignal", new QPushButton(tr("Watch signal")));
+    watch->setToolTip(tr("Shows the signal live while the antenna is turned"));
+    connect(watch, &QPushButton::clicked, this, &MainPage::OnWatchSignal);
+    lampRow->addWidget(watch);
     auto* ipAddress = AddControl(IDC_MOBILE_IP_ADDRESS, ReadOnlyEdit("mobileIpAddress"));
     ipAddress->setEnabled(false);
     ipAddress->setMaximumWidth(160);
@@ -275,6 +281,22 @@ void MainPage::DescribeLamp(int controlId, const QString& meaning)
         lamp->setToolTip(meaning);
         lamp->setAccessibleDescription(meaning);
     }
+}
+
+void MainPage::OnWatchSignal()
+{
+    if (m_signalView == nullptr) {
+        m_signalView = new SignalView(Runner().Link(), this);
+        m_signalView->SetReadingObserver([this](const SignalReading& reading) { ShowLiveSignal(reading); });
+    }
+    m_signalView->Open(Fields().Text(IDC_PRODUCT));
+}
+
+void MainPage::ShowLiveSignal(const SignalReading& reading)
+{
+    m_signalQualityUnknown = false;
+    Fields().SetInt(FIELD_SIGNAL_QUALITY, reading.known ? reading.quality : kUnknownSignalQuality);
+    UpdateSignalLamps();
 }
 
 bool MainPage::IsSignalLampShown(int lamp) const

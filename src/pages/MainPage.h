@@ -7,6 +7,9 @@
 
 namespace tervane {
 
+class SignalView;
+struct SignalReading;
+
 // "Device Information": who the device is, what its modem and SIM report, the connection
 // status, and the link and signal lamps with the mobile IP address. Nothing is editable;
 // "Refresh" runs the device query again.
@@ -33,6 +36,7 @@ public:
         IDC_SIGNAL_LAMP4,
         IDC_SIGNAL_LAMP5,
         IDC_MOBILE_IP_ADDRESS,
+        IDC_WATCH_SIGNAL,
     };
     // Fields no edit shows.
     enum FieldIdOf : int {
@@ -62,8 +66,15 @@ public:
     bool IsSignalLampLit(int lamp) const;
     bool IsLinkLampLit() const;
 
+    // The live reading of the signal view: the lamps and their words follow it.
+    void ShowLiveSignal(const SignalReading& reading);
+    // The signal view, once "Watch signal" has opened it.
+    SignalView* SignalWatch() const { return m_signalView; }
+
 public slots:
     void OnRefresh();
+    // "Watch signal": opens the signal view, or brings it to the front.
+    void OnWatchSignal();
 
 private:
     void BuildControls();
@@ -71,6 +82,7 @@ private:
     void SetLamp(int controlId, bool lit);
     void DescribeLamp(int controlId, const QString& meaning);
 
+    SignalView* m_signalView = nullptr;
     QPixmap m_litLamp;
     QPixmap m_unlitLamp;
     // The stored signal quality 0 stands for the unknown one, until the next query.

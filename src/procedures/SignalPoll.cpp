@@ -1,7 +1,9 @@
 #include "SignalPoll.h"
 
+#include "BatchWorker.h"
 #include "DeviceQuery.h"
 #include "DeviceRunner.h"
+#include "SerialLink.h"
 
 #include <cstdio>
 #include <ctime>
@@ -121,6 +123,7 @@ SignalReading ReadSignalPoll(const CommandBatch& batch, std::string_view product
     SignalReading reading;
     reading.lampsShown = SignalLampsFor(0, product).shown;
     for (const USBCommand& row : batch) {
+        reading.answered = reading.answered || DeviceResponded(row);
         const std::string_view command = row.command;
         if (command.find("AT+CSQ") != std::string_view::npos) {
             const int32_t quality = row.failed == 1 ? -1 : KnownQualityFromCsq(row.response);
@@ -141,6 +144,24 @@ SignalReading PollSignal(DeviceRunner& runner, std::string_view product)
 {
     CommandBatch batch = SignalPollBatch();
     runner.RunBatch(batch);
+    return ReadSignalPoll(batch, product);
+}
+
+SignalReading PollSignalInTurn(SerialLink& link, std::string_view product)
+{
+    CommandBatch batch = SignalPollBatch();
+    for (int i = 0; i < batch.GetCount(); ++i) {
+        USBCommand& row = *batch.GetAt(i);
+        row.failed = 1;
+        if (!link.CheckPresent() && !link.OpenPort())
+            break;
+        // One row at a time, so that a port that closed under AT+CSQ is not written to
+        // again for the whole reopen bound.
+        CommandBatch one;
+        one.AddTail(row);
+        RunBatchInTurn(link, one, nullptr);
+        row = *one.GetAt(0);
+    }
     return ReadSignalPoll(batch, product);
 }
 
@@ -172,17 +193,7 @@ std::string SignalCsvHeader()
 
 std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock::time_point time)
 {
-    using namespace std::chrono;
-    const auto since = time.time_since_epoch();
-    const auto secs = floor<seconds>(since);
-    const long long millis = duration_cast<milliseconds>(since - secs).count();
-    const std::time_t whole = static_cast<std::time_t>(secs.count());
-    std::tm parts {};
-    gmtime_r(&whole, &parts);
-    char stamp[96];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", parts.tm_year + 1900, parts.tm_mon + 1,
-        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
-    std::string row = stamp;
+    std::string row = SignalTimeText(time);
     row += ',';
     if (reading.known) {
         row += std::to_string(reading.quality) + ',' + std::to_string(reading.levelDbm) + ',' +
@@ -193,6 +204,21 @@ std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock
     row += ',';
     row += RegistrationText(reading.registration);
     return row;
+}
+
+std::string SignalTimeText(std::chrono::system_clock::time_point time)
+{
+    using namespace std::chrono;
+    const auto since = time.time_since_epoch();
+    const auto secs = floor<seconds>(since);
+    const long long millis = duration_cast<milliseconds>(since - secs).count();
+    const std::time_t whole = static_cast<std::time_t>(secs.count());
+    std::tm parts {};
+    gmtime_r(&whole, &parts);
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", parts.tm_year + 1900, parts.tm_mon + 1,
+        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);
+    return stamp;
 }
 
 SignalCadence::SignalCadence(Clock::time_point start, std::chrono::milliseconds interval)

@@ -12,6 +12,7 @@
 namespace tervane {
 
 class DeviceRunner;
+class SerialLink;
 
 // The network registration state of an AT+CREG? answer. Unknown when the modem gave no
 // answer or one that does not read as a state.
@@ -35,6 +36,8 @@ struct SignalReading {
     int lampsShown = 5;
     int lampsLit = 0; // 0 when unknown
     Registration registration = Registration::Unknown;
+    // The device answered at least one of the two commands; false while it is away.
+    bool answered = false;
 };
 
 // The two commands of one poll: AT+CSQ, then AT+CREG?.
@@ -46,6 +49,13 @@ SignalReading ReadSignalPoll(const CommandBatch& batch, std::string_view product
 
 // Runs one poll through `runner` and reads it.
 SignalReading PollSignal(DeviceRunner& runner, std::string_view product);
+
+// One poll for a caller that holds the link's turn (PollTurn). A port that is closed or
+// hung up (the device went away) is opened again once; while the device stays away, or
+// goes away after AT+CSQ, the poll ends with an unanswered reading at once instead of
+// waiting out the link's reopen bound. Only a device that goes away in the middle of a
+// command holds the poll as long as the link waits for it.
+SignalReading PollSignalInTurn(SerialLink& link, std::string_view product);
 
 // The quality of an AT+CSQ answer: the number after "+CSQ:" and before its ",", when it is
 // 0-31. -1 for 99 and for anything else.
@@ -61,6 +71,8 @@ std::string_view RegistrationText(Registration registration);
 // The session's CSV columns and one row: time (UTC, ISO 8601 with milliseconds), CSQ, dBm,
 // bars, registration. An unknown quality leaves CSQ, dBm and bars empty.
 std::string SignalCsvHeader();
+// A reading's time as the CSV and the tool write it: "2026-12-11T09:30:00.250Z".
+std::string SignalTimeText(std::chrono::system_clock::time_point time);
 std::string SignalCsvRow(const SignalReading& reading, std::chrono::system_clock::time_point time);
 
 // A poll's fixed cadence: reading n is due at start + n * interval, whatever the readings

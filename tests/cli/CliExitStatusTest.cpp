@@ -305,7 +305,10 @@ INSTANTIATE_TEST_SUITE_P(Options, CliForeignOptionTest,
         ForeignOption {"diffRestore", {"--diff", "restore", "backup.cfg"}, "restore does not take --diff"},
         ForeignOption {"recordWithValueInfo", {"--record=x.csv", "info"}, "info does not take --record"},
         ForeignOption {"probeInfo", {"info", "--probe"}, "info does not take --probe"},
-        ForeignOption {"checkDevices", {"devices", "--check"}, "devices does not take --check"}),
+        ForeignOption {"checkDevices", {"devices", "--check"}, "devices does not take --check"},
+        ForeignOption {"countInfo", {"info", "--count", "3"}, "info does not take --count"},
+        ForeignOption {"intervalSend", {"--interval=2", "send", "AT\\r\\n"}, "send does not take --interval"},
+        ForeignOption {"checkWatch", {"watch", "--check"}, "watch does not take --check"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(CliForeignOption, TheTableNamesOnlySubcommandsThatExist)

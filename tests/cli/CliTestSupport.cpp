@@ -23,6 +23,7 @@ CliRun RunTool(const std::vector<std::string>& args, const CliSetting& setting)
     environment.err = &err;
     environment.inputIsTerminal = setting.inputIsTerminal;
     environment.errorIsTerminal = setting.errorIsTerminal;
+    environment.outputIsTerminal = setting.outputIsTerminal;
     environment.clock = setting.clock;
     environment.sysRoot = setting.sysRoot;
     environment.devDir = setting.devDir;

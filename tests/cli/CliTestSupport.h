@@ -24,6 +24,7 @@ struct CliSetting {
     std::string input;             // standard input
     bool inputIsTerminal = false;
     bool errorIsTerminal = false;
+    bool outputIsTerminal = false;
     std::string sysRoot = "/nonexistent-sys";
     std::string devDir = "/nonexistent-dev";
 };

@@ -14,6 +14,7 @@
 #include "RciDocuments.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
+#include "SignalView.h"
 #include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 #include "TBPropertySheet.h"
@@ -72,6 +73,7 @@ private slots:
     void unlitLampDiffersInBrightness();
     void windowFitsTheScreen();
     void tallPagesScroll();
+    void signalViewFitsAndIsNamed();
 
 private:
     QList<QWidget*> ControlsOf(PropertyPage* page);
@@ -308,6 +310,55 @@ void WindowTest::tallPagesScroll()
         QVERIFY2(page->height() >= page->minimumSizeHint().height(), qPrintable(page->Caption()));
         QVERIFY2(page->width() >= page->minimumSizeHint().width(), qPrintable(page->Caption()));
     }
+}
+
+void WindowTest::signalViewFitsAndIsNamed()
+{
+    auto* main = static_cast<MainPage*>(m_pages[CTolbrinApp::kMainPageIndex].get());
+    QVERIFY(m_sheet->SetActivePage(main));
+    // The picture's history is five minutes of an antenna turned through its best direction,
+    // a reading every two seconds with two the modem could not tell; the device's own polls
+    // are held off meanwhile, as during a batch.
+    m_link->Turns().HoldPolls();
+    QTest::mouseClick(main->findChild<QPushButton*>(QStringLiteral("watchSignal")), Qt::LeftButton);
+    SignalView* view = main->SignalWatch();
+    QVERIFY(view != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    const std::string product = main->Fields().Text(MainPage::IDC_PRODUCT);
+    auto time = std::chrono::system_clock::now() - std::chrono::seconds(300);
+    for (int i = 1; i <= 150; ++i) {
+        SignalPollEvent event;
+        time += std::chrono::seconds(2);
+        event.time = time;
+        const int quality = 7 + static_cast<int>(19 * std::exp(-std::pow((i - 100) / 24.0, 2))) + (i * 7 % 5) - 2;
+        event.reading.answered = true;
+        event.reading.registration = Registration::Home;
+        event.reading.lampsShown = SignalLampsFor(0, product).shown;
+        if (i != 40 && i != 41) {
+            event.reading.known = true;
+            event.reading.quality = quality;
+            event.reading.levelDbm = 2 * quality - 113;
+            event.reading.lampsLit = SignalLampsFor(quality, product).lit;
+        }
+        view->ShowEvent(event);
+    }
+
+    const qreal ratio = view->devicePixelRatioF();
+    const QSize smallest = view->minimumSizeHint() * ratio;
+    QVERIFY2(smallest.width() <= 1024 && smallest.height() <= 768,
+        qPrintable(QStringLiteral("%1x%2").arg(smallest.width()).arg(smallest.height())));
+    for (QWidget* widget : view->findChildren<QWidget*>()) {
+        const bool focusable = (widget->focusPolicy() & Qt::TabFocus) != 0;
+        if (focusable || widget->objectName().startsWith(QStringLiteral("bar")))
+            QVERIFY2(!AccessibleText(widget, QAccessible::Name).trimmed().isEmpty(), qPrintable(widget->objectName()));
+    }
+    QVERIFY(view->grab().save(QStringLiteral(TERVANE_SCREENSHOT_DIR "/window-%1-SignalView.png").arg(DpiName())));
+    m_link->Turns().ReleasePolls();
+    // Once released, the device's own readings follow.
+    const std::size_t shown = view->Session().Entries().size();
+    QTRY_VERIFY_WITH_TIMEOUT(view->Session().Entries().size() > shown, 30000);
+    QVERIFY(view->LevelText().endsWith(QStringLiteral(" dBm")));
+    view->close();
 }
 
 QTEST_MAIN(WindowTest)

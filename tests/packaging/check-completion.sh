@@ -82,7 +82,7 @@ expect "tervane-q7 settings g" get
 # them elsewhere).
 for line in "tervane-q7 settings set -" "tervane-q7 info -" "tervane-q7 python rm -" "tervane-q7 factory-reset -"; do
     got=$(offers "$line")
-    for option in --check --diff --record --probe; do
+    for option in --check --diff --record --probe --interval --count; do
         ! grep -qxF -- "$option" <<<"$got" || fail "'$line' offers $option, which it does not take"
     done
 done
@@ -114,6 +114,8 @@ expect "tervane-q7 backup -- $scratch/ma" "$scratch/main.py"
 expect_none "tervane-q7 python get $scratch/ma"
 expect_none "tervane-q7 python rm $scratch/ma"
 expect_none "tervane-q7 --retries "
+expect_none "tervane-q7 watch --interval "
+expect "tervane-q7 watch --count 3 -" --interval --json
 expect_none "tervane-q7 info $scratch/ma"
 expect_none "tervane-q7 firmware $scratch/main.py $scratch/ma"
 # The hidden options that take a value: their value is no subcommand.

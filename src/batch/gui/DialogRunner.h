@@ -7,6 +7,8 @@ namespace tervane {
 
 // Runs the work behind the modal progress dialogs: "Communicating with device..." for a
 // batch, "Uploading to device..." for a file. The window's thread waits inside the dialog.
+// The signal poll stays off from the first step of a procedure until the window's thread is
+// idle again.
 class DialogRunner : public DeviceRunner {
 public:
     explicit DialogRunner(SerialLink& link);

@@ -127,10 +127,18 @@ void PutEscaped(std::string& out, uint32_t codePoint)
     out += hex;
 }
 
+// A negative depth writes everything on one line.
 void PutIndent(std::string& out, int depth)
 {
+    if (depth < 0)
+        return;
     out.push_back('\n');
     out.append(static_cast<std::size_t>(depth) * 2, ' ');
+}
+
+int Deeper(int depth)
+{
+    return depth < 0 ? depth : depth + 1;
 }
 
 void Write(std::string& out, const JsonValue& value, int depth)
@@ -159,8 +167,8 @@ void Write(std::string& out, const JsonValue& value, int depth)
             if (!first)
                 out.push_back(',');
             first = false;
-            PutIndent(out, depth + 1);
-            Write(out, element, depth + 1);
+            PutIndent(out, Deeper(depth));
+            Write(out, element, Deeper(depth));
         }
         PutIndent(out, depth);
         out.push_back(']');
@@ -177,10 +185,10 @@ void Write(std::string& out, const JsonValue& value, int depth)
             if (!first)
                 out.push_back(',');
             first = false;
-            PutIndent(out, depth + 1);
+            PutIndent(out, Deeper(depth));
             out += JsonQuote(member.name);
-            out += ": ";
-            Write(out, member.value, depth + 1);
+            out += depth < 0 ? ":" : ": ";
+            Write(out, member.value, Deeper(depth));
         }
         PutIndent(out, depth);
         out.push_back('}');
@@ -239,6 +247,13 @@ std::string WriteJson(const JsonValue& value)
 {
     std::string out;
     Write(out, value, 0);
+    return out;
+}
+
+std::string WriteJsonLine(const JsonValue& value)
+{
+    std::string out;
+    Write(out, value, -1);
     return out;
 }
 

@@ -82,5 +82,7 @@ std::string JsonQuote(std::string_view bytes);
 
 // The value as JSON text, indented by two blanks per level, without a final line end.
 std::string WriteJson(const JsonValue& value);
+// The value as JSON text on one line, for JSON Lines.
+std::string WriteJsonLine(const JsonValue& value);
 
 } // namespace tervane

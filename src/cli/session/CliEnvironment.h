@@ -27,6 +27,8 @@ struct CliEnvironment {
     bool inputIsTerminal = false;
     // The progress bar is drawn only on a terminal.
     bool errorIsTerminal = false;
+    // watch redraws one meter line in place only on a terminal.
+    bool outputIsTerminal = false;
     // The columns of standard error's terminal; none or 0: 80.
     std::function<int()> terminalWidth;
     // None: real time.

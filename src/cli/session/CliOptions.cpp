@@ -18,6 +18,27 @@ std::optional<long> WholeNumber(const std::string& text, long minimum, long maxi
     return value;
 }
 
+// Seconds with up to three decimals ("1", "0.5", "2.25"), as milliseconds.
+std::optional<long> Milliseconds(const std::string& seconds, long minimum, long maximum)
+{
+    const std::size_t point = seconds.find('.');
+    const std::string whole = seconds.substr(0, point);
+    std::string fraction = point == std::string::npos ? std::string() : seconds.substr(point + 1);
+    if (fraction.size() > 3 || (whole.empty() && fraction.empty()))
+        return std::nullopt;
+    for (char c : fraction)
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    fraction.resize(3, '0');
+    const auto wholeValue = whole.empty() ? std::optional<long>(0) : WholeNumber(whole, 0, maximum / 1000);
+    if (!wholeValue)
+        return std::nullopt;
+    const long ms = *wholeValue * 1000 + std::strtol(fraction.c_str(), nullptr, 10);
+    if (ms < minimum || ms > maximum)
+        return std::nullopt;
+    return ms;
+}
+
 } // namespace
 
 CliParse ParseCliOptions(const std::vector<std::string>& args)
@@ -121,6 +142,20 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
                 else
                     parse.error = "--speed-up wants a number between 1 and " + std::to_string(kMaxSpeedUp);
             }
+        } else if (name == "--interval") {
+            if (auto v = value()) {
+                if (const auto ms = Milliseconds(*v, kMinWatchIntervalMs, kMaxWatchIntervalMs))
+                    options.watchIntervalMs = static_cast<int>(*ms);
+                else
+                    parse.error = "--interval wants seconds between 0.1 and 3600";
+            }
+        } else if (name == "--count") {
+            if (auto v = value()) {
+                if (const auto n = WholeNumber(*v, 1, 999999999))
+                    options.watchCount = *n;
+                else
+                    parse.error = "--count wants a number between 1 and 999999999";
+            }
         } else if (name == "--sim-option") {
             if (auto v = value())
                 options.simOptions.push_back(*v);
@@ -146,7 +181,8 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
 
 bool IsFleetRun(const CliOptions& options, std::string_view subcommand)
 {
-    return (options.all || options.ports.size() > 1) && subcommand != "devices";
+    // devices only lists the gateways; watch follows them all in one stream of readings.
+    return (options.all || options.ports.size() > 1) && subcommand != "devices" && subcommand != "watch";
 }
 
 } // namespace tervane

@@ -32,6 +32,10 @@ struct CliOptions {
     std::string recordPath;
     // devices: open each gateway for its IMEI and firmware.
     bool probe = false;
+    // watch: the time between readings (--interval SECONDS) and how many readings of each
+    // gateway (--count N; 0: until Ctrl-C).
+    int watchIntervalMs = 1000;
+    long long watchCount = 0;
     // Not in the help: options for the built-in simulated device (--sim-option, repeatable),
     // as tervane-q7-sim takes them, so that tests can give it faults and delays.
     std::vector<std::string> simOptions;
@@ -55,12 +59,14 @@ struct CliParse {
 inline constexpr int kDefaultSendTimeoutMs = 5000;
 inline constexpr int kMaxRetries = 10;
 inline constexpr int kMaxSpeedUp = 1000;
+inline constexpr int kMinWatchIntervalMs = 100;
+inline constexpr int kMaxWatchIntervalMs = 3600000;
 
 // The arguments after the program's name.
 CliParse ParseCliOptions(const std::vector<std::string>& args);
 
 // Whether the command line runs the subcommand on several gateways (--all, or more than
-// one --port): "devices" only lists them.
+// one --port): "devices" only lists them and "watch" follows them in one stream itself.
 bool IsFleetRun(const CliOptions& options, std::string_view subcommand);
 
 } // namespace tervane

@@ -195,7 +195,7 @@ bool CliSession::Confirm(std::string_view question)
 int CliSession::Finish(int status, std::string_view command)
 {
     m_progress->End();
-    if (!m_options.json)
+    if (!m_options.json || m_skipDocument)
         return status;
     *m_environment.out << WriteJson(Document(status, command)) << "\n" << std::flush;
     return status;

@@ -54,6 +54,10 @@ public:
     // Asks a yes/no question on the terminal; true only for an answer of y or yes.
     bool Confirm(std::string_view question);
 
+    // The subcommand has written its own JSON, one object per line: Finish writes no
+    // document, unless the run failed before any was written.
+    void SkipDocument() { m_skipDocument = true; }
+
     // Ends the run: writes the --json document. Returns `status`.
     int Finish(int status, std::string_view command);
     // The --json document of the run as it stands.
@@ -69,6 +73,7 @@ private:
     std::unique_ptr<RciDocuments> m_documents;
     JsonValue m_result = JsonValue::Object();
     JsonValue m_errors = JsonValue::Array();
+    bool m_skipDocument = false;
 };
 
 // A message as one line: line ends become blanks, other control characters "?".

@@ -34,5 +34,7 @@ int RunPythonRm(CliSession& session, const Operands& operands);
 int RunApply(CliSession& session, const Operands& operands);
 // DevicesSubcommand.cpp
 int RunDevices(CliSession& session, const Operands& operands);
+// WatchSubcommand.cpp
+int RunWatch(CliSession& session, const Operands& operands);
 
 } // namespace tervane

@@ -134,6 +134,22 @@ const std::array kSubcommands{
         "Exit status 1 when a command failed or got no OK or ERROR within the time-out,\n"
         "3 when the device sent nothing back at all.\n",
         RunSend, "commands"},
+    Subcommand{"", "watch", "", 0, 0,
+        "follow the signal live, one line per reading",
+        "Polls the signal as the dashboard's signal view does (AT+CSQ and AT+CREG?)\n"
+        "and writes one line per reading: time (UTC), CSQ, level in dBm, bars and\n"
+        "registration. A reading the modem cannot tell (99, no answer) is \"unknown\";\n"
+        "while the device is away or restarting the line says \"waiting for the\n"
+        "device\" and the polling goes on until it is back. On a terminal one meter\n"
+        "line (bars, dBm, peak) is redrawn in place instead. With --json each reading\n"
+        "is one JSON object on its own line (JSON Lines), written at once: time, port,\n"
+        "answered, csq, dbm, bars, barsShown, registration (csq, dbm and bars null\n"
+        "when unknown). Several --port, or --all, follow every gateway at once; each\n"
+        "line names its gateway. Runs until Ctrl-C or --count readings of each.\n"
+        "  --interval SECONDS  time between readings (default 1, at least 0.1)\n"
+        "  --count N           stop after N readings of each gateway\n"
+        "  tervane-q7 --json watch | jq -r '[.time, .dbm] | @tsv'\n",
+        RunWatch, ""},
 };
 
 // Options that change what one subcommand does; on any other they would be silently ignored
@@ -143,6 +159,8 @@ constexpr std::array kSubcommandOptions{
     SubcommandOption{"--diff", "apply"},
     SubcommandOption{"--record", "apply"},
     SubcommandOption{"--probe", "devices"},
+    SubcommandOption{"--interval", "watch"},
+    SubcommandOption{"--count", "watch"},
 };
 
 constexpr const char* kOptionsText =
