@@ -29,6 +29,7 @@ public:
     CliSession& operator=(const CliSession&) = delete;
 
     const CliOptions& Options() const { return m_options; }
+    bool Json() const { return m_options.json; }
     const CliEnvironment& Environment() const { return m_environment; }
     // Human-readable output; nothing of it is written with --json.
     std::ostream& Out();
