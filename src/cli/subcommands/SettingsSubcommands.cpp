@@ -13,6 +13,7 @@
 #include "XmlText.h"
 
 #include <ostream>
+#include <set>
 
 namespace tervane {
 
@@ -80,10 +81,14 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
 int RunSettingsSet(CliSession& session, const Operands& operands)
 {
     std::vector<PathValue> wanted;
+    // The device takes a path in any A to Z case: two values for one setting cannot both be kept.
+    std::set<std::string> given;
     for (const auto& operand : operands) {
         const auto assignment = SplitAssignment(operand);
         if (!assignment || assignment->path.size() > kMaxSettingPathLength)
             return session.UsageFailure("'" + operand + "' is not PATH=VALUE", "settings set");
+        if (!given.insert(SettingPathKey(assignment->path)).second)
+            return session.UsageFailure("'" + assignment->path + "' is given twice", "settings set");
         wanted.push_back({assignment->path, assignment->value});
     }
 
