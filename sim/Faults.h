@@ -81,6 +81,9 @@ struct Faults {
     std::string listedSize;
     // The settings query is answered with the state document (query_state) instead.
     bool stateForSettings = false;
+    // A new value for a setting of one of these names (A to Z case-folded) is refused inside
+    // the reply, as a value out of range is: "Invalid value for NAME: VALUE", and not kept.
+    std::vector<std::string> refusedSettings;
 };
 
 // Whether a fault keyed by texts (errorFor, unendedFor, silentFor) takes a command: any of its

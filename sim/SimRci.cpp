@@ -80,7 +80,7 @@ SimNode SimRci::Command(const SimNode& command)
     if (NamesEqual(command.name, "query_setting"))
         return m_faults.stateForSettings ? m_state.Query(SimNode("query_state")) : m_settings.Query(command);
     if (NamesEqual(command.name, "set_setting"))
-        return m_settings.Apply(command);
+        return m_settings.Apply(command, m_faults.refusedSettings);
     if (NamesEqual(command.name, "query_state"))
         return m_state.Query(command);
     if (NamesEqual(command.name, "set_factory_default")) {
@@ -110,7 +110,7 @@ SimNode SimRci::Zigbee(const SimNode& doCommand)
         if (NamesEqual(command.name, "query_setting"))
             reply.Add(m_radio.Query(command));
         else if (NamesEqual(command.name, "set_setting"))
-            reply.Add(m_radio.Apply(command));
+            reply.Add(m_radio.Apply(command, m_faults.refusedSettings));
         else if (NamesEqual(command.name, "query_state"))
             reply.Add(SimNode("query_state").Add(m_state.ZigbeeState()));
         else if (NamesEqual(command.name, "fw_update"))

@@ -98,7 +98,8 @@ bool IsBlank(const std::string& text)
 }
 
 // Writes the incoming values into `stored`; errors go into `answer`. Returns whether all were taken.
-bool Merge(SimNode& stored, const SimNode& incoming, const std::string& groupName, SimNode& answer)
+bool Merge(SimNode& stored, const SimNode& incoming, const std::string& groupName, SimNode& answer,
+    const std::vector<std::string>& refused)
 {
     bool ok = true;
     for (const SimNode& child : incoming.children) {
@@ -110,7 +111,7 @@ bool Merge(SimNode& stored, const SimNode& incoming, const std::string& groupNam
         }
         if (!target->children.empty()) {
             if (!child.children.empty())
-                ok = Merge(*target, child, groupName, answer) && ok;
+                ok = Merge(*target, child, groupName, answer, refused) && ok;
             else if (!IsBlank(child.text)) {
                 answer.Add(ErrorNode(3, "Not a single setting: " + child.name));
                 ok = false;
@@ -122,7 +123,10 @@ bool Merge(SimNode& stored, const SimNode& incoming, const std::string& groupNam
             ok = false;
             continue;
         }
-        const auto value = NormalizeSettingValue(groupName, child.name, child.text);
+        const bool refusedName = std::any_of(refused.begin(), refused.end(),
+            [&child](const std::string& name) { return NamesEqual(name, child.name); });
+        const auto value =
+            refusedName ? std::optional<std::string>() : NormalizeSettingValue(groupName, child.name, child.text);
         if (!value) {
             answer.Add(ErrorNode(4, "Invalid value for " + child.name + ": " + child.text));
             ok = false;
@@ -173,7 +177,7 @@ SimNode SimSettings::Query(const SimNode& request) const
     return reply;
 }
 
-SimNode SimSettings::Apply(const SimNode& request)
+SimNode SimSettings::Apply(const SimNode& request, const std::vector<std::string>& refused)
 {
     SimNode reply("set_setting");
     for (const SimNode& incoming : request.children) {
@@ -183,7 +187,7 @@ SimNode SimSettings::Apply(const SimNode& request)
             answer.Add(ErrorNode(1, "Unknown setting group"));
         } else {
             SimNode changed = *stored;
-            if (Merge(changed, incoming, stored->name, answer))
+            if (Merge(changed, incoming, stored->name, answer, refused))
                 *stored = std::move(changed);
         }
         reply.Add(std::move(answer));

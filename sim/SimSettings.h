@@ -24,7 +24,8 @@ public:
     SimNode Query(const SimNode& request) const;
     // Applies a set_setting request; the reply element names each group, empty when it was taken
     // and holding error elements when it was refused. A group is taken whole or not at all.
-    SimNode Apply(const SimNode& request);
+    // `refused`: names of settings whose new values are refused whatever they are.
+    SimNode Apply(const SimNode& request, const std::vector<std::string>& refused = {});
     void RestoreFactory();
 
     std::optional<std::string> Value(std::string_view path) const;

@@ -3,6 +3,7 @@
 #include "ApplyBatch.h"
 #include "DeviceRunner.h"
 #include "RciDocuments.h"
+#include "RciErrors.h"
 
 namespace tervane {
 
@@ -16,28 +17,43 @@ CommandBatch BatchOf(const std::vector<USBCommand>& rows)
     return batch;
 }
 
+// Every apply batch ends with its read-back; the rows before it send the document.
 template <typename Routes>
-bool Apply(RciDocuments& documents, DeviceRunner& runner, const std::vector<USBCommand>& rows, const Routes& routes)
+ApplyOutcome Apply(RciDocuments& documents, DeviceRunner& runner, const std::vector<USBCommand>& rows,
+    const Routes& routes)
 {
+    ApplyOutcome outcome;
     if (rows.empty())
-        return false;
+        return outcome;
     CommandBatch batch = BatchOf(rows);
     runner.RunBatch(batch);
     WalkResults(documents, batch, routes);
-    return true;
+    outcome.sent = true;
+    const int last = batch.GetCount() - 1;
+    for (int i = 0; i < last && !outcome.refused; ++i)
+        outcome.refused = RowRefusal(*batch.GetAt(i));
+    const USBCommand& readBack = *batch.GetAt(last);
+    outcome.readBack = !readBack.failed && !CutReply(readBack.response).empty();
+    return outcome;
 }
 
 } // namespace
 
-bool OnApplySettings(RciDocuments& documents, DeviceRunner& runner)
+ApplyOutcome OnApplySettings(RciDocuments& documents, DeviceRunner& runner)
 {
-    return Apply(documents, runner, ApplySettingsRows(documents.SettingsDocument()), kApplySettingsRoutes);
+    ApplyOutcome outcome =
+        Apply(documents, runner, ApplySettingsRows(documents.SettingsDocument()), kApplySettingsRoutes);
+    outcome.readBack = outcome.readBack && documents.SettingsRoot() != nullptr;
+    return outcome;
 }
 
-bool OnApplyRadioSettings(RciDocuments& documents, DeviceRunner& runner)
+ApplyOutcome OnApplyRadioSettings(RciDocuments& documents, DeviceRunner& runner)
 {
-    return Apply(documents, runner, ApplyRadioSettingsRows(documents.RadioSettingsDocument()),
-        kApplyRadioSettingsRoutes);
+    ApplyOutcome outcome =
+        Apply(documents, runner, ApplyRadioSettingsRows(documents.RadioSettingsDocument()), kApplyRadioSettingsRoutes);
+    // A device that says its radio is not configured leaves the document as stored.
+    outcome.readBack = outcome.readBack && documents.RadioPageFlag() && documents.RadioSettingsRoot() != nullptr;
+    return outcome;
 }
 
 } // namespace tervane

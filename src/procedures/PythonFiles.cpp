@@ -451,7 +451,7 @@ bool ApplyAutoStart(RciDocuments& documents, DeviceRunner& runner, const Binding
     const FieldStore& fields)
 {
     StoreBindings(table, fields, documents.SettingsRoot());
-    return OnApplySettings(documents, runner);
+    return OnApplySettings(documents, runner).sent;
 }
 
 } // namespace tervane

@@ -1,7 +1,5 @@
 #include "ProfileApply.h"
 
-#include "ApplySettings.h"
-#include "BindingTable.h"
 #include "CommandBatch.h"
 #include "DeviceRunner.h"
 #include "FirmwareUpdate.h"
@@ -11,6 +9,7 @@
 #include "RadioFirmwareUpdate.h"
 #include "RciDocuments.h"
 #include "RciRequests.h"
+#include "SetValues.h"
 #include "SettingPath.h"
 #include "TransferVerification.h"
 #include "XmlText.h"
@@ -21,38 +20,6 @@
 namespace tervane {
 
 namespace {
-
-// Passes the work on and keeps a copy of the last batch, so that a step the procedure
-// does not report (the read-back of an apply) can be told from one that went through.
-class ObservedRunner : public DeviceRunner {
-public:
-    explicit ObservedRunner(DeviceRunner& runner)
-        : m_runner(runner)
-    {
-    }
-    void RunBatch(CommandBatch& batch) override
-    {
-        m_runner.RunBatch(batch);
-        m_last = batch;
-    }
-    UploadResult Upload(const UploadSource& source) override { return m_runner.Upload(source); }
-    SerialLink& Link() override { return m_runner.Link(); }
-
-    // The last row of the last batch whose command holds `text` and that has an answer.
-    bool Answered(std::string_view text) const
-    {
-        const USBCommand* found = nullptr;
-        for (const auto& row : m_last) {
-            if (row.command.find(text) != std::string::npos)
-                found = &row;
-        }
-        return found != nullptr && !found->failed && !CutReply(found->response).empty();
-    }
-
-private:
-    DeviceRunner& m_runner;
-    CommandBatch m_last;
-};
 
 std::string PlaceText(const Profile& profile, const ProfilePlace& place)
 {
@@ -125,37 +92,60 @@ bool Has(const ProfilePlan& plan, ProfileChangeKind kind)
     return std::ranges::any_of(plan.changes, [kind](const ProfileChange& change) { return change.kind == kind; });
 }
 
-// Stores the values, applies the document, and checks every value against what was read back.
-void ApplyValues(const std::vector<ProfileValue>& values, bool radio, RciDocuments& documents, DeviceRunner& device,
-    ProfileApplyResult& result)
+// The device's words for a refusal, with a secret value it may repeat hidden.
+std::string RefusalText(std::string_view path, const std::string& wanted, std::string text)
 {
-    ObservedRunner runner(device);
-    std::vector<std::string> paths;
-    FieldStore fields;
-    for (const auto& value : values) {
-        paths.push_back(value.path);
-        fields.SetText(static_cast<FieldId>(paths.size()), value.value);
-    }
-    const BindingTable table = TextBindings(paths);
-    const std::string_view what = radio ? "radio settings" : "settings";
-    StoreBindings(table, fields, radio ? documents.RadioSettingsRoot() : documents.SettingsRoot());
-    const bool sent = radio ? OnApplyRadioSettings(documents, runner) : OnApplySettings(documents, runner);
-    if (!sent || !runner.Answered(radio ? kQueryRadioSettingsRequest : kQuerySettingsRequest)) {
+    if (!IsSecretPath(path) || wanted.empty())
+        return text;
+    for (std::size_t at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + kHiddenValue.size()))
+        text.replace(at, wanted.size(), kHiddenValue);
+    return text;
+}
+
+// Stores the values, applies the document, and checks every value against what was read
+// back. A planned change counts as made only where the read-back shows the device's value
+// changed.
+void ApplyValues(const std::vector<ProfileValue>& values, ProfileChangeKind kind, const ProfilePlan& plan,
+    RciDocuments& documents, DeviceRunner& runner, ProfileApplyResult& result)
+{
+    const bool radio = kind == ProfileChangeKind::RadioSetting;
+    std::vector<PathValue> wanted;
+    wanted.reserve(values.size());
+    for (const auto& value : values)
+        wanted.push_back({value.path, value.value});
+    const SetValuesResult set = SetValues(wanted,
+        radio ? SettingsDocumentKind::RadioSettings : SettingsDocumentKind::Settings, documents, runner);
+    if (!set.readBack) {
         // The document still holds the values as stored, so it proves nothing.
+        const std::string_view what = radio ? "radio settings" : "settings";
+        if (set.refused)
+            result.failures.push_back("the device refused the new " + std::string(what) + ": " + *set.refused);
         result.failures.push_back("the device's " + std::string(what) + " could not be read back; what it kept is unknown");
         return;
     }
-    const xmlNodePtr root = radio ? documents.RadioSettingsRoot() : documents.SettingsRoot();
-    for (const auto& value : values) {
-        const auto kept = SettingText(root, value.path);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const ProfileValue& value = values[i];
+        const PathValueOutcome& outcome = set.values[i];
         // A password or key is not shown in a failure either.
-        if (!kept)
+        const std::string shownWanted = ShownSettingValue(value.path, value.value);
+        if (!outcome.held) {
             result.failures.push_back(value.path + ": the device no longer has this setting");
-        else if (*kept != value.value) {
-            const std::string wanted = ShownSettingValue(value.path, value.value);
-            const std::string held = ShownSettingValue(value.path, *kept);
-            result.failures.push_back(
-                value.path + ": the device did not keep '" + wanted + "'; it holds '" + held + "'");
+        } else if (outcome.refused) {
+            result.failures.push_back(value.path + ": the device refused '" + shownWanted +
+                "': " + RefusalText(value.path, value.value, *outcome.refused) + "; it holds '" +
+                ShownSettingValue(value.path, *outcome.held) + "'");
+        } else if (!outcome.kept) {
+            result.failures.push_back(value.path + ": the device did not keep '" + shownWanted + "'; it holds '" +
+                ShownSettingValue(value.path, *outcome.held) + "'");
+        }
+    }
+    for (const auto& change : plan.changes) {
+        if (change.kind != kind)
+            continue;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const auto& held = set.values[i].held;
+            if (values[i].path == change.path && held && *held != change.before)
+                result.applied.push_back({kind, change.path, change.before, *held});
         }
     }
 }
@@ -233,9 +223,9 @@ ProfileApplyResult ApplyProfilePlan(const Profile& profile, const ProfilePlan& p
         UpdateRadioFirmwareTo(*profile.radioFirmware, documents, runner, questions, result);
     // Every wanted value goes into the one apply, and every one is checked after it.
     if (Has(plan, ProfileChangeKind::Setting))
-        ApplyValues(profile.settings, false, documents, runner, result);
+        ApplyValues(profile.settings, ProfileChangeKind::Setting, plan, documents, runner, result);
     if (Has(plan, ProfileChangeKind::RadioSetting))
-        ApplyValues(profile.radio, true, documents, runner, result);
+        ApplyValues(profile.radio, ProfileChangeKind::RadioSetting, plan, documents, runner, result);
 
     std::vector<PythonFileItem> deletions;
     for (const auto& change : plan.changes) {
@@ -263,7 +253,11 @@ ProfileApplyResult ApplyProfilePlan(const Profile& profile, const ProfilePlan& p
         if (upload.outcome != PythonUploadOutcome::Verified)
             result.failures.push_back(file.name + ": the device's copy does not match " + file.localPath);
     }
-    result.applied = plan.changes;
+    // The settings' changes are in already, each as the read-back shows it.
+    for (const auto& change : plan.changes) {
+        if (change.kind != ProfileChangeKind::Setting && change.kind != ProfileChangeKind::RadioSetting)
+            result.applied.push_back(change);
+    }
     return result;
 }
 

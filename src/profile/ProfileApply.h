@@ -30,7 +30,8 @@ struct ProfilePlan {
 ProfilePlan PlanProfile(const Profile& profile, const RciDocuments& documents, DeviceRunner& runner);
 
 struct ProfileApplyResult {
-    // What was done; each a failure too when the device did not keep it.
+    // What was done. A setting counts only where the read-back shows the device's value
+    // changed, `after` being what it holds; a refused value is a failure only.
     std::vector<ProfileChange> applied;
     // Each names the path, file or image the device did not take or keep.
     std::vector<std::string> failures;
@@ -38,9 +39,9 @@ struct ProfileApplyResult {
     std::string radioFirmwareVersion;  // after the apply
 };
 
-// Makes the plan's changes through the pages' procedures: the firmware and radio firmware
-// updates, one settings apply, one radio settings apply, the deletions and the verified
-// uploads of Python files. Then checks what the device reports against the profile. A
+// Makes the plan's changes through the procedures: the firmware and radio firmware
+// updates, one apply of the settings' values, one of the radio settings' values, the
+// deletions and the verified uploads of Python files. Then checks what the device reports against the profile. A
 // failed step does not stop the others.
 ProfileApplyResult ApplyProfilePlan(const Profile& profile, const ProfilePlan& plan, RciDocuments& documents,
     DeviceRunner& runner, ProcedureQuestions& questions);

@@ -11,8 +11,6 @@
 #include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -66,14 +64,6 @@ private:
             throw Found {mark.line + 1, "an anchor (&)"};
     }
 };
-
-// The device compares setting paths without regard to A to Z case.
-std::string PathKey(std::string path)
-{
-    std::transform(path.begin(), path.end(), path.begin(),
-        [](unsigned char c) { return c < 0x80 ? static_cast<char>(std::tolower(c)) : static_cast<char>(c); });
-    return path;
-}
 
 class Reader {
 public:
@@ -201,7 +191,7 @@ private:
         // written: "a/b" and "a: {b: x}", "a/b" and "A/B".
         std::set<std::string> seen;
         for (const auto& value : values) {
-            if (!seen.insert(PathKey(value.path)).second)
+            if (!seen.insert(SettingPathKey(value.path)).second)
                 Problem(value.place.line, value.place.key, "is given twice");
         }
     }

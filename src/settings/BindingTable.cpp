@@ -56,21 +56,6 @@ void StoreRecord(const BindingRecord& record, const FieldStore& fields, xmlNodeP
 
 } // namespace
 
-BindingTable TextBindings(const std::vector<std::string>& paths)
-{
-    BindingTable table;
-    table.reserve(paths.size());
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        BindingRecord record;
-        record.path = paths[i];
-        record.target = static_cast<FieldId>(i + 1);
-        record.kindFlags = BIND_TEXT;
-        record.storeConverter = &ToXmlCharData;
-        table.push_back(record);
-    }
-    return table;
-}
-
 void LoadBindings(const ShowControl& showControl, const BindingTable& table, FieldStore& fields,
                   xmlNodePtr root)
 {

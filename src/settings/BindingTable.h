@@ -38,10 +38,6 @@ struct BindingRecord {
 // early, like the terminator of a fixed array; none is needed at the end.
 using BindingTable = std::vector<BindingRecord>;
 
-// One text binding per path, field i + 1 for path i, stored as XML character data: the
-// tool and the profile move typed values through the pages' generic store with it.
-BindingTable TextBindings(const std::vector<std::string>& paths);
-
 // Shows one control of the page; the page supplies it, so this code knows no widgets.
 using ShowControl = std::function<void(int32_t controlId)>;
 

@@ -67,6 +67,44 @@ SettingPathStep SplitPathStep(std::string_view step)
     return split;
 }
 
+std::string SettingPathKey(std::string_view path)
+{
+    std::string key(path);
+    for (char& c : key)
+        c = FoldAscii(c);
+    return key;
+}
+
+bool SameSettingPath(std::string_view a, std::string_view b)
+{
+    return AsciiIEquals(a, b);
+}
+
+std::optional<SettingAssignment> SplitAssignment(std::string_view operand)
+{
+    bool indexOpen = false;  // after a step's "&", before its "="
+    bool indexTaken = false; // the step's "&key=" has had its "="
+    for (std::size_t i = 0; i < operand.size(); ++i) {
+        const char c = operand[i];
+        if (c == '/') {
+            indexOpen = false;
+            indexTaken = false;
+        } else if (c == '&' && !indexTaken) {
+            indexOpen = true;
+        } else if (c == '=') {
+            if (indexOpen) {
+                indexOpen = false;
+                indexTaken = true;
+                continue;
+            }
+            if (i == 0)
+                return std::nullopt;
+            return SettingAssignment {std::string(operand.substr(0, i)), std::string(operand.substr(i + 1))};
+        }
+    }
+    return std::nullopt;
+}
+
 xmlNodePtr FindChild(xmlNodePtr node, xmlElementType type, std::string_view name)
 {
     if (node == nullptr)

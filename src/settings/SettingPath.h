@@ -24,6 +24,22 @@ struct SettingPathStep {
 // Splits a step only when it holds "&" and an "=" somewhere after it.
 SettingPathStep SplitPathStep(std::string_view step);
 
+// The device compares setting paths without regard to A to Z case: two paths name the
+// same setting exactly when their keys are equal. Other bytes are kept as they are.
+std::string SettingPathKey(std::string_view path);
+bool SameSettingPath(std::string_view a, std::string_view b);
+
+// PATH=VALUE, as typed on the command line.
+struct SettingAssignment {
+    std::string path;
+    std::string value;
+};
+
+// Splits at the first "=" that is not the "=" of a step's "&key=value": in
+// "mgmtconnection&index=3/connectionEnabled=on" the value is "on". None without such an
+// "=" or with an empty path.
+std::optional<SettingAssignment> SplitAssignment(std::string_view operand);
+
 // The first child of `node` of the given type whose name matches (A to Z case-folded).
 xmlNodePtr FindChild(xmlNodePtr node, xmlElementType type, std::string_view name);
 // The same test over the nodes after `node`; `node` itself is not tested.

@@ -111,21 +111,67 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
     EXPECT_EQ(json.out.find("4711"), std::string::npos) << json.out;
 }
 
-TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePathNeverASecret)
+// An ERROR to the settings request is a refusal without words: each value is a failure
+// saying so and what the device still holds, a secret hidden; nothing counts as changed.
+TEST_F(CliApplyTest, ValuesTheDeviceRefusesAreFailuresNamingThePathNeverASecret)
 {
     device.ChangeFaults([](sim::Faults& faults) { faults.errorFor.push_back("set_setting"); });
     const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n"
                                         "  mobile_simple/password: hunter2\n");
     const CliRun run = Run({"--json", "apply", profile});
     EXPECT_EQ(run.status, 1);
-    const QJsonArray failures = ParseJson(run.out)["failures"].toArray();
+    const QJsonObject json = ParseJson(run.out);
+    EXPECT_FALSE(json["changed"].toBool(true)) << run.out;
+    EXPECT_TRUE(json["changes"].toArray().isEmpty()) << run.out;
+    const QJsonArray failures = json["failures"].toArray();
     ASSERT_EQ(failures.size(), 2) << run.out;
-    EXPECT_TRUE(failures[0].toString().startsWith("mobile_simple/apn: the device did not keep")) << run.out;
+    EXPECT_EQ(failures[0].toString().toStdString(),
+        "mobile_simple/apn: the device refused 'fleet.example': an error answer or none; it holds 'internet.tervane'");
     EXPECT_EQ(failures[1].toString().toStdString(),
-        "mobile_simple/password: the device did not keep '********'; it holds '********'");
+        "mobile_simple/password: the device refused '********': an error answer or none; it holds '********'");
     EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
     EXPECT_EQ(run.err.find("hunter2"), std::string::npos);
 }
+
+// A value the device refuses in its reply (it answers OK all the same) is the failure line
+// with the device's words; only what the read-back shows changed is reported changed.
+struct RefusedValueCase {
+    const char* name;
+    const char* profile;
+    std::vector<std::string> changed; // the "changed ..." lines
+    std::string failure;
+};
+
+class ApplyRefusedValue : public CliApplyTest, public ::testing::WithParamInterface<RefusedValueCase> { };
+
+TEST_P(ApplyRefusedValue, IsAFailureWithTheDevicesWordsAndNoChange)
+{
+    const CliRun run = Run({"apply", Profile(GetParam().profile)});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.out), GetParam().changed) << run.out;
+    EXPECT_EQ(run.err, "tervane-q7: " + GetParam().failure + "\n");
+
+    const CliRun json = Run({"--json", "apply", Profile(GetParam().profile)});
+    EXPECT_EQ(json.status, 1);
+    const QJsonObject document = ParseJson(json.out);
+    // The second run finds the kept values in place already.
+    EXPECT_FALSE(document["changed"].toBool(true)) << json.out;
+    const QJsonArray failures = document["failures"].toArray();
+    ASSERT_EQ(failures.size(), 1) << json.out;
+    EXPECT_EQ(failures[0].toString().toStdString(), GetParam().failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ApplyRefusedValue,
+    ::testing::Values(
+        RefusedValueCase {"AloneChangesNothing", "settings:\n  serial&index=1/baud: 12345\n", {},
+            "serial&index=1/baud: the device refused '12345': Invalid value for baud: 12345; it holds '9600'"},
+        RefusedValueCase {"BesideAKeptOne",
+            "settings:\n  serial&index=1/baud: 12345\n  mobile_simple/apn: fleet.example\n",
+            {"changed setting mobile_simple/apn"},
+            "serial&index=1/baud: the device refused '12345': Invalid value for baud: 12345; it holds '9600'"},
+        RefusedValueCase {"OfTheRadio", "radio:\n  radio/power_level: 9\n", {},
+            "radio/power_level: the device refused '9': Invalid value for power_level: 9; it holds '4'"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 // A listing that does not read as one says nothing about which files the device holds: the
 // files to remove cannot be told, so the profile is not reported as held.

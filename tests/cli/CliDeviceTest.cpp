@@ -224,6 +224,12 @@ TEST_F(CliSimTest, SettingsSetChecksEveryPathBeforeSending)
     EXPECT_EQ(malformed.status, 2);
     EXPECT_EQ(Lines(malformed.err).front(), "tervane-q7: 'mobile_simple/apn' is not PATH=VALUE");
     EXPECT_TRUE(device.ReceivedCommands().empty()) << "nothing is sent for a malformed command line";
+
+    // One setting named twice, in another case the second time, would leave one value unkept.
+    const CliRun twice = Run({"settings", "set", "mobile_simple/apn=x", "MOBILE_SIMPLE/APN=y"});
+    EXPECT_EQ(twice.status, 2);
+    EXPECT_EQ(Lines(twice.err).front(), "tervane-q7: 'MOBILE_SIMPLE/APN' is given twice");
+    EXPECT_TRUE(device.ReceivedCommands().empty()) << "nothing is sent for a setting given twice";
 }
 
 // The document names asked paths in the order asked, a repeated one once, a missing one as null.

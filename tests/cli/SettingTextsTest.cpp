@@ -5,52 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 
 namespace tervane {
 namespace {
-
-struct SplitCase {
-    const char* name;
-    const char* operand;
-    std::optional<std::string> path;
-    std::string value;
-};
-
-// Test names say which row it is; the bytes of the row say nothing.
-void PrintTo(const SplitCase& row, std::ostream* out)
-{
-    *out << row.name;
-}
-
-class SplitAssignmentTest : public ::testing::TestWithParam<SplitCase> {};
-
-TEST_P(SplitAssignmentTest, SplitsAtTheValuesEquals)
-{
-    const auto assignment = SplitAssignment(GetParam().operand);
-    ASSERT_EQ(assignment.has_value(), GetParam().path.has_value());
-    if (assignment) {
-        EXPECT_EQ(assignment->path, *GetParam().path);
-        EXPECT_EQ(assignment->value, GetParam().value);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Operands, SplitAssignmentTest,
-    ::testing::Values(
-        SplitCase{"plain", "mobile_simple/apn=internet", "mobile_simple/apn", "internet"},
-        SplitCase{"emptyValue", "mobile_simple/pin=", "mobile_simple/pin", ""},
-        SplitCase{"valueWithEquals", "python/command=main.py --level=2", "python/command", "main.py --level=2"},
-        SplitCase{"valueWithSlash", "system/location=a/b", "system/location", "a/b"},
-        SplitCase{"indexStep", "mgmtconnection&index=3/connectionEnabled=on", "mgmtconnection&index=3/connectionEnabled",
-            "on"},
-        SplitCase{"twoIndexSteps", "mgmtconnection&index=1/ServerArray&index=1/serverAddress=en://x",
-            "mgmtconnection&index=1/ServerArray&index=1/serverAddress", "en://x"},
-        SplitCase{"valueWithAmpersand", "system/contact=a&b=c", "system/contact", "a&b=c"},
-        SplitCase{"noEquals", "mobile_simple/apn", std::nullopt, ""},
-        SplitCase{"onlyIndexEquals", "serial&index=1", std::nullopt, ""},
-        SplitCase{"emptyPath", "=x", std::nullopt, ""}),
-    [](const ::testing::TestParamInfo<SplitCase>& row) { return std::string(row.param.name); });
 
 TEST(ListSettingsTest, ListsWhatPathsReach)
 {

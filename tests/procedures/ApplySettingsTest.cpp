@@ -7,6 +7,7 @@
 #include "RciRequests.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
+#include "SetValues.h"
 #include "SettingPath.h"
 #include "SimulatedQ7.h"
 
@@ -97,7 +98,10 @@ TEST_F(ApplySettingsTest, RefusedValueLeavesWhatTheDeviceKept)
     ReadSettings();
     const std::string kept = device.Setting("serial&index=1/baud").value_or("<missing>");
     Store("serial&index=1/baud", "12345");
-    ASSERT_TRUE(OnApplySettings(documents, runner));
+    const ApplyOutcome outcome = OnApplySettings(documents, runner);
+    ASSERT_TRUE(outcome.sent);
+    EXPECT_EQ(outcome.refused, "Invalid value for baud: 12345");
+    EXPECT_TRUE(outcome.readBack);
     EXPECT_EQ(device.Setting("serial&index=1/baud").value_or("<missing>"), kept);
     EXPECT_EQ(TextAt(documents.SettingsRoot(), "serial&index=1/baud"), kept);
 }
@@ -107,9 +111,63 @@ TEST_F(ApplySettingsTest, FailedReadBackKeepsTheEditedDocument)
     ReadSettings();
     Store("mobile_simple/apn", "edited.apn");
     device.ChangeFaults([](sim::Faults& f) { f.errorFor = {"<query_setting></query_setting>"}; });
-    ASSERT_TRUE(OnApplySettings(documents, runner));
+    const ApplyOutcome outcome = OnApplySettings(documents, runner);
+    ASSERT_TRUE(outcome.sent);
+    EXPECT_FALSE(outcome.refused);
+    EXPECT_FALSE(outcome.readBack);
     EXPECT_EQ(TextAt(documents.SettingsRoot(), "mobile_simple/apn"), "edited.apn");
     EXPECT_EQ(device.Setting("mobile_simple/apn").value_or("<missing>"), "edited.apn");
+}
+
+// An ERROR to the request itself is a refusal without the device's words.
+TEST_F(ApplySettingsTest, AnErrorAnswerIsARefusal)
+{
+    ReadSettings();
+    Store("mobile_simple/apn", "edited.apn");
+    device.ChangeFaults([](sim::Faults& f) { f.errorFor = {"set_setting"}; });
+    const ApplyOutcome outcome = OnApplySettings(documents, runner);
+    EXPECT_EQ(outcome.refused, "an error answer or none");
+    EXPECT_TRUE(outcome.readBack);
+    EXPECT_EQ(TextAt(documents.SettingsRoot(), "mobile_simple/apn"), "internet.tervane");
+}
+
+// Each path says what the device holds after the read-back, compared with the value as a
+// document carries it; a refusal is given to the values the device did not keep only.
+TEST_F(ApplySettingsTest, SetValuesSaysPerPathWhatTheDeviceHolds)
+{
+    ReadSettings();
+    const SetValuesResult result = SetValues({{"serial&index=1/baud", "12345"}, {"MOBILE_SIMPLE/APN", "fleet.example"},
+                                                 {"system/location",
+                                                     "a\x01"
+                                                     "b"}},
+        SettingsDocumentKind::Settings, documents, runner);
+    EXPECT_TRUE(result.sent);
+    EXPECT_TRUE(result.readBack);
+    EXPECT_EQ(result.refused, "Invalid value for baud: 12345");
+    ASSERT_EQ(result.values.size(), 3u);
+    EXPECT_EQ(result.values[0].path, "serial&index=1/baud");
+    EXPECT_EQ(result.values[0].held, "9600");
+    EXPECT_FALSE(result.values[0].kept);
+    EXPECT_EQ(result.values[0].refused, "Invalid value for baud: 12345");
+    EXPECT_EQ(result.values[1].held, "fleet.example");
+    EXPECT_TRUE(result.values[1].kept);
+    EXPECT_FALSE(result.values[1].refused);
+    EXPECT_EQ(result.values[2].held, "ab");
+    EXPECT_TRUE(result.values[2].kept) << "a control character a document cannot carry is not asked for";
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+}
+
+TEST_F(ApplySettingsTest, SetValuesWithoutReadBackKnowsNothingHeld)
+{
+    ReadSettings();
+    device.ChangeFaults([](sim::Faults& f) { f.errorFor = {"<query_setting></query_setting>"}; });
+    const SetValuesResult result =
+        SetValues({{"mobile_simple/apn", "fleet.example"}}, SettingsDocumentKind::Settings, documents, runner);
+    EXPECT_TRUE(result.sent);
+    EXPECT_FALSE(result.readBack);
+    ASSERT_EQ(result.values.size(), 1u);
+    EXPECT_FALSE(result.values[0].held);
+    EXPECT_FALSE(result.values[0].kept);
 }
 
 TEST_F(ApplySettingsTest, NoDocumentSendsNothing)

@@ -233,29 +233,6 @@ TEST(BindingTable, TwoRowsOnOneElement)
     EXPECT_EQ(fields.Text(1), "two");
 }
 
-// Typed values go through the table by position: path i is field i + 1, and the store
-// keeps the text to what a document can carry.
-TEST(BindingTable, TextBindingsNumberThePathsFromOne)
-{
-    RciDocuments documents;
-    documents.ParseSettings(Reply("<a>old</a><b>old</b>"));
-    const BindingTable table = TextBindings({"g/b", "g/a"});
-    ASSERT_EQ(table.size(), 2u);
-    EXPECT_EQ(table[0].path, "g/b");
-    EXPECT_EQ(table[0].target, 1);
-    EXPECT_EQ(table[1].path, "g/a");
-    EXPECT_EQ(table[1].target, 2);
-
-    FieldStore typed;
-    typed.SetText(1, "bee\x01");
-    typed.SetText(2, "ay");
-    StoreBindings(table, typed, documents.SettingsRoot());
-    FieldStore kept;
-    LoadBindings({}, table, kept, documents.SettingsRoot());
-    EXPECT_EQ(kept.Text(1), "bee");
-    EXPECT_EQ(kept.Text(2), "ay");
-}
-
 // One table for two documents: each load and store touches only the rows the given
 // document holds, and a later load overrides an earlier one for a field bound twice.
 TEST(BindingTable, OneTableServesTwoDocuments)

@@ -4,10 +4,62 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace tervane {
 namespace {
+
+struct AssignmentCase {
+    const char* name;
+    const char* operand;
+    std::optional<std::string> path;
+    std::string value;
+};
+
+// Test names say which row it is; the bytes of the row say nothing.
+void PrintTo(const AssignmentCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class SplitAssignmentTest : public ::testing::TestWithParam<AssignmentCase> { };
+
+TEST_P(SplitAssignmentTest, SplitsAtTheValuesEquals)
+{
+    const auto assignment = SplitAssignment(GetParam().operand);
+    ASSERT_EQ(assignment.has_value(), GetParam().path.has_value());
+    if (assignment) {
+        EXPECT_EQ(assignment->path, *GetParam().path);
+        EXPECT_EQ(assignment->value, GetParam().value);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Operands, SplitAssignmentTest,
+    ::testing::Values(AssignmentCase {"plain", "mobile_simple/apn=internet", "mobile_simple/apn", "internet"},
+        AssignmentCase {"emptyValue", "mobile_simple/pin=", "mobile_simple/pin", ""},
+        AssignmentCase {"valueWithEquals", "python/command=main.py --level=2", "python/command", "main.py --level=2"},
+        AssignmentCase {"valueWithSlash", "system/location=a/b", "system/location", "a/b"},
+        AssignmentCase {"indexStep", "mgmtconnection&index=3/connectionEnabled=on",
+            "mgmtconnection&index=3/connectionEnabled", "on"},
+        AssignmentCase {"twoIndexSteps", "mgmtconnection&index=1/ServerArray&index=1/serverAddress=en://x",
+            "mgmtconnection&index=1/ServerArray&index=1/serverAddress", "en://x"},
+        AssignmentCase {"valueWithAmpersand", "system/contact=a&b=c", "system/contact", "a&b=c"},
+        AssignmentCase {"noEquals", "mobile_simple/apn", std::nullopt, ""},
+        AssignmentCase {"onlyIndexEquals", "serial&index=1", std::nullopt, ""},
+        AssignmentCase {"emptyPath", "=x", std::nullopt, ""}),
+    [](const ::testing::TestParamInfo<AssignmentCase>& row) { return std::string(row.param.name); });
+
+// Paths name the same setting however their A to Z letters are written; other bytes count.
+TEST(SettingPathKeyTest, FoldsOnlyAToZ)
+{
+    EXPECT_EQ(SettingPathKey("MOBILE_SIMPLE/APN"), "mobile_simple/apn");
+    EXPECT_EQ(SettingPathKey("Serial&Index=A/Baud"), "serial&index=a/baud");
+    EXPECT_TRUE(SameSettingPath("mobile_simple/apn", "MOBILE_SIMPLE/APN"));
+    EXPECT_FALSE(SameSettingPath("st\xc3\xa4ndig/v", "ST\xc3\x84NDIG/V"));
+    EXPECT_NE(SettingPathKey("st\xc3\xa4ndig/v"), SettingPathKey("ST\xc3\x84NDIG/V"));
+    EXPECT_FALSE(SameSettingPath("mobile_simple/apn", "mobile_simple/apn2"));
+}
 
 // Whitespace before the first group leaves a text node at the head of the root list.
 constexpr const char* kReply = R"(<rci_reply version="1.1">

@@ -10,31 +10,6 @@
 
 namespace tervane {
 
-std::optional<SettingAssignment> SplitAssignment(std::string_view operand)
-{
-    bool indexOpen = false;  // after a step's "&", before its "="
-    bool indexTaken = false; // the step's "&key=" has had its "="
-    for (std::size_t i = 0; i < operand.size(); ++i) {
-        const char c = operand[i];
-        if (c == '/') {
-            indexOpen = false;
-            indexTaken = false;
-        } else if (c == '&' && !indexTaken) {
-            indexOpen = true;
-        } else if (c == '=') {
-            if (indexOpen) {
-                indexOpen = false;
-                indexTaken = true;
-                continue;
-            }
-            if (i == 0)
-                return std::nullopt;
-            return SettingAssignment{std::string(operand.substr(0, i)), std::string(operand.substr(i + 1))};
-        }
-    }
-    return std::nullopt;
-}
-
 namespace {
 
 bool HasElementChild(xmlNodePtr node)

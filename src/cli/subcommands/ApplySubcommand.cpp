@@ -175,6 +175,8 @@ int RunApply(CliSession& session, const Operands& operands)
     report.firmwareAfter = result.firmwareVersion;
     report.radioFirmware = result.radioFirmwareVersion;
     json.Set("changed", report.changed);
+    // What changed: a value the device refused or did not take is a failure, not a change.
+    json.Set("changes", ChangesJson(result.applied));
     JsonValue failures = JsonValue::Array();
     for (const auto& failure : result.failures) {
         session.Fail(kExitRefused, failure);

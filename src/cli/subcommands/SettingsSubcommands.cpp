@@ -1,21 +1,19 @@
 // settings get / settings set: values of the settings document by setting path, and the
 // dashboard's Apply for values typed on the command line.
 
-#include "ApplySettings.h"
-#include "BindingTable.h"
 #include "CliDeviceQuery.h"
 #include "CliRunner.h"
 #include "CliSession.h"
 #include "CommandText.h"
 #include "RciDocuments.h"
-#include "RciErrors.h"
-#include "RciRequests.h"
+#include "SetValues.h"
 #include "SettingPath.h"
 #include "SettingTexts.h"
 #include "SubcommandHandlers.h"
 #include "XmlText.h"
 
 #include <ostream>
+#include <set>
 
 namespace tervane {
 
@@ -82,14 +80,16 @@ int RunSettingsGet(CliSession& session, const Operands& operands)
 
 int RunSettingsSet(CliSession& session, const Operands& operands)
 {
-    std::vector<std::string> paths;
-    std::vector<std::string> values;
+    std::vector<PathValue> wanted;
+    // The device takes a path in any A to Z case: two values for one setting cannot both be kept.
+    std::set<std::string> given;
     for (const auto& operand : operands) {
         const auto assignment = SplitAssignment(operand);
         if (!assignment || assignment->path.size() > kMaxSettingPathLength)
             return session.UsageFailure("'" + operand + "' is not PATH=VALUE", "settings set");
-        paths.push_back(assignment->path);
-        values.push_back(assignment->value);
+        if (!given.insert(SettingPathKey(assignment->path)).second)
+            return session.UsageFailure("'" + assignment->path + "' is given twice", "settings set");
+        wanted.push_back({assignment->path, assignment->value});
     }
 
     if (const auto status = ReadDevice(session))
@@ -98,70 +98,54 @@ int RunSettingsSet(CliSession& session, const Operands& operands)
         return *status;
     RciDocuments& documents = session.Documents();
     // Every path is checked before anything is sent: a typing error must not apply the rest.
-    for (const auto& path : paths) {
-        if (ResolvePath(documents.SettingsRoot(), path) == nullptr)
-            return session.Fail(kExitUsage, "the device has no setting " + path + "; nothing was sent");
+    for (const auto& value : wanted) {
+        if (ResolvePath(documents.SettingsRoot(), value.path) == nullptr)
+            return session.Fail(kExitUsage, "the device has no setting " + value.path + "; nothing was sent");
     }
 
-    const BindingTable table = TextBindings(paths);
-    FieldStore typed;
-    for (std::size_t i = 0; i < values.size(); ++i)
-        typed.SetText(static_cast<FieldId>(i + 1), values[i]);
-    StoreBindings(table, typed, documents.SettingsRoot());
-
-    CliRunner& runner = session.Runner();
-    if (!OnApplySettings(documents, runner))
+    const SetValuesResult result = SetValues(wanted, SettingsDocumentKind::Settings, documents, session.Runner());
+    if (!result.sent)
         return session.Fail(kExitRefused, "the settings could not be sent to the device");
 
     int status = kExitDone;
-    for (const KeptRow& kept : runner.LastBatch()) {
-        const USBCommand& row = kept.row;
-        if (row.command.find(kQuerySettingsRequest) != std::string::npos)
-            continue;
-        if (const auto refusal = RowRefusal(row)) {
-            status = session.Fail(kExitRefused, "the device refused the new settings: " + *refusal);
-            break;
-        }
-    }
+    if (result.refused)
+        status = session.Fail(kExitRefused, "the device refused the new settings: " + *result.refused);
     // A failed read-back leaves the document as edited: it would show the typed values as kept.
-    const KeptRow* readBack = runner.LastRowWith(kQuerySettingsRequest);
-    if (readBack == nullptr || readBack->row.failed || documents.SettingsRoot() == nullptr)
+    if (!result.readBack)
         return session.Fail(kExitRefused,
                             WithParseError("the device's settings could not be read back; what it kept is unknown", documents));
 
-    FieldStore kept;
-    LoadBindings([](int32_t) {}, table, kept, documents.SettingsRoot());
-
     // "settings" has the shape "settings get" gives (path -> value now held, null when gone);
     // "requests" says for each PATH=VALUE what was asked and what was kept.
-    JsonValue held = JsonValue::Object();
+    JsonValue heldValues = JsonValue::Object();
     JsonValue results = JsonValue::Array();
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const FieldId id = static_cast<FieldId>(i + 1);
-        const std::string wanted = ToXmlCharData(values[i]);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        const PathValueOutcome& outcome = result.values[i];
+        const std::string& path = wanted[i].path;
         JsonValue row = JsonValue::Object();
-        row.Set("path", paths[i]);
-        row.Set("requested", values[i]);
-        if (!kept.Contains(id)) {
+        row.Set("path", path);
+        row.Set("requested", wanted[i].value);
+        if (!outcome.held) {
             row.Set("kept", JsonValue());
             row.Set("asRequested", false);
-            held.Set(paths[i], JsonValue());
-            session.Out() << paths[i] << " is gone\n";
-            status = session.Fail(kExitRefused, "the device no longer has the setting " + paths[i]);
+            heldValues.Set(path, JsonValue());
+            session.Out() << path << " is gone\n";
+            status = session.Fail(kExitRefused, "the device no longer has the setting " + path);
         } else {
-            const std::string& value = kept.Text(id);
-            row.Set("kept", value);
-            row.Set("asRequested", value == wanted);
-            held.Set(paths[i], value);
-            session.Out() << paths[i] << "=" << EscapeForDisplay(value) << "\n";
-            if (value != wanted) {
-                status = session.Fail(kExitRefused, "the device did not keep " + paths[i] + "=" + EscapeForDisplay(values[i])
-                        + "; it holds '" + EscapeForDisplay(value) + "'");
+            const std::string& held = *outcome.held;
+            row.Set("kept", held);
+            row.Set("asRequested", outcome.kept);
+            heldValues.Set(path, held);
+            session.Out() << path << "=" << EscapeForDisplay(held) << "\n";
+            if (!outcome.kept) {
+                status = session.Fail(kExitRefused,
+                    "the device did not keep " + path + "=" + EscapeForDisplay(wanted[i].value) + "; it holds '" +
+                        EscapeForDisplay(held) + "'");
             }
         }
         results.Append(std::move(row));
     }
-    session.Result().Set("settings", std::move(held));
+    session.Result().Set("settings", std::move(heldValues));
     session.Result().Set("requests", std::move(results));
     return status;
 }
