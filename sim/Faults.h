@@ -81,6 +81,9 @@ struct Faults {
     std::string listedSize;
     // The settings query is answered with the state document (query_state) instead.
     bool stateForSettings = false;
+    // Not empty: the state document's device_info/product is this text written as it is,
+    // a raw "&" included, as firmware that does not escape its own texts sends it.
+    std::string rawProduct;
 };
 
 // Whether a fault keyed by texts (errorFor, unendedFor, silentFor) takes a command: any of its
