@@ -71,6 +71,11 @@ void SerialLink::SetLimits(LinkLimits limits)
     m_limits = limits;
 }
 
+bool SerialLink::Stopping() const
+{
+    return m_limits.stop != nullptr && m_limits.stop->load();
+}
+
 bool SerialLink::IsOpen() const
 {
     return m_fd >= 0;
@@ -164,7 +169,8 @@ bool SerialLink::WriteAll(std::string_view bytes, std::size_t* taken, std::optio
             return false;
         // The device is not taking bytes: wait for room, but not for ever.
         const uint32_t now = m_clock.TickCount();
-        if (TickPassed(now, lastProgress + m_limits.reopenGiveUpMs) || (deadline && TickPassed(now, *deadline)))
+        if (TickPassed(now, lastProgress + m_limits.reopenGiveUpMs) || (deadline && TickPassed(now, *deadline)) ||
+            Stopping())
             return false;
         pollfd pfd {m_fd, POLLOUT, 0};
         if (::poll(&pfd, 1, kReadWaitMs) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
@@ -191,7 +197,7 @@ bool SerialLink::DrainPort()
         long got = 0;
         if (!ReadSome(discard, sizeof discard, got, quietMs) || got == 0)
             break;
-        if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs))
+        if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs) || Stopping())
             break;
     }
     return true;
@@ -213,7 +219,7 @@ bool SerialLink::SendCommand(std::string_view command)
         // bound, and write once more.
         ClosePort();
         while (!OpenPort()) {
-            if (TickPassed(m_clock.TickCount(), giveUp))
+            if (TickPassed(m_clock.TickCount(), giveUp) || Stopping())
                 break;
             m_clock.Sleep(1000);
         }
@@ -221,7 +227,13 @@ bool SerialLink::SendCommand(std::string_view command)
     }
     if (m_log)
         m_log->WriteCommand(command);
+    m_gaveUp = !written;
     return written;
+}
+
+bool SerialLink::GaveUp() const
+{
+    return m_gaveUp;
 }
 
 bool SerialLink::ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
@@ -238,7 +250,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
 
     if (StartsWithSleep(command)) {
         response = "SLEEP";
-        while (!TickPassed(m_clock.TickCount(), deadline)) {
+        while (!TickPassed(m_clock.TickCount(), deadline) && !Stopping()) {
             m_clock.Sleep(pause);
             if (progress)
                 progress->SetPosition(++counter);
@@ -265,6 +277,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     char overflow[4096];
     std::string_view ending;
 
+    std::optional<uint32_t> stopEnd;
     bool done = TickPassed(m_clock.TickCount(), deadline);
     while (!done) {
         const std::size_t room = std::min(capacity - received, kReadBlockSize);
@@ -307,7 +320,11 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
             if (!ending.empty())
                 break;
         }
-        done = TickPassed(m_clock.TickCount(), deadline);
+        const uint32_t now = m_clock.TickCount();
+        // After a stop the command ends within the stop's bound, not its own time-out.
+        if (!stopEnd && Stopping())
+            stopEnd = now + m_limits.stopBoundMs;
+        done = TickPassed(now, deadline) || (stopEnd && TickPassed(now, *stopEnd));
     }
 
     buffer.resize(received);
