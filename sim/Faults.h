@@ -84,6 +84,9 @@ struct Faults {
     // A new value for a setting of one of these names (A to Z case-folded) is refused inside
     // the reply, as a value out of range is: "Invalid value for NAME: VALUE", and not kept.
     std::vector<std::string> refusedSettings;
+    // Not empty: the state document's device_info/product is this text written as it is,
+    // a raw "&" included, as firmware that does not escape its own texts sends it.
+    std::string rawProduct;
 };
 
 // Whether a fault keyed by texts (errorFor, unendedFor, silentFor) takes a command: any of its

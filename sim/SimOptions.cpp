@@ -57,6 +57,12 @@ std::string ApplyFault(const std::string& word, Faults& faults)
         return flag(faults.modemEscapes);
     if (name == "broken-state")
         return flag(faults.brokenState);
+    if (name == "raw-product") {
+        if (value.empty())
+            return "fault raw-product needs the product text";
+        faults.rawProduct = value;
+        return {};
+    }
     if (name == "file-reply-name") {
         if (value.empty())
             return "fault file-reply-name needs the path to name";

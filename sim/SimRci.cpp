@@ -27,6 +27,16 @@ SimNode Named(const SimNode& request)
     return reply;
 }
 
+// Puts `raw` as it is in place of the text of the first <name> element of `text`.
+void ReplaceFirstText(std::string& text, const std::string& name, const std::string& raw)
+{
+    const std::string open = "<" + name + ">";
+    const std::size_t start = text.find(open);
+    const std::size_t end = start == std::string::npos ? start : text.find("</" + name + ">", start);
+    if (end != std::string::npos)
+        text.replace(start + open.size(), end - start - open.size(), raw);
+}
+
 } // namespace
 
 SimRci::SimRci(SimSettings& settings, SimSettings& radio, SimFileStore& files, SimState& state,
@@ -61,6 +71,8 @@ std::optional<std::string> SimRci::Answer(std::string_view request)
     }
     std::string text = WriteXml(reply);
     text.pop_back(); // the final line end
+    if (stateAsked && !m_faults.rawProduct.empty())
+        ReplaceFirstText(text, "product", m_faults.rawProduct);
     if ((stateAsked && m_faults.brokenState) || (listAsked && m_faults.brokenListing))
         text.resize(text.size() / 2);
     return text;

@@ -34,9 +34,9 @@ void RunBatchInTurn(SerialLink& link, CommandBatch& batch, BatchObserver* observ
             break;
         record.failed = 1;
         record.readEnd = ReadEnd::Nothing;
-        if (deviceGone) {
-            // The link has already waited out its bound for this device; every later row
-            // would wait as long again for nothing.
+        if (deviceGone || (observer != nullptr && observer->StopAsked())) {
+            // The link has already waited out its bound for this device, or the user asked
+            // to stop; every later row would wait for nothing.
             record.response.clear();
             continue;
         }

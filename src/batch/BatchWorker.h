@@ -15,6 +15,8 @@ public:
     virtual void CommandStarting(int position) = 0;
     // The progress bar the link advances while it waits, or none.
     virtual ProgressSink* Progress() = 0;
+    // Whether the user asked to stop: the rows not yet started are not sent.
+    virtual bool StopAsked() { return false; }
 };
 
 // Receive room every command gets before its own reserve.

@@ -87,6 +87,11 @@ void SerialLink::SetWatcher(LinkWatcher* watcher)
     m_watcher = watcher;
 }
 
+bool SerialLink::Stopping() const
+{
+    return m_limits.stop != nullptr && m_limits.stop->load();
+}
+
 bool SerialLink::IsOpen() const
 {
     return m_fd >= 0;
@@ -242,7 +247,8 @@ bool SerialLink::WriteWire(std::string_view bytes, std::size_t* taken, std::opti
             return false;
         // The device is not taking bytes: wait for room, but not for ever.
         const uint32_t now = m_clock.TickCount();
-        if (TickPassed(now, lastProgress + m_limits.reopenGiveUpMs) || (deadline && TickPassed(now, *deadline)))
+        if (TickPassed(now, lastProgress + m_limits.reopenGiveUpMs) || (deadline && TickPassed(now, *deadline)) ||
+            Stopping())
             return false;
         pollfd pfd {m_fd, POLLOUT, 0};
         if (::poll(&pfd, 1, kReadWaitMs) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
@@ -283,7 +289,7 @@ bool SerialLink::Drain()
             return false;
         if (got == 0)
             break;
-        if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs))
+        if (TickPassed(m_clock.TickCount(), start + m_limits.drainMaxMs) || Stopping())
             break;
     }
     return m_fd >= 0;
@@ -306,7 +312,7 @@ bool SerialLink::SendCommand(std::string_view command)
         ClosePort();
         while (!OpenPort()) {
             const uint32_t now = m_clock.TickCount();
-            if (TickPassed(now, giveUp))
+            if (TickPassed(now, giveUp) || Stopping())
                 break;
             if (m_watcher)
                 m_watcher->WaitingForDevice(giveUp - now);
@@ -322,7 +328,13 @@ bool SerialLink::SendCommand(std::string_view command)
         m_watcher->DeviceNotConnected();
     if (m_log)
         m_log->WriteCommand(command);
+    m_gaveUp = !written;
     return written;
+}
+
+bool SerialLink::GaveUp() const
+{
+    return m_gaveUp;
 }
 
 bool SerialLink::ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
@@ -339,7 +351,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
 
     if (StartsWithSleep(command)) {
         response = "SLEEP";
-        while (!TickPassed(m_clock.TickCount(), deadline)) {
+        while (!TickPassed(m_clock.TickCount(), deadline) && !Stopping()) {
             m_clock.Sleep(pause);
             if (progress)
                 progress->SetPosition(++counter);
@@ -369,6 +381,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     std::string rewrite;
     uint32_t lastHeard = start;
 
+    std::optional<uint32_t> stopEnd;
     bool done = TickPassed(m_clock.TickCount(), deadline);
     while (!done) {
         const std::size_t room = std::min(capacity - received, kReadBlockSize);
@@ -440,7 +453,11 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
             if (!ending.empty())
                 break;
         }
-        done = TickPassed(m_clock.TickCount(), deadline);
+        const uint32_t now = m_clock.TickCount();
+        // After a stop the command ends within the stop's bound, not its own time-out.
+        if (!stopEnd && Stopping())
+            stopEnd = now + m_limits.stopBoundMs;
+        done = TickPassed(now, deadline) || (stopEnd && TickPassed(now, *stopEnd));
     }
 
     buffer.resize(received);

@@ -6,6 +6,7 @@
 #include "Rfc2217Codec.h"
 #include "SerialPort.h"
 
+#include <atomic>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -23,6 +24,10 @@ struct LinkLimits {
     uint32_t reopenGiveUpMs = 60000;
     // How long a drain may go on for a device that never falls silent.
     uint32_t drainMaxMs = 5000;
+    // A stop the user asked for (Ctrl-C), or none. Once it is true the command under way
+    // ends within stopBoundMs, whatever its own time-out, and no drain or re-open goes on.
+    const std::atomic<bool>* stop = nullptr;
+    uint32_t stopBoundMs = 3000;
 };
 
 // The serial port of the device: open and configured at 115200 8N1, raw, held exclusively.
@@ -55,6 +60,9 @@ public:
     // bytes and a device that is away share one bound (reopenGiveUpMs) for the whole
     // command; false once it has passed.
     bool SendCommand(std::string_view command);
+    // Whether the last SendCommand gave up: the device was away (or took no bytes) for the
+    // whole bound. A later command that is written clears it.
+    bool GaveUp() const;
     // Collects the answer into `response` (at most size - 1 bytes) until a final result
     // code, a reconnect (reconnectWait) or the time-out. An answer longer than that keeps
     // its beginning, and its last bytes make way for the final result code that ended it.
@@ -86,6 +94,8 @@ public:
 
 private:
     bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
+    // Whether a stop has been asked (LinkLimits::stop).
+    bool Stopping() const;
     // Writes every byte of data (escaped on a telnet port). Gives up when the port takes
     // nothing for reopenGiveUpMs, or at `deadline` when one is given.
     bool WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
@@ -107,6 +117,7 @@ private:
     // The last command written to a network port while no byte has come back since.
     std::string m_unanswered;
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
+    bool m_gaveUp = false;
     OpenFailure m_openFailure;
     LinkTurns m_turns;
 };

@@ -5,6 +5,7 @@
 #include "ChoiceList.h"
 #include "FileDialog.h"
 #include "MessageBox.h"
+#include "ProcedureSteps.h"
 #include "PropertySheet.h"
 #include "RciDocuments.h"
 
@@ -24,6 +25,16 @@ namespace {
 QString FromField(const std::string& text)
 {
     return QString::fromStdString(text);
+}
+
+// A read-only edit or a label shows what the device said, not what the user typed: its
+// control characters (C0 and C1, a stray byte 0x80 to 0x9F included) show as "?", as the
+// tool shows them. Nothing is read back from it.
+bool ShowsDeviceText(const QWidget* control)
+{
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control))
+        return edit->isReadOnly();
+    return qobject_cast<const QLabel*>(control) != nullptr;
 }
 
 } // namespace
@@ -149,10 +160,14 @@ bool PropertyPage::ExchangeOne(const Exchange& exchange, bool saveAndValidate)
         return true;
     switch (exchange.kind) {
     case ExchangeKind::Text:
-        if (saveAndValidate)
+        if (ShowsDeviceText(control)) {
+            if (!saveAndValidate)
+                SetDlgItemText(exchange.controlId, FromField(ShownName(m_fields.Text(exchange.field))));
+        } else if (saveAndValidate) {
             m_fields.SetText(exchange.field, GetDlgItemText(exchange.controlId).toStdString());
-        else
+        } else {
             SetDlgItemText(exchange.controlId, FromField(m_fields.Text(exchange.field)));
+        }
         return true;
     case ExchangeKind::Int:
         if (!saveAndValidate) {

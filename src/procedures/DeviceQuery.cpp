@@ -109,9 +109,7 @@ bool WalkDeviceQuery(const CommandBatch& batch, DeviceFacts& facts, RciDocuments
         } else if (Contains(command, kQueryStateRequest)) {
             if (response.empty())
                 return false;
-            std::string state = response;
-            EraseAll(state, "&");
-            documents.ParseState(state);
+            documents.ParseStateAnswer(response);
         } else if (Contains(command, kQueryRadioSettingsRequest)) {
             documents.ParseRadioSettings(response, row.failed == 1);
         }

@@ -63,7 +63,7 @@ FirmwareUpdateResult UpdateFirmware(const std::string& imagePath, RciDocuments& 
     batch.AddTail(CommandRow(std::string(kQueryStateRequest), "Retrieving new settings from the device...", kStateTimeout));
     runner.RunBatch(batch);
 
-    documents.ParseState(batch.GetTail()->response);
+    documents.ParseStateAnswer(batch.GetTail()->response);
     result.product = SettingText(documents.StateRoot(), "device_info/product").value_or("");
     result.firmwareVersion = SettingText(documents.StateRoot(), kFirmwareVersionPath).value_or("");
     questions.DocumentsReplaced();

@@ -15,6 +15,13 @@ std::string DownloadWriteFailedMessage(std::string_view path, std::string_view r
         + ".\r\nSelect Retry to attempt the file download again.";
 }
 
+std::string DownloadUnreadableMessage(std::string_view why)
+{
+    if (why.empty())
+        return std::string(kDownloadUnreadableText);
+    return "File download failed. " + ShownName(why) + ".\r\nSelect Retry to attempt the file download again.";
+}
+
 std::string DownloadOtherFileMessage(std::string_view sentPath, std::string_view askedPath)
 {
     return "File download failed: the device sent " + ShownName(sentPath) + " instead of " + ShownName(askedPath)

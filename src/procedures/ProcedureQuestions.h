@@ -76,6 +76,10 @@ inline constexpr std::string_view kNoSettingsToBackUpText = TERVANE_TRANSLATABLE
 std::string UnsafeNameMessage(std::string_view name);
 // "Unable to write the file <path>: <reason>.\r\nSelect Retry to attempt the file download again."
 std::string DownloadWriteFailedMessage(std::string_view path, std::string_view reason);
+// "File download failed." with why the reply gave no file when that is known ("File download
+// failed. <Why>.\r\nSelect Retry to attempt the file download again."); kDownloadUnreadableText
+// when it is not.
+std::string DownloadUnreadableMessage(std::string_view why);
 // "File download failed: the device sent <sent> instead of <asked>.\r\nSelect Retry to
 // attempt the file download again."
 std::string DownloadOtherFileMessage(std::string_view sentPath, std::string_view askedPath);

@@ -98,15 +98,21 @@ private:
 // Reads the file reply of the row and decodes its content. The reply is parsed without
 // keeping the file's text in the tree, the file is decoded into the reply's own buffer
 // as the parse goes, and that buffer becomes the file's bytes.
-std::optional<FileReply> ReadFileReply(USBCommand& row, long long listedSize)
+std::optional<FileReply> ReadFileReply(USBCommand& row, long long listedSize, std::string& why)
 {
-    if (row.failed)
+    if (row.failed) {
+        why = row.readEnd == ReadEnd::Unended ? "The device's reply did not end"
+            : row.readEnd == ReadEnd::Nothing ? "The device did not reply"
+                                              : "The device answered with an error";
         return std::nullopt;
+    }
     InPlaceBase64 decoded(row.response.data());
-    const XmlDocument doc = ReadUntrustedXml(CutReply(row.response), "filedata.xml", nullptr,
-        FileReplyCap(listedSize), &decoded);
+    std::string parseError;
+    const XmlDocument doc =
+        ReadUntrustedXml(CutReply(row.response), "filedata.xml", &parseError, FileReplyCap(listedSize), &decoded);
     if (!doc) {
         std::string().swap(row.response);
+        why = "The device's reply was refused: " + (parseError.empty() ? std::string("not a document") : parseError);
         return std::nullopt;
     }
     const xmlNodePtr command = FindChild(xmlDocGetRootElement(doc.get()), XML_ELEMENT_NODE, "do_command");
@@ -114,6 +120,7 @@ std::optional<FileReply> ReadFileReply(USBCommand& row, long long listedSize)
     const xmlNodePtr data = FindChild(getFile, XML_ELEMENT_NODE, "data");
     if (data == nullptr) {
         std::string().swap(row.response);
+        why = "The device's reply holds no file";
         return std::nullopt;
     }
     FileReply reply;
@@ -292,10 +299,11 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
 
             // A reply without get_file or data (the device's answer for a file it does not
             // have) is as useless as one that does not parse: nothing is written from it.
-            std::optional<FileReply> reply = ReadFileReply(*batch.GetAt(1), item.size);
+            std::string why;
+            std::optional<FileReply> reply = ReadFileReply(*batch.GetAt(1), item.size, why);
             if (!reply) {
                 if (questions.Ask(QuestionKind::RetryCancel, std::string(kErrorCaption),
-                        std::string(kDownloadUnreadableText)) == Answer::Retry)
+                        DownloadUnreadableMessage(why)) == Answer::Retry)
                     continue;
                 result.outcome = PythonDownloadOutcome::Cancelled;
                 break;

@@ -10,8 +10,6 @@
 #include "SettingPath.h"
 #include "TransferVerification.h"
 
-#include <algorithm>
-
 namespace tervane {
 
 namespace {
@@ -78,9 +76,7 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
         if (row.command.empty())
             break;
         if (row.command.find(kQueryStateRequest) != std::string::npos) {
-            std::string state = row.response;
-            state.erase(std::remove(state.begin(), state.end(), '&'), state.end());
-            documents.ParseState(state);
+            documents.ParseStateAnswer(row.response);
             result.stateRead = documents.StateRoot() != nullptr;
         } else if (row.command.find(kQueryRadioSettingsRequest) != std::string::npos) {
             // A radio that is not configured keeps the previous document.

@@ -4,6 +4,8 @@
 
 #include <libxml/parser.h>
 
+#include <string>
+
 namespace tervane {
 
 namespace {
@@ -66,6 +68,13 @@ void RciDocuments::ParseState(std::string_view response)
     }
     if (xmlNodePtr query = FindChild(xmlDocGetRootElement(m_state.get()), XML_ELEMENT_NODE, "query_state"))
         m_stateRoot = query->children;
+}
+
+void RciDocuments::ParseStateAnswer(std::string_view response)
+{
+    std::string state(response);
+    std::erase(state, '&');
+    ParseState(state);
 }
 
 bool ReportsRadioNotConfigured(std::string_view response)

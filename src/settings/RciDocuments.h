@@ -32,6 +32,10 @@ public:
     void ParseSettings(std::string_view response, bool deviceAnsweredError = false);
     // The answer to the state query; the state root is the first child of query_state.
     void ParseState(std::string_view response);
+    // The state answer as the device sends it: its texts may hold a raw "&" (a product
+    // named "Q7 & Co"), which no XML reader takes, so every "&" is removed before it is read.
+    // The device query, the firmware install and the radio firmware update read it so.
+    void ParseStateAnswer(std::string_view response);
     // The answer to the radio settings query: reshaped like the settings, or, when the
     // device says the radio is "Currently not configured or supported", only clears the
     // radio page flag and keeps the previous document.

@@ -328,5 +328,22 @@ TEST_F(CliApplyTest, RecordAppendsOneLinePerRunAndNeverRewrites)
     EXPECT_NE(lines[2].find(",false,done\r"), std::string::npos) << lines[2];
 }
 
+// The record holds the gateway's identity and the run's outcome, never a value the profile
+// sets: no PIN, password or key reaches the file.
+TEST_F(CliApplyTest, RecordNeverHoldsASecret)
+{
+    const std::string profile = Profile("settings:\n"
+                                        "  mobile_simple/password: hunter2\n"
+                                        "  mobile_simple/pin: 4711\n");
+    const std::string record = dir + "/secrets.csv";
+    const CliRun run = Run({"--record", record, "apply", profile});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(device.Setting("mobile_simple/pin"), "4711");
+    const std::string written = ReadWholeFile(record);
+    EXPECT_NE(written.find(",true,done\r"), std::string::npos) << written;
+    EXPECT_EQ(written.find("hunter2"), std::string::npos) << written;
+    EXPECT_EQ(written.find("4711"), std::string::npos) << written;
+}
+
 } // namespace
 } // namespace tervane::test

@@ -181,6 +181,43 @@ TEST_F(CliFleetTest, AStopSendsNothingMoreAndNamesTheGatewaysNotDone)
         EXPECT_FALSE(AnyReceived(*device, "set_setting"));
 }
 
+// One gateway named twice, by the same name or by a link and its target, runs once: two
+// sessions on one port would fight over its answers.
+TEST_F(CliFleetTest, AGatewayNamedTwiceRunsOnce)
+{
+    const CliRun run = RunTool({"--json", "--port", ports[0], "--port", devices[0]->PortPath(), "--port", ports[1],
+                                   "--port", ports[0], "info"},
+        setting);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const QJsonArray results = ParseJson(run.out)["devices"].toArray();
+    ASSERT_EQ(results.size(), 2) << run.out;
+    EXPECT_EQ(results[0].toObject()["port"].toString().toStdString(), ports[0]);
+    EXPECT_EQ(results[1].toObject()["port"].toString().toStdString(), ports[1]);
+    EXPECT_EQ(Lines(run.err).front(),
+        "tervane-q7: " + devices[0]->PortPath() + " is the gateway " + ports[0] + " names; it runs once");
+    const std::vector<std::string> received = devices[0]->ReceivedCommands();
+    EXPECT_EQ(std::ranges::count_if(received,
+                  [](const std::string& command) { return command.find("AT+CGSN") != std::string::npos; }),
+        1);
+}
+
+// A gateway whose every answer runs on to its time-out: after the stop its batch sends no
+// further row, so the run ends with the command under way instead of the whole batch.
+TEST_F(CliFleetTest, AStopEndsAnEndlessGatewaysBatchAtTheCommandUnderWay)
+{
+    devices[0]->ChangeFaults([](sim::Faults& faults) { faults.unendedFor = {"AT"}; });
+    std::thread interrupt([&] {
+        while (!AnyReceived(*devices[0], "AT+CGMI"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        RequestStop();
+    });
+    const CliRun run = RunTool({"--json", "--port", ports[0], "--port", ports[1], "info"}, setting);
+    interrupt.join();
+    EXPECT_NE(run.status, 0);
+    EXPECT_FALSE(AnyReceived(*devices[0], "query_setting")) << "the rest of the batch is not sent";
+    EXPECT_TRUE(ParseJson(run.out)["notDone"].toArray().contains(QString::fromStdString(ports[0]))) << run.out;
+}
+
 TEST_F(CliFleetTest, BackupWritesOneFilePerGatewayIntoAFolder)
 {
     const std::string folder = dir + "/backups";

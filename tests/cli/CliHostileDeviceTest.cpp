@@ -5,6 +5,12 @@
 
 #include <QJsonObject>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,6 +230,154 @@ TEST_F(CliSimTest, InfoOnAStateThatDoesNotParse)
     const std::string logged = ReadWholeFile(log);
     EXPECT_NE(logged.find("NOTE:\r\n"), std::string::npos) << logged;
     EXPECT_NE(logged.find("The device's answer to the state query could not be read: "), std::string::npos) << logged;
+}
+
+// A file reply the tool cannot take names why, after the failure's own words.
+struct RefusedReply {
+    const char* name;
+    std::string reply;
+    const char* reason;
+};
+
+void PrintTo(const RefusedReply& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class CliRefusedReplyTest : public CliSimTest, public ::testing::WithParamInterface<RefusedReply> { };
+
+TEST_P(CliRefusedReplyTest, NamesTheReason)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.fileReply = GetParam().reply; });
+    const CliRun run = Run({"--retries", "0", "python", "get", "main.py", dir});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.err).front(), std::string("tervane-q7: File download failed. ") + GetParam().reason);
+    EXPECT_FALSE(std::filesystem::exists(dir + "/main.py"));
+}
+
+std::string ManyAttributes()
+{
+    std::string attributes;
+    for (int i = 0; i < 40; ++i)
+        attributes += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
+    return attributes;
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, CliRefusedReplyTest,
+    ::testing::Values(
+        RefusedReply {"malformed",
+            "<rci_reply><do_command target=\"file_system\"><get_file name=\"/WEB/python/main.py\">"
+            "<data>QUJD</dta></get_file></do_command></rci_reply>",
+            "The device's reply was refused: line 1: Opening and ending tag mismatch: data line 1 and dta."},
+        RefusedReply {"attributeLimit",
+            "<rci_reply" + ManyAttributes() +
+                "><do_command target=\"file_system\"><get_file "
+                "name=\"/WEB/python/main.py\"><data>QUJD</data></get_file></do_command></rci_reply>",
+            "The device's reply was refused: an element holds more than 32 attributes."},
+        RefusedReply {"noFile",
+            "<rci_reply><do_command target=\"file_system\"><get_file "
+            "name=\"/WEB/python/main.py\"/></do_command></rci_reply>",
+            "The device's reply holds no file."}),
+    [](const ::testing::TestParamInfo<RefusedReply>& row) { return std::string(row.param.name); });
+
+// A device that goes away during a transfer and does not come back: the link's one give-up
+// ends the subcommand (no retry waits for it again) and the failure says so.
+struct VanishCase {
+    const char* name;
+    std::vector<std::string> args; // DIR stands for the scratch folder, FILE for a local file
+    const char* trigger;           // the device goes once it has received this
+    const char* failure;           // the first line's start
+};
+
+void PrintTo(const VanishCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class CliVanishTest : public CliSimTest, public ::testing::WithParamInterface<VanishCase> { };
+
+TEST_P(CliVanishTest, EndsAtTheLinksGiveUpNamingIt)
+{
+    const std::string local = LocalFile("vanish.py", "print('x')\n");
+    std::vector<std::string> args = {"--retries", "3"};
+    for (const auto& arg : GetParam().args)
+        args.push_back(arg == "DIR" ? dir : arg == "FILE" ? local : arg);
+    std::atomic<bool> watching {true};
+    std::thread vanish([&] {
+        while (watching && !Received(GetParam().trigger))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        device.Stop();
+    });
+    const CliRun run = Run(args);
+    watching = false;
+    vanish.join();
+
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> lines = Lines(run.err);
+    ASSERT_FALSE(lines.empty());
+    const std::string& failure = lines.back();
+    EXPECT_EQ(failure.rfind(std::string("tervane-q7: ") + GetParam().failure, 0), 0u) << run.err;
+    EXPECT_TRUE(failure.ends_with("The device on " + device.PortPath() + " went away and did not come back."))
+        << run.err;
+    // At most the one attempt that met the device gone; none after the link gave up.
+    EXPECT_LE(std::ranges::count_if(lines,
+                  [](const std::string& line) { return line.find("Trying again") != std::string::npos; }),
+        1)
+        << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfers, CliVanishTest,
+    ::testing::Values(VanishCase {"get", {"python", "get", "main.py", "DIR"}, "get_file", "File download failed."},
+        VanishCase {"put", {"python", "put", "FILE"}, "vanish.py", ""}),
+    [](const ::testing::TestParamInfo<VanishCase>& row) { return std::string(row.param.name); });
+
+// An echoing or endless modem: its identity answer never ends with a result code. That is
+// the device's fault, named, not an identity.
+TEST_F(CliSimTest, InfoOnAnUnendedIdentityAnswerNamesTheDevicesFault)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.unendedFor = {"AT+CGSN"}; });
+
+    const CliRun run = Run({"--json", "info"});
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.err).front(), "tervane-q7: the device never ended its answer to AT+CGSN (the IMEI)");
+    EXPECT_FALSE(ParseJson(run.out)["ok"].toBool(true));
+}
+
+// A device whose identity answers run on: text, JSON and the record hold their first line,
+// at most 64 bytes and "…".
+TEST(CliIdentity, LongAnswersAreTheirFirstLineBounded)
+{
+    sim::DeviceConfig config = FastRestarts();
+    config.imei = std::string(5000, '3') + "\r\nAT+CGSN";
+    config.imsi = std::string(100, '1');
+    config.firmwareVersion = std::string(300, '2');
+    sim::SimulatedQ7 device(config);
+    FastClock clock(100);
+    HoldDuringRestarts(clock, device);
+    ASSERT_TRUE(device.Start());
+    CliSetting setting;
+    setting.clock = &clock;
+    const std::string ellipsis = "\xE2\x80\xA6";
+
+    const CliRun text = RunTool({"--port", device.PortPath(), "info"}, setting);
+    ASSERT_EQ(text.status, 0) << text.err;
+    const auto lines = Lines(text.out);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Serial Number (IMEI): " + std::string(64, '3') + ellipsis),
+        lines.end())
+        << text.out.substr(0, 2000);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "IMSI:                 " + std::string(64, '1') + ellipsis),
+        lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Firmware Version:     " + std::string(64, '2') + ellipsis),
+        lines.end());
+
+    const CliRun json = RunTool({"--port", device.PortPath(), "--json", "info"}, setting);
+    ASSERT_EQ(json.status, 0) << json.err;
+    const QJsonObject info = ParseJson(json.out);
+    EXPECT_EQ(info["imei"].toString().toStdString(), std::string(64, '3') + ellipsis);
+    EXPECT_EQ(info["imsi"].toString().toStdString(), std::string(64, '1') + ellipsis);
+    EXPECT_EQ(info["firmwareVersion"].toString().toStdString(), std::string(64, '2') + ellipsis);
+    device.Stop();
 }
 
 } // namespace

@@ -168,6 +168,20 @@ TEST_F(CliSimTest, FirmwareAcrossTheRestart)
     EXPECT_EQ(result["uploads"].toInt(), 1);
 }
 
+// The state after the restart is read as the device query reads it: a raw "&" in the
+// product's text does not turn a good install into a failure.
+TEST_F(CliSimTest, FirmwareWithARawAmpersandInTheProduct)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.rawProduct = "Skellin Q7 & Co"; });
+    const std::string image = LocalFile("q7-2.5.0.3.bin", Pattern(3000));
+    const CliRun run = Run({"--json", "firmware", image});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const QJsonObject result = ParseJson(run.out);
+    EXPECT_TRUE(result["installed"].toBool());
+    EXPECT_EQ(result["firmwareVersion"].toString(), "2.5.0.3");
+    EXPECT_EQ(device.FirmwareVersion(), "2.5.0.3");
+}
+
 TEST_F(CliSimTest, FirmwareRetriesABadTransferAsOftenAsAllowed)
 {
     device.ChangeFaults([](sim::Faults& faults) { faults.corruptUploads = true; });
@@ -263,6 +277,10 @@ TEST_F(CliSimTest, PythonGetReportsTheBytesWrittenNotTheListedSize)
     const CliRun run = Run({"python", "get", "small.py", dir});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Downloaded small.py to " + dir + "/small.py (15 bytes), digest verified.\n");
+
+    const CliRun json = Run({"--json", "python", "get", "small.py", dir + "/again.py"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(ParseJson(json.out)["size"].toInteger(-1), 15);
 }
 
 struct PythonFailure {

@@ -32,8 +32,8 @@ TEST_P(InventoryField, IsWrittenSoThatTheLineStaysOneRecord)
 
 INSTANTIATE_TEST_SUITE_P(Fields, InventoryField,
     ::testing::Values(FieldCase {"plain", "Q7", "Q7"}, FieldCase {"comma", "Q7,R", "\"Q7,R\""},
-        FieldCase {"quote", "Q7 \"R\"", "\"Q7 \"\"R\"\"\""}, FieldCase {"lineEnd", "Q7\r\nR", "Q7??R"},
-        FieldCase {"escapeAndDelete", "Q7\x1b[2J\x7f", "Q7?[2J?"},
+        FieldCase {"quote", "Q7 \"R\"", "\"Q7 \"\"R\"\"\""}, FieldCase {"lineEndEndsTheField", "Q7\r\nR", "Q7"},
+        FieldCase {"lone0x85", "Q7\x85R", "Q7?R"}, FieldCase {"escapeAndDelete", "Q7\x1b[2J\x7f", "Q7?[2J?"},
         FieldCase {"formula", "=HYPERLINK(1)", "'=HYPERLINK(1)"}, FieldCase {"formulaWithComma", "+1,2", "\"'+1,2\""},
         FieldCase {"utf8Kept", "caf\xc3\xa9", "caf\xc3\xa9"}),
     [](const auto& row) { return std::string(row.param.name); });
@@ -48,6 +48,21 @@ TEST(InventoryLine, EmptyFieldsKeepTheirColumns)
     EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,\r\n");
     record.result = "done";
     EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,done\r\n");
+}
+
+// An endless device's answer does not become a 100 KB field: each identity is its first
+// line, bounded.
+TEST(InventoryLine, IdentityFieldsAreBounded)
+{
+    InventoryRecord record;
+    const std::string endless(100000, '7');
+    for (std::string* field : {&record.imei, &record.iccid, &record.imsi, &record.product, &record.firmwareBefore,
+             &record.firmwareAfter, &record.radioFirmware})
+        *field = endless + "\r\nOK";
+    const std::string bounded = std::string(64, '7') + "\xE2\x80\xA6";
+    EXPECT_EQ(InventoryLine(record),
+        ",," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded +
+            ",,false,\r\n");
 }
 
 } // namespace

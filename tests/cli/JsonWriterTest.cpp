@@ -89,6 +89,36 @@ INSTANTIATE_TEST_SUITE_P(Texts, DisplayEscapeTest,
         DisplayCase {"truncatedSequence", "\xe2\x82", "\xe2\\x82", "\xe2?"}),
     [](const ::testing::TestParamInfo<DisplayCase>& row) { return std::string(row.param.name); });
 
+struct IdentityCase {
+    const char* name;
+    std::string answer;
+    std::string identity;
+};
+
+void PrintTo(const IdentityCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class IdentityTextTest : public ::testing::TestWithParam<IdentityCase> { };
+
+// An identity is the answer's first line, at most 64 bytes, then "…".
+TEST_P(IdentityTextTest, IsTheFirstLineBounded)
+{
+    EXPECT_EQ(IdentityText(GetParam().answer), GetParam().identity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, IdentityTextTest,
+    ::testing::Values(IdentityCase {"plain", "356938035643809", "356938035643809"}, IdentityCase {"empty", "", ""},
+        IdentityCase {"secondLineDropped", "356938035643809\r\nAT+CGSN", "356938035643809"},
+        IdentityCase {"bareLineFeed", "Q7\nQ7", "Q7"},
+        IdentityCase {"leadingLineEnds", "\r\n356938035643809", "356938035643809"},
+        IdentityCase {"exactly64", std::string(64, '5'), std::string(64, '5')},
+        IdentityCase {"longCut", std::string(500000, '5'), std::string(64, '5') + "\xE2\x80\xA6"},
+        IdentityCase {"sequenceNotCut", std::string(63, 'a') + "\xE2\x82\xAC" + "b",
+            std::string(63, 'a') + "\xE2\x80\xA6"}),
+    [](const ::testing::TestParamInfo<IdentityCase>& row) { return std::string(row.param.name); });
+
 QJsonDocument Parse(const std::string& text)
 {
     QJsonParseError error {};

@@ -92,6 +92,23 @@ TEST_F(SerialLinkTest, ReadEndsAtTheFinalResultCode)
     EXPECT_LT(Elapsed(clock, start), 20000u);
 }
 
+// After the user's stop the command under way ends within the stop's bound, not at its own
+// ten-minute time-out.
+TEST_F(SerialLinkTest, AStopEndsTheCommandUnderWayWithinItsBound)
+{
+    std::atomic<bool> stop {true};
+    tervane::LinkLimits limits;
+    limits.stop = &stop;
+    link.SetLimits(limits);
+    const uint32_t start = clock.TickCount();
+    EXPECT_TRUE(link.SendCommand("AT+CGMI\r\n"));
+    std::string raw;
+    link.ReadResponse("AT+CGMI\r\n", raw, 100000, 600000, false, nullptr);
+    EXPECT_GE(Elapsed(clock, start), limits.stopBoundMs);
+    EXPECT_LT(Elapsed(clock, start), 600000u);
+    EXPECT_EQ(link.LastReadEnd(), tervane::ReadEnd::Nothing);
+}
+
 struct UnendedCase {
     const char* name;
     std::string answer;

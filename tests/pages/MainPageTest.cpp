@@ -25,6 +25,7 @@ private slots:
     void cleanup();
 
     void showsTheDevicesFacts();
+    void showsTheDevicesControlsReplaced();
     void lampsAreHiddenUntilThePageIsShown();
     void withoutSimShowsItsWords();
     void numberErrorShowsNotAvailable();
@@ -287,6 +288,25 @@ void MainPageTest::addressControlShowsOnlyDottedAddresses()
     page.OnSetActive();
     QCOMPARE(page.findChild<QLineEdit*>("mobileIpAddress")->text(), shown);
     QCOMPARE(page.IsLinkLampLit(), linkLit);
+}
+
+// C1 controls (U+009B, the one-byte CSI, in UTF-8 and as a stray byte) and C0 ones in the
+// device's texts show as "?", as the tool shows them; the facts keep what the device said.
+void MainPageTest::showsTheDevicesControlsReplaced()
+{
+    sim::DeviceConfig config;
+    config.manufacturer = "WAVECOM\xc2\x9b"
+                          "2J MODEM";
+    config.imei = "35693803564\x9b"
+                  "3809";
+    config.modemRevision = "R7\x1b[2J";
+    StartAndShow(config);
+    QCOMPARE(Edit("modemType"), QStringLiteral("WAVECOM?2J MODEM"));
+    QCOMPARE(Edit("imei"), QStringLiteral("35693803564?3809"));
+    QCOMPARE(Edit("modemRevision"), QStringLiteral("R7?[2J"));
+    QCOMPARE(m_page->Facts().imei, config.imei);
+    QVERIFY(m_page->UpdateData(true));
+    QCOMPARE(m_page->Facts().modemType, config.manufacturer);
 }
 
 QTEST_MAIN(MainPageTest)

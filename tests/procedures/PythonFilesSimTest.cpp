@@ -205,7 +205,10 @@ TEST_P(HostileFileReplies, AreRefusedAndWriteNothing)
     ASSERT_EQ(results.size(), 1u);
     EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
     ASSERT_EQ(questions.asked.size(), 1u);
-    EXPECT_EQ(questions.asked[0].text, kDownloadUnreadableText);
+    // The failure's own words, then why, then the way on.
+    const std::string& text = questions.asked[0].text;
+    EXPECT_EQ(text.rfind("File download failed. The device", 0), 0u) << text;
+    EXPECT_TRUE(text.ends_with(".\r\nSelect Retry to attempt the file download again.")) << text;
     EXPECT_TRUE(questions.saveChoices.empty());
     EXPECT_FALSE(std::filesystem::exists(Saved("main.py")));
 }
@@ -240,7 +243,8 @@ TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
     EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
     EXPECT_EQ(results[0].exchanges, 2);
     ASSERT_EQ(questions.asked.size(), 2u);
-    EXPECT_EQ(questions.asked[0].text, "File download failed.\r\nSelect Retry to attempt the file download again.");
+    EXPECT_EQ(questions.asked[0].text,
+        "File download failed. The device's reply holds no file.\r\nSelect Retry to attempt the file download again.");
     EXPECT_TRUE(questions.saveChoices.empty());
     EXPECT_TRUE(Received("<get_file name='/WEB/python/xbee.py'/>"));
 }

@@ -2,6 +2,7 @@
 
 #include "ProcedureSteps.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tervane {
@@ -110,6 +111,20 @@ std::string EscapeLinesForDisplay(std::string_view bytes)
         out += '\n';
         bytes.remove_prefix(end + 1);
     }
+}
+
+std::string IdentityText(std::string_view answer)
+{
+    const std::size_t start = std::min(answer.find_first_not_of("\r\n"), answer.size());
+    std::string_view line = answer.substr(start);
+    line = line.substr(0, line.find_first_of("\r\n"));
+    if (line.size() <= kIdentityTextBytes)
+        return std::string(line);
+    std::size_t cut = kIdentityTextBytes;
+    // Back to the start of a sequence: a continuation byte is 10xxxxxx.
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(line.substr(0, cut)) + "\xE2\x80\xA6";
 }
 
 } // namespace tervane

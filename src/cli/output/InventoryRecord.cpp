@@ -1,5 +1,6 @@
 #include "InventoryRecord.h"
 
+#include "CommandText.h"
 #include "FileReplace.h"
 #include "ProcedureSteps.h"
 
@@ -62,8 +63,11 @@ std::string InventoryHeader()
 
 std::string InventoryLine(const InventoryRecord& r)
 {
-    return Line({r.time, r.port, r.imei, r.iccid, r.imsi, r.product, r.firmwareBefore, r.firmwareAfter,
-        r.radioFirmware, r.profileDigest, r.changed ? "true" : "false", r.result});
+    // What came from the device is its identity's first line, bounded, so one gateway's
+    // line stays a line and a short one.
+    return Line({r.time, r.port, IdentityText(r.imei), IdentityText(r.iccid), IdentityText(r.imsi),
+        IdentityText(r.product), IdentityText(r.firmwareBefore), IdentityText(r.firmwareAfter),
+        IdentityText(r.radioFirmware), r.profileDigest, r.changed ? "true" : "false", r.result});
 }
 
 bool AppendInventoryRecord(const std::string& path, const InventoryRecord& record, std::string& failure)

@@ -35,6 +35,12 @@ void CliQuestions::SetSaveTarget(std::string path)
 
 Answer CliQuestions::Ask(QuestionKind kind, const std::string& /*caption*/, const std::string& text)
 {
+    // A device the link gave up on is not asked again: the reason is the failure.
+    if (m_session.DeviceGone()) {
+        m_session.Fail(kExitRefused,
+            FirstLine(text) + " The device on " + m_session.PortName() + " went away and did not come back.");
+        return kind == QuestionKind::RetryCancel ? Answer::Cancel : Answer::Ok;
+    }
     if (kind == QuestionKind::RetryCancel && m_retriesUsed < m_retries) {
         ++m_retriesUsed;
         m_session.Note(FirstLine(text) + " Trying again (" + std::to_string(m_retriesUsed) + " of "

@@ -32,6 +32,10 @@ public:
     std::span<const KeptRow> LastBatch() const;
     // The last finished row whose command contains `text`, or none.
     const KeptRow* LastRowWith(std::string_view text) const;
+    // Whether the link gave up on the device: it went away and did not come back within the
+    // link's bound. Nothing more is sent then; each later batch or upload fails at once, so
+    // that the link's one give-up bounds the whole run.
+    bool DeviceGone() const;
 
 private:
     SerialLink& m_link;

@@ -158,6 +158,11 @@ CliRunner& CliSession::Runner()
     return *m_runner;
 }
 
+bool CliSession::DeviceGone() const
+{
+    return m_runner != nullptr && m_runner->DeviceGone();
+}
+
 RciDocuments& CliSession::Documents()
 {
     return *m_documents;

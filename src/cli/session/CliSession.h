@@ -48,6 +48,9 @@ public:
     // the failure has been reported and this is the exit status.
     std::optional<int> Connect();
     CliRunner& Runner();
+    // Whether the link gave up on the connected device (CliRunner::DeviceGone); false
+    // before Connect.
+    bool DeviceGone() const;
     RciDocuments& Documents();
     DeviceConnection& Connection();
     std::string PortName() const;

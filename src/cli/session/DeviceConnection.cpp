@@ -4,6 +4,7 @@
 #include "DetectDevice.h"
 #include "SimOptions.h"
 #include "SimulatedQ7.h"
+#include "StopRequest.h"
 #include "SysfsModemRegistry.h"
 
 #include <cerrno>
@@ -15,6 +16,10 @@ namespace tervane {
 DeviceConnection::DeviceConnection(Clock& clock)
     : m_link(clock)
 {
+    // Ctrl-C on several gateways: the command each is in ends within a few seconds.
+    LinkLimits limits;
+    limits.stop = &StopFlag();
+    m_link.SetLimits(limits);
 }
 
 DeviceConnection::~DeviceConnection()

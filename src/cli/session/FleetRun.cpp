@@ -13,6 +13,7 @@
 #include <mutex>
 #include <ostream>
 #include <thread>
+#include <utility>
 
 namespace tervane {
 
@@ -85,6 +86,24 @@ bool IsFolder(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// What a port name opens: the file it leads to (a link and its target are one), or the name
+// itself where there is no such file (a network port).
+struct PortIdentity {
+    bool file = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string name;
+    bool operator==(const PortIdentity&) const = default;
+};
+
+PortIdentity IdentityOf(const std::string& port)
+{
+    struct stat info { };
+    if (::stat(port.c_str(), &info) == 0)
+        return {true, info.st_dev, info.st_ino, {}};
+    return {false, 0, 0, port};
+}
+
 std::string PortBaseName(const std::string& port)
 {
     const std::string name = std::filesystem::path(port).filename().string();
@@ -124,8 +143,18 @@ int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vecto
         for (const auto& gateway : ListAttachedGateways(session.Environment().sysRoot, session.Environment().devDir))
             runs.emplace_back(gateway.port);
     } else {
-        for (const auto& port : options.ports)
+        // A gateway named twice (the same name, or a link and its target) runs once.
+        std::vector<std::pair<PortIdentity, std::string>> named;
+        for (const auto& port : options.ports) {
+            PortIdentity identity = IdentityOf(port);
+            const auto earlier = std::ranges::find_if(named, [&](const auto& each) { return each.first == identity; });
+            if (earlier != named.end()) {
+                session.Note(port + " is the gateway " + earlier->second + " names; it runs once");
+                continue;
+            }
+            named.emplace_back(std::move(identity), port);
             runs.emplace_back(port);
+        }
     }
     if (runs.empty())
         return session.Fail(kExitNoDevice, "no Skellin Q7 found; connect them with their USB cables");

@@ -29,6 +29,11 @@ bool StopRequested()
     return g_stop.load();
 }
 
+const std::atomic<bool>& StopFlag()
+{
+    return g_stop;
+}
+
 void ClearStopRequest()
 {
     g_stop.store(false);

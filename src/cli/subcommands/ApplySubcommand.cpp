@@ -135,13 +135,13 @@ int RunApply(CliSession& session, const Operands& operands)
     if (const auto status = ReadDevice(session, report.facts))
         return Finish(session, profile, report, *status);
     RciDocuments& documents = session.Documents();
-    report.iccid = SettingText(documents.StateRoot(), "mobile_stats/iccid").value_or("");
-    report.product = SettingText(documents.StateRoot(), "device_info/product").value_or("");
+    report.iccid = IdentityText(SettingText(documents.StateRoot(), "mobile_stats/iccid").value_or(""));
+    report.product = IdentityText(SettingText(documents.StateRoot(), "device_info/product").value_or(""));
 
     const ProfilePlan plan = PlanProfile(profile, documents, session.Runner());
-    report.firmwareBefore = plan.firmwareVersion;
-    report.firmwareAfter = plan.firmwareVersion;
-    report.radioFirmware = plan.radioFirmwareVersion;
+    report.firmwareBefore = IdentityText(plan.firmwareVersion);
+    report.firmwareAfter = report.firmwareBefore;
+    report.radioFirmware = IdentityText(plan.radioFirmwareVersion);
     if (!plan.problems.empty()) {
         for (const auto& problem : plan.problems)
             session.Fail(kExitUsage, problem);
@@ -172,8 +172,8 @@ int RunApply(CliSession& session, const Operands& operands)
     CliQuestions questions(session, options.retries);
     const ProfileApplyResult result = ApplyProfilePlan(profile, plan, documents, session.Runner(), questions);
     report.changed = !result.applied.empty();
-    report.firmwareAfter = result.firmwareVersion;
-    report.radioFirmware = result.radioFirmwareVersion;
+    report.firmwareAfter = IdentityText(result.firmwareVersion);
+    report.radioFirmware = IdentityText(result.radioFirmwareVersion);
     json.Set("changed", report.changed);
     // What changed: a value the device refused or did not take is a failure, not a change.
     json.Set("changes", ChangesJson(result.applied));

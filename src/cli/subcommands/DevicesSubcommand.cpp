@@ -38,7 +38,7 @@ Probe ProbeGateway(CliSession& session, const std::string& port)
         return probe;
     probe.answered = true;
     probe.imei = facts.imei;
-    probe.firmware = SettingText(probeSession.Documents().StateRoot(), kFirmwareVersionPath).value_or("");
+    probe.firmware = IdentityText(SettingText(probeSession.Documents().StateRoot(), kFirmwareVersionPath).value_or(""));
     return probe;
 }
 

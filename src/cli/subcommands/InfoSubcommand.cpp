@@ -35,9 +35,14 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     // The fields the Device Information page binds from the state document.
     const RciDocuments& documents = session.Documents();
     const xmlNodePtr state = documents.StateRoot();
-    const std::optional<std::string> model = SettingText(state, "device_info/model");
-    const std::optional<std::string> firmware = SettingText(state, "device_info/firmware");
-    const std::optional<std::string> iccid = SettingText(state, "mobile_stats/iccid");
+    // Identity texts are their first line, bounded, whatever the document holds.
+    const auto identity = [state](const char* path) -> std::optional<std::string> {
+        const std::optional<std::string> text = SettingText(state, path);
+        return text ? std::optional<std::string>(IdentityText(*text)) : std::nullopt;
+    };
+    const std::optional<std::string> model = identity("device_info/model");
+    const std::optional<std::string> firmware = identity("device_info/firmware");
+    const std::optional<std::string> iccid = identity("mobile_stats/iccid");
     const std::optional<std::string> mobileIp = SettingText(state, "ppp_stats/ip_address");
 
     // No answer to AT+CSQ (or ERROR) measured nothing: unknown, as the modem's own 99 is.
@@ -70,7 +75,7 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     JsonValue& result = session.Result();
     // "product" is the name the other subcommands report (device_info/product); the page's
     // Product field shows the model.
-    result.Set("product", fromState(SettingText(state, "device_info/product")));
+    result.Set("product", fromState(identity("device_info/product")));
     result.Set("model", fromState(model));
     result.Set("firmwareVersion", fromState(firmware));
     result.Set("imei", facts.imei);

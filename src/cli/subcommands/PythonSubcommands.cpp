@@ -137,7 +137,8 @@ int RunPythonGet(CliSession& session, const Operands& operands)
 
     JsonValue& json = session.Result();
     json.Set("name", name);
-    json.Set("size", ItemForEntry(*entry).size);
+    // What was written, not what the listing claimed; nothing written is no size.
+    json.Set("size", result.outcome == PythonDownloadOutcome::Saved ? JsonValue(result.savedBytes) : JsonValue());
     json.Set("savedPath", result.savedPath.empty() ? JsonValue() : JsonValue(result.savedPath));
     json.Set("unverifiedPath", result.unverifiedPath.empty() ? JsonValue() : JsonValue(result.unverifiedPath));
     json.Set("exchanges", result.exchanges);
