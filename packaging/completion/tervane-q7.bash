@@ -7,7 +7,7 @@ _tervane_q7()
     local prev=
     [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD-1]}
     # The options that take a value, hidden ones included: the next word, or "--port=PATH".
-    local valued=" --port --log --record --retries --timeout --speed-up --sim-option "
+    local valued=" --port --log --record --firmware-image --radio-image --retries --timeout --speed-up --sim-option "
     # Bash splits "--port=PATH" into "--port", "=" and "PATH" while "=" is in COMP_WORDBREAKS,
     # as it is by default, and completes only what follows the "="; otherwise the word is whole
     # and its candidates keep their "--port=".
@@ -26,11 +26,12 @@ _tervane_q7()
     case " ${COMP_WORDS[*]} " in
     *" apply "*) options+=" --check --diff --record" ;;
     *" devices "*) options+=" --probe" ;;
+    *" capture "*) options+=" --force --with-secrets --firmware-image --radio-image" ;;
     esac
 
     # An option's value.
     case $prev in
-    --port | --log | --record)
+    --port | --log | --record | --firmware-image | --radio-image)
         # A port: the gateways the tool lists and the serial ports by their lasting names;
         # any other path (a simulator's link, a port not recognised) completes as a file.
         if [ "$prev" = --port ]; then
@@ -88,7 +89,7 @@ _tervane_q7()
     case $command in
     "")
         COMPREPLY=($(compgen -W "info settings backup restore reboot factory-reset firmware
-            radio-firmware python apply devices send" -- "$cur"))
+            radio-firmware python apply capture devices send" -- "$cur"))
         ;;
     settings)
         [ "$count" = 1 ] && COMPREPLY=($(compgen -W "get set" -- "$cur"))
@@ -103,7 +104,7 @@ _tervane_q7()
             esac
         fi
         ;;
-    backup | restore | firmware | radio-firmware | apply)
+    backup | restore | firmware | radio-firmware | apply | capture)
         [ "$count" = 1 ] && files=1
         ;;
     esac

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tervane {
@@ -18,6 +19,10 @@ struct InventoryRecord {
     std::string profileDigest;
     bool changed = false;
     std::string result;
+    // How many changes were made (or, with --check, are needed).
+    std::size_t changes = 0;
+    // The first failure line of the run; empty when it went well.
+    std::string error;
 };
 
 // The header line and a record's line, each ending in "\r\n" (RFC 4180). Control

@@ -32,6 +32,12 @@ struct CliOptions {
     std::string recordPath;
     // devices: open each gateway for its IMEI and firmware.
     bool probe = false;
+    // capture: replace an existing profile (--force), write secrets into it
+    // (--with-secrets), name the images that give its firmware versions.
+    bool force = false;
+    bool withSecrets = false;
+    std::string firmwareImage;
+    std::string radioImage;
     // Not in the help: options for the built-in simulated device (--sim-option, repeatable),
     // as tervane-q7-sim takes them, so that tests can give it faults and delays.
     std::vector<std::string> simOptions;

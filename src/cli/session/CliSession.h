@@ -38,6 +38,8 @@ public:
     // Reports a failure: "tervane-q7: <message>" on one line of standard error. Returns
     // `status`, for `return session.Fail(...)`.
     int Fail(int status, std::string_view message);
+    // The first line Fail() reported in this run; empty when there was none.
+    const std::string& FirstFailure() const { return m_firstFailure; }
     // A usage failure, with the hint where to read more.
     int UsageFailure(std::string_view message, std::string_view helpFor = {});
     // A line on standard error that is not a failure (a retry, a skipped step).
@@ -69,6 +71,7 @@ private:
     std::unique_ptr<RciDocuments> m_documents;
     JsonValue m_result = JsonValue::Object();
     JsonValue m_errors = JsonValue::Array();
+    std::string m_firstFailure;
 };
 
 // A message as one line: line ends become blanks, other control characters "?".

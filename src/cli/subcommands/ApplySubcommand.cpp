@@ -56,6 +56,8 @@ struct ApplyReport {
     std::string firmwareAfter;
     std::string radioFirmware;
     bool changed = false;
+    // Changes made, or with --check needed.
+    std::size_t changes = 0;
 };
 
 // False when the record could not be written (the failure is reported); true when it was or
@@ -77,8 +79,11 @@ bool Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     record.radioFirmware = report.radioFirmware;
     record.profileDigest = profile.digest;
     record.changed = report.changed;
+    record.changes = report.changes;
+    record.error = session.FirstFailure();
     switch (status) {
     case kExitDone: record.result = session.Options().check ? "checked" : "done"; break;
+    case kExitDrift: record.result = "differs"; break;
     case kExitRefused: record.result = "failed"; break;
     case kExitUsage: record.result = "profile refused"; break;
     default: record.result = "no device"; break;
@@ -166,12 +171,15 @@ int RunApply(CliSession& session, const Operands& operands)
     if (options.check) {
         PrintChanges(session, plan.changes, "would change");
         session.Out() << plan.changes.size() << " change(s) needed; nothing was sent (--check).\n";
-        return Finish(session, profile, report, kExitDone);
+        report.changes = plan.changes.size();
+        // Its own status, so that cron and CI can tell a gateway that drifted from a failure.
+        return Finish(session, profile, report, kExitDrift);
     }
 
     CliQuestions questions(session, options.retries);
     const ProfileApplyResult result = ApplyProfilePlan(profile, plan, documents, session.Runner(), questions);
     report.changed = !result.applied.empty();
+    report.changes = result.applied.size();
     report.firmwareAfter = result.firmwareVersion;
     report.radioFirmware = result.radioFirmwareVersion;
     json.Set("changed", report.changed);

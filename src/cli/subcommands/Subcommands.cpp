@@ -117,6 +117,23 @@ const std::array kSubcommands{
         "  --record FILE  append the gateway's identity and the outcome to a CSV file\n"
         "  --all          every gateway attached, each on its own thread\n",
         RunApply, "check changed changes failures profile profileDigest imei iccid imsi product firmwareBefore firmwareAfter radioFirmware"},
+    Subcommand{"", "capture", "PROFILE", 1, 1,
+        "write a profile that makes other gateways match this one",
+        "Reads the device and writes PROFILE, a profile apply takes: every setting, the\n"
+        "radio settings, the firmware and radio firmware versions, the Python files and\n"
+        "the auto-start. The Python files are downloaded, each verified by its MD5\n"
+        "digest, into the folder PROFILE-python beside it (golden.yaml: golden-python)\n"
+        "and listed under present. Values of one gateway alone (IMEI, ICCID, IMSI, its\n"
+        "state) never go into a profile. Secrets (paths that say password, key or pin)\n"
+        "are left out, with a comment, unless --with-secrets is given. The versions\n"
+        "name no image unless --firmware-image or --radio-image does. An existing\n"
+        "PROFILE is refused (exit status 2) unless --force is given; nothing is written\n"
+        "when a file could not be downloaded verified (exit status 1).\n"
+        "  --force              replace an existing PROFILE\n"
+        "  --with-secrets       write passwords, keys and PINs into PROFILE\n"
+        "  --firmware-image F   the image that gives the firmware version\n"
+        "  --radio-image F      the image that gives the radio firmware version\n",
+        RunCapture, "profile settings radio firmwareVersion radioFirmwareVersion pythonFiles secretsLeftOut"},
     Subcommand{"", "devices", "", 0, 0,
         "list the gateways attached",
         "Lists the Skellin Q7 gateways attached by USB: port, USB serial number (or\n"
@@ -143,6 +160,10 @@ constexpr std::array kSubcommandOptions{
     SubcommandOption{"--diff", "apply"},
     SubcommandOption{"--record", "apply"},
     SubcommandOption{"--probe", "devices"},
+    SubcommandOption{"--force", "capture"},
+    SubcommandOption{"--with-secrets", "capture"},
+    SubcommandOption{"--firmware-image", "capture"},
+    SubcommandOption{"--radio-image", "capture"},
 };
 
 constexpr const char* kOptionsText =
@@ -163,7 +184,8 @@ constexpr const char* kOptionsText =
 
 constexpr const char* kExitText =
     "Exit status: 0 done, 1 the device refused or a verification failed,\n"
-    "2 usage error, 3 no device.\n";
+    "2 usage error, 3 no device, 4 apply --check: the device differs from the\n"
+    "profile.\n";
 
 std::string ListLine(const Subcommand& subcommand)
 {
