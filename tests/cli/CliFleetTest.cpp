@@ -193,5 +193,48 @@ TEST_F(CliFleetTest, BackupWritesOneFilePerGatewayIntoAFolder)
     EXPECT_EQ(RunTool({"--all", "reboot"}, setting).status, 2);
 }
 
+// Values per gateway: a table keyed by IMEI with a row for two of the three, the gateway's
+// own ${imei} and ${serial}, and --var. The one without a row is refused before anything is
+// sent to it; the others are staged.
+TEST_F(CliFleetTest, ValuesPerGatewayFromATableAndTheGatewayItself)
+{
+    const std::string profile = LocalFile("p.yaml",
+        "settings:\n"
+        "  system/location: ${site}\n"
+        "  system/description: \"${imei} on ${serial} for ${owner}\"\n");
+    const std::string table = LocalFile("vars.csv",
+        "imei,site\r\n" + devices[0]->Config().imei + ",\"Hall 7, north\"\r\n" + devices[2]->Config().imei +
+            ",Roof\r\n");
+
+    const CliRun check =
+        RunTool({"--check", "--diff", "--all", "--vars", table, "--var", "owner=Skellin", "apply", profile}, setting);
+    EXPECT_EQ(check.status, 2) << "the gateway without a row weighs more than the drift of the others";
+    EXPECT_NE(check.out.find(
+                  ports[0] + ": would change setting system/location: Building 2, roof \u2192 Hall 7, north"),
+        std::string::npos)
+        << check.out;
+    EXPECT_NE(check.err.find(ports[1] + ": tervane-q7: " + table + " has no row for this gateway (imei " +
+                  devices[1]->Config().imei + "); nothing was sent"),
+        std::string::npos)
+        << check.err;
+
+    const CliRun run = RunTool({"--all", "--vars", table, "--var", "owner=Skellin", "apply", profile}, setting);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(devices[0]->Setting("system/location"), "Hall 7, north");
+    EXPECT_EQ(devices[2]->Setting("system/location"), "Roof");
+    EXPECT_EQ(devices[2]->Setting("system/description"), devices[2]->Config().imei + " on Q7-0002 for Skellin");
+    EXPECT_TRUE(AnyReceived(*devices[0], devices[0]->Config().imei + " on Q7-0000 for Skellin"))
+        << "the value as put in is what goes on the wire";
+    EXPECT_FALSE(AnyReceived(*devices[1], "set_setting"));
+
+    // A name without a value refuses every gateway, each before anything is sent.
+    const CliRun unset = RunTool({"--all", "--vars", table, "apply", profile}, setting);
+    EXPECT_EQ(unset.status, 2);
+    EXPECT_NE(unset.err.find(
+                  ports[2] + ": tervane-q7: " + profile + ":3: settings.system/description: ${owner} has no value"),
+        std::string::npos)
+        << unset.err;
+}
+
 } // namespace
 } // namespace tervane::test

@@ -88,6 +88,18 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             flag(options.diff);
         } else if (name == "--probe") {
             flag(options.probe);
+        } else if (name == "--vars") {
+            if (auto v = value()) {
+                if (v->empty())
+                    parse.error = "--vars needs a file name";
+                options.varsPath = *v;
+            }
+        } else if (name == "--var") {
+            if (auto v = value()) {
+                if (v->find('=') == std::string::npos)
+                    parse.error = "--var wants NAME=VALUE";
+                options.vars.push_back(*v);
+            }
         } else if (name == "--force") {
             flag(options.force);
         } else if (name == "--with-secrets") {

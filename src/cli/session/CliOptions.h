@@ -30,6 +30,10 @@ struct CliOptions {
     bool check = false;
     bool diff = false;
     std::string recordPath;
+    // apply: values for ${NAME} in the profile, a CSV table with a row per gateway
+    // (--vars) and one-off NAME=VALUE pairs (--var, repeatable) in order.
+    std::string varsPath;
+    std::vector<std::string> vars;
     // devices: open each gateway for its IMEI and firmware.
     bool probe = false;
     // capture: replace an existing profile (--force), write secrets into it

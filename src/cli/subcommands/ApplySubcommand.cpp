@@ -1,6 +1,7 @@
 // apply: brings a gateway to what a profile describes, changing only what differs, and
 // says what it changed (or, with --check, what it would change).
 
+#include "AttachedGateways.h"
 #include "CliDeviceQuery.h"
 #include "CliQuestions.h"
 #include "CliRunner.h"
@@ -9,12 +10,14 @@
 #include "InventoryRecord.h"
 #include "LocalFiles.h"
 #include "ProcedureSteps.h"
-#include "SettingPath.h"
 #include "ProfileApply.h"
 #include "ProfileReader.h"
+#include "ProfileVariables.h"
 #include "RciDocuments.h"
+#include "SettingPath.h"
 #include "SubcommandHandlers.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace tervane {
@@ -112,6 +115,55 @@ int Finish(CliSession& session, const Profile& profile, const ApplyReport& repor
     return status == kExitDone && !recorded ? kExitRefused : status;
 }
 
+// The USB serial number of the gateway on the session's port, as the system lists it; empty
+// when the port is not among the gateways attached by USB.
+std::string UsbSerialOf(CliSession& session)
+{
+    std::error_code error;
+    const auto own = std::filesystem::weakly_canonical(session.PortName(), error);
+    if (error)
+        return {};
+    for (const auto& gateway : ListAttachedGateways(session.Environment().sysRoot, session.Environment().devDir)) {
+        std::error_code ignored;
+        if (std::filesystem::weakly_canonical(gateway.port, ignored) == own)
+            return gateway.serialNumber;
+    }
+    return {};
+}
+
+bool AllDigits(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The values for ${NAME}: the gateway's own, its row of the table, then --var. False when the
+// gateway is to be refused (reported).
+bool GatewayVariables(CliSession& session, const VariableTable* table, const ApplyReport& report,
+    ProfileVariables& variables)
+{
+    const auto own = [&variables](const char* name, const std::string& value) {
+        if (!value.empty())
+            variables[name] = value;
+    };
+    own("imei", AllDigits(report.facts.imei) ? report.facts.imei : std::string());
+    own("iccid", report.iccid);
+    own("imsi", AllDigits(report.facts.imsi) ? report.facts.imsi : std::string());
+    own("serial", UsbSerialOf(session));
+    if (table != nullptr) {
+        const ProfileVariables identity = variables;
+        std::string problem;
+        if (!AddTableRow(*table, identity, variables, problem)) {
+            session.Fail(kExitUsage, problem + "; nothing was sent");
+            return false;
+        }
+    }
+    for (const auto& pair : session.Options().vars) {
+        const std::size_t equals = pair.find('=');
+        variables[pair.substr(0, equals)] = pair.substr(equals + 1);
+    }
+    return true;
+}
+
 } // namespace
 
 int RunApply(CliSession& session, const Operands& operands)
@@ -129,7 +181,22 @@ int RunApply(CliSession& session, const Operands& operands)
             session.Fail(kExitUsage, problem);
         return session.UsageFailure("the profile was refused; nothing was sent", "apply");
     }
-    const Profile& profile = read.profile;
+    for (const auto& pair : options.vars) {
+        if (!IsVariableName(pair.substr(0, pair.find('='))))
+            return session.UsageFailure("--var " + pair + ": '" + pair.substr(0, pair.find('=')) +
+                    "' cannot be a variable's name",
+                "apply");
+    }
+    VariableTableRead table;
+    if (!options.varsPath.empty()) {
+        table = ReadVariableTable(options.varsPath);
+        if (!table.Good()) {
+            for (const auto& problem : table.problems)
+                session.Fail(kExitUsage, problem);
+            return session.UsageFailure("the table of values was refused; nothing was sent", "apply");
+        }
+    }
+    Profile profile = read.profile;
     JsonValue& json = session.Result();
     json.Set("check", options.check);
     json.Set("changed", false);
@@ -142,6 +209,18 @@ int RunApply(CliSession& session, const Operands& operands)
     RciDocuments& documents = session.Documents();
     report.iccid = SettingText(documents.StateRoot(), "mobile_stats/iccid").value_or("");
     report.product = SettingText(documents.StateRoot(), "device_info/product").value_or("");
+
+    // ${NAME} in the profile's values, for this gateway; refused before anything is sent.
+    ProfileVariables variables;
+    if (!GatewayVariables(session, options.varsPath.empty() ? nullptr : &table.table, report, variables))
+        return Finish(session, profile, report, kExitUsage);
+    if (const auto problems = SubstituteVariables(profile, variables); !problems.empty()) {
+        for (const auto& problem : problems)
+            session.Fail(kExitUsage, problem);
+        session.Fail(kExitUsage,
+            "the profile's values for the device on " + session.PortName() + " are not all known; nothing was sent");
+        return Finish(session, profile, report, kExitUsage);
+    }
 
     const ProfilePlan plan = PlanProfile(profile, documents, session.Runner());
     report.firmwareBefore = plan.firmwareVersion;

@@ -115,7 +115,15 @@ const std::array kSubcommands{
         "  --check        change nothing; show what would change\n"
         "  --diff         show each change as old -> new (passwords and keys hidden)\n"
         "  --record FILE  append the gateway's identity and the outcome to a CSV file\n"
-        "  --all          every gateway attached, each on its own thread\n",
+        "  --all          every gateway attached, each on its own thread\n"
+        "  --vars FILE    values per gateway for ${NAME} in the profile: a CSV file whose\n"
+        "                 first column (imei, iccid or serial) names the gateway\n"
+        "  --var N=VALUE  a value for ${N}; given more than once, one for each\n"
+        "${imei}, ${iccid}, ${imsi} and ${serial} (USB serial number) come from the\n"
+        "gateway. A gateway without a row in the table, or a ${NAME} without a value,\n"
+        "is refused before anything is sent to it (exit status 2); the others go on.\n"
+        "With --check (exit status 4 when the device differs) --diff shows the values\n"
+        "as put in.\n",
         RunApply, "check changed changes failures profile profileDigest imei iccid imsi product firmwareBefore firmwareAfter radioFirmware"},
     Subcommand{"", "capture", "PROFILE", 1, 1,
         "write a profile that makes other gateways match this one",
@@ -159,6 +167,8 @@ constexpr std::array kSubcommandOptions{
     SubcommandOption{"--check", "apply"},
     SubcommandOption{"--diff", "apply"},
     SubcommandOption{"--record", "apply"},
+    SubcommandOption{"--vars", "apply"},
+    SubcommandOption{"--var", "apply"},
     SubcommandOption{"--probe", "devices"},
     SubcommandOption{"--force", "capture"},
     SubcommandOption{"--with-secrets", "capture"},
