@@ -275,8 +275,9 @@ TEST_F(CliApplyTest, RecordAppendsOneLinePerRunAndNeverRewrites)
     EXPECT_EQ(second.rfind(first, 0), 0u) << "earlier lines stay as they were";
     const std::vector<std::string> lines = Lines(second);
     ASSERT_EQ(lines.size(), 3u) << second;
-    EXPECT_EQ(lines[0], "time,port,imei,iccid,imsi,product,firmware_before,firmware_after,radio_firmware,"
-                        "profile_digest,changed,result,changes,error\r");
+    EXPECT_EQ(lines[0],
+        "time,port,usb_serial,by_id_path,imei,iccid,imsi,product,firmware_before,firmware_after,radio_firmware,"
+        "profile_digest,changed,result,changes,error\r");
     EXPECT_NE(lines[1].find(",356938035643809,89012601234567890128,310260123456789,"), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find(",true,done,1,\r"), std::string::npos) << lines[1];
     EXPECT_NE(lines[2].find(",false,done,0,\r"), std::string::npos) << lines[2];

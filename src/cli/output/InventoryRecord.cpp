@@ -56,14 +56,15 @@ std::string Line(std::initializer_list<std::string_view> fields)
 
 std::string InventoryHeader()
 {
-    return Line({"time", "port", "imei", "iccid", "imsi", "product", "firmware_before", "firmware_after",
-        "radio_firmware", "profile_digest", "changed", "result", "changes", "error"});
+    return Line({"time", "port", "usb_serial", "by_id_path", "imei", "iccid", "imsi", "product", "firmware_before",
+        "firmware_after", "radio_firmware", "profile_digest", "changed", "result", "changes", "error"});
 }
 
 std::string InventoryLine(const InventoryRecord& r)
 {
-    return Line({r.time, r.port, r.imei, r.iccid, r.imsi, r.product, r.firmwareBefore, r.firmwareAfter, r.radioFirmware,
-        r.profileDigest, r.changed ? "true" : "false", r.result, std::to_string(r.changes), r.error});
+    return Line({r.time, r.port, r.usbSerial, r.byIdPath, r.imei, r.iccid, r.imsi, r.product, r.firmwareBefore,
+        r.firmwareAfter, r.radioFirmware, r.profileDigest, r.changed ? "true" : "false", r.result,
+        std::to_string(r.changes), r.error});
 }
 
 bool AppendInventoryRecord(const std::string& path, const InventoryRecord& record, std::string& failure)

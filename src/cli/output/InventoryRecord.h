@@ -9,6 +9,8 @@ namespace tervane {
 struct InventoryRecord {
     std::string time;  // UTC, ISO 8601
     std::string port;
+    std::string usbSerial;  // the gateway's USB serial number, when it has one
+    std::string byIdPath;   // the port's lasting name under /dev/serial/by-id
     std::string imei;
     std::string iccid;
     std::string imsi;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervane {
 
@@ -29,6 +30,12 @@ public:
     CliSession& operator=(const CliSession&) = delete;
 
     const CliOptions& Options() const { return m_options; }
+    // The ports the run is on, once selectors on the command line have been found.
+    void SetPorts(std::vector<std::string> ports)
+    {
+        m_options.port = ports.empty() ? std::string() : ports.front();
+        m_options.ports = std::move(ports);
+    }
     const CliEnvironment& Environment() const { return m_environment; }
     // Human-readable output; nothing of it is written with --json.
     std::ostream& Out();

@@ -61,6 +61,7 @@ struct ApplyReport {
     bool changed = false;
     // Changes made, or with --check needed.
     std::size_t changes = 0;
+    AttachedGateway usb;
 };
 
 // False when the record could not be written (the failure is reported); true when it was or
@@ -73,6 +74,8 @@ bool Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     InventoryRecord record;
     record.time = InventoryTimeNow();
     record.port = session.PortName().empty() ? session.Options().port : session.PortName();
+    record.usbSerial = report.usb.serialNumber;
+    record.byIdPath = report.usb.byIdPath;
     record.imei = report.facts.imei;
     record.iccid = report.iccid;
     record.imsi = report.facts.imsi;
@@ -115,20 +118,12 @@ int Finish(CliSession& session, const Profile& profile, const ApplyReport& repor
     return status == kExitDone && !recorded ? kExitRefused : status;
 }
 
-// The USB serial number of the gateway on the session's port, as the system lists it; empty
-// when the port is not among the gateways attached by USB.
-std::string UsbSerialOf(CliSession& session)
+// The gateway on the session's port as the system lists it: its USB serial number and
+// lasting port name. Empty when the port is not among the gateways attached by USB.
+AttachedGateway AttachedGatewayOf(CliSession& session)
 {
-    std::error_code error;
-    const auto own = std::filesystem::weakly_canonical(session.PortName(), error);
-    if (error)
-        return {};
-    for (const auto& gateway : ListAttachedGateways(session.Environment().sysRoot, session.Environment().devDir)) {
-        std::error_code ignored;
-        if (std::filesystem::weakly_canonical(gateway.port, ignored) == own)
-            return gateway.serialNumber;
-    }
-    return {};
+    return FindAttachedGateway(session.PortName(), session.Environment().sysRoot, session.Environment().devDir)
+        .value_or(AttachedGateway {});
 }
 
 bool AllDigits(const std::string& text)
@@ -148,7 +143,7 @@ bool GatewayVariables(CliSession& session, const VariableTable* table, const App
     own("imei", AllDigits(report.facts.imei) ? report.facts.imei : std::string());
     own("iccid", report.iccid);
     own("imsi", AllDigits(report.facts.imsi) ? report.facts.imsi : std::string());
-    own("serial", UsbSerialOf(session));
+    own("serial", report.usb.serialNumber);
     if (table != nullptr) {
         const ProfileVariables identity = variables;
         std::string problem;
@@ -204,7 +199,9 @@ int RunApply(CliSession& session, const Operands& operands)
     json.Set("failures", JsonValue::Array());
 
     ApplyReport report;
-    if (const auto status = ReadDevice(session, report.facts))
+    const auto status = ReadDevice(session, report.facts);
+    report.usb = AttachedGatewayOf(session);
+    if (status)
         return Finish(session, profile, report, *status);
     RciDocuments& documents = session.Documents();
     report.iccid = SettingText(documents.StateRoot(), "mobile_stats/iccid").value_or("");

@@ -179,7 +179,9 @@ constexpr std::array kSubcommandOptions{
 constexpr const char* kOptionsText =
     "Options:\n"
     "  --port PATH     use this serial port instead of finding the device; given\n"
-    "                  more than once, run on each of those gateways\n"
+    "                  more than once, run on each of those gateways. Also\n"
+    "                  imei:NUMBER or serial:USBSERIAL: the attached gateway\n"
+    "                  with that IMEI or USB serial number\n"
     "  --all           run on every gateway attached (apply, info, firmware,\n"
     "                  radio-firmware, backup FOLDER, settings get, python ls)\n"
     "  --simulate      talk to the built-in simulated Q7\n"
