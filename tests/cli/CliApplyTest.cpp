@@ -263,6 +263,25 @@ INSTANTIATE_TEST_SUITE_P(Versions, ApplyFirmware,
         FirmwareCase{"image_gives_another_version", "2.6.0.0", 1, true}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// A version without an image (as capture writes one) is checked, never installed: the same
+// version passes, another one refuses the device before anything is sent.
+TEST_F(CliApplyTest, AVersionWithoutAnImageIsOnlyChecked)
+{
+    const std::string same = Profile("firmware: {version: 2.4.1.7}\nsettings:\n  mobile_simple/apn: fleet.example\n");
+    ASSERT_EQ(Run({"apply", same}).status, 0);
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+
+    const std::string other = LocalFile("other.yaml", "firmware: {version: 2.5.0.3}\nsettings:\n  system/contact: x\n");
+    device.ClearReceivedCommands();
+    const CliRun run = Run({"apply", other});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(
+                  other + ":1: firmware: the device reports 2.4.1.7; the profile wants 2.5.0.3 and names no image"),
+        std::string::npos)
+        << run.err;
+    EXPECT_FALSE(AnythingWritten(0));
+}
+
 TEST_F(CliApplyTest, RecordAppendsOneLinePerRunAndNeverRewrites)
 {
     const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n");
