@@ -7,7 +7,7 @@ _tervane_q7()
     local prev=
     [ "$COMP_CWORD" -gt 0 ] && prev=${COMP_WORDS[COMP_CWORD-1]}
     # The options that take a value, hidden ones included: the next word, or "--port=PATH".
-    local valued=" --port --log --record --retries --timeout --interval --count --speed-up --sim-option "
+    local valued=" --port --log --record --vars --var --firmware-image --radio-image --retries --timeout --interval --count --speed-up --sim-option "
     # Bash splits "--port=PATH" into "--port", "=" and "PATH" while "=" is in COMP_WORDBREAKS,
     # as it is by default, and completes only what follows the "="; otherwise the word is whole
     # and its candidates keep their "--port=".
@@ -24,14 +24,15 @@ _tervane_q7()
     local options="--port --all --simulate --json --yes -y --retries --timeout /debug --log --help -h --version"
     # The options of single subcommands (the tool's table of them); the others refuse them.
     case " ${COMP_WORDS[*]} " in
-    *" apply "*) options+=" --check --diff --record" ;;
+    *" apply "*) options+=" --check --diff --record --vars --var" ;;
     *" devices "*) options+=" --probe" ;;
     *" watch "*) options+=" --interval --count" ;;
+    *" capture "*) options+=" --force --with-secrets --firmware-image --radio-image" ;;
     esac
 
     # An option's value.
     case $prev in
-    --port | --log | --record)
+    --port | --log | --record | --vars | --firmware-image | --radio-image)
         # A port: the gateways the tool lists and the serial ports by their lasting names;
         # any other path (a simulator's link, a port not recognised) completes as a file.
         if [ "$prev" = --port ]; then
@@ -49,7 +50,7 @@ _tervane_q7()
         compopt -o filenames 2>/dev/null
         return
         ;;
-    --retries | --timeout | --interval | --count | --speed-up | --sim-option)
+    --retries | --timeout | --interval | --count | --speed-up | --sim-option | --var)
         COMPREPLY=()
         return
         ;;
@@ -89,7 +90,7 @@ _tervane_q7()
     case $command in
     "")
         COMPREPLY=($(compgen -W "info settings backup restore reboot factory-reset firmware
-            radio-firmware python apply devices send watch" -- "$cur"))
+            radio-firmware python apply capture devices send watch" -- "$cur"))
         ;;
     settings)
         [ "$count" = 1 ] && COMPREPLY=($(compgen -W "get set" -- "$cur"))
@@ -104,7 +105,7 @@ _tervane_q7()
             esac
         fi
         ;;
-    backup | restore | firmware | radio-firmware | apply)
+    backup | restore | firmware | radio-firmware | apply | capture)
         [ "$count" = 1 ] && files=1
         ;;
     esac

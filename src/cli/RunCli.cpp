@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "CliSession.h"
 #include "FleetRun.h"
+#include "PortSelectors.h"
 #include "Subcommands.h"
 
 #include <ostream>
@@ -62,6 +63,8 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& environme
                 + ", not '" + operands[static_cast<std::size_t>(subcommand->maxOperands)] + "'", name),
             name);
     }
+    if (const auto status = ResolvePortSelectors(session))
+        return session.Finish(*status, name);
     if (IsFleetRun(options, name))
         return session.Finish(RunFleet(*subcommand, session, operands), name);
     return session.Finish(subcommand->run(session, operands), name);

@@ -192,10 +192,21 @@ ProfilePlan PlanProfile(const Profile& profile, const RciDocuments& documents, D
     } else {
         PlanValues(profile, profile.radio, documents.RadioSettingsRoot(), ProfileChangeKind::RadioSetting, plan);
     }
-    if (profile.firmware && profile.firmware->version != plan.firmwareVersion)
-        plan.changes.push_back({ProfileChangeKind::Firmware, "firmware", plan.firmwareVersion, profile.firmware->version});
+    const auto noImage = [&](const ProfileImage& image, const std::string& reported) {
+        plan.problems.push_back(PlaceText(profile, image.place) + "the device reports " + reported +
+            "; the profile wants " + image.version + " and names no image");
+    };
+    if (profile.firmware && profile.firmware->version != plan.firmwareVersion) {
+        if (profile.firmware->imagePath.empty())
+            noImage(*profile.firmware, plan.firmwareVersion);
+        else
+            plan.changes.push_back(
+                {ProfileChangeKind::Firmware, "firmware", plan.firmwareVersion, profile.firmware->version});
+    }
     if (profile.radioFirmware && profile.radioFirmware->version != plan.radioFirmwareVersion) {
-        if (!documents.RadioPageFlag())
+        if (documents.RadioPageFlag() && profile.radioFirmware->imagePath.empty())
+            noImage(*profile.radioFirmware, plan.radioFirmwareVersion);
+        else if (!documents.RadioPageFlag())
             plan.problems.push_back(PlaceText(profile, profile.radioFirmware->place) + "the device has no Ravlo radio");
         else
             plan.changes.push_back({ProfileChangeKind::RadioFirmware, "radio-firmware", plan.radioFirmwareVersion,

@@ -247,8 +247,10 @@ private:
                 }
             }
         }
-        if (good && (image.version.empty() || image.imagePath.empty())) {
-            Problem(node, key, "needs both version and image");
+        // A version alone is checked, never installed: apply refuses a device that reports
+        // another one.
+        if (good && image.version.empty()) {
+            Problem(node, key, "needs a version");
             good = false;
         }
         return good ? std::optional<ProfileImage>(image) : std::nullopt;

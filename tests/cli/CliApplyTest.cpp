@@ -36,7 +36,7 @@ TEST_F(CliApplyTest, CheckThenApplyThenNothingLeftToChange)
                                         "  autostart: {enabled: true, command: fleet.py}\n");
 
     const CliRun check = Run({"--json", "--check", "apply", profile});
-    ASSERT_EQ(check.status, 0) << check.err;
+    ASSERT_EQ(check.status, 4) << "a gateway that differs has a status of its own; " << check.err;
     const QJsonObject checked = ParseJson(check.out);
     EXPECT_FALSE(checked["changed"].toBool());
     EXPECT_EQ(checked["changes"].toArray().size(), 5) << check.out;
@@ -96,7 +96,7 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
                                         "  mobile_simple/pin: 4711\n"
                                         "  python/command: main.py\n");
     const CliRun run = Run({"--check", "--diff", "apply", profile});
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.status, 4) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     const std::set<std::string> changes(lines.begin(), lines.end() - 1);
     EXPECT_EQ(changes, (std::set<std::string>{
@@ -309,6 +309,25 @@ INSTANTIATE_TEST_SUITE_P(Versions, ApplyFirmware,
         FirmwareCase{"image_gives_another_version", "2.6.0.0", 1, true}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// A version without an image (as capture writes one) is checked, never installed: the same
+// version passes, another one refuses the device before anything is sent.
+TEST_F(CliApplyTest, AVersionWithoutAnImageIsOnlyChecked)
+{
+    const std::string same = Profile("firmware: {version: 2.4.1.7}\nsettings:\n  mobile_simple/apn: fleet.example\n");
+    ASSERT_EQ(Run({"apply", same}).status, 0);
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+
+    const std::string other = LocalFile("other.yaml", "firmware: {version: 2.5.0.3}\nsettings:\n  system/contact: x\n");
+    device.ClearReceivedCommands();
+    const CliRun run = Run({"apply", other});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(
+                  other + ":1: firmware: the device reports 2.4.1.7; the profile wants 2.5.0.3 and names no image"),
+        std::string::npos)
+        << run.err;
+    EXPECT_FALSE(AnythingWritten(0));
+}
+
 TEST_F(CliApplyTest, RecordAppendsOneLinePerRunAndNeverRewrites)
 {
     const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n");
@@ -321,11 +340,32 @@ TEST_F(CliApplyTest, RecordAppendsOneLinePerRunAndNeverRewrites)
     EXPECT_EQ(second.rfind(first, 0), 0u) << "earlier lines stay as they were";
     const std::vector<std::string> lines = Lines(second);
     ASSERT_EQ(lines.size(), 3u) << second;
-    EXPECT_EQ(lines[0], "time,port,imei,iccid,imsi,product,firmware_before,firmware_after,radio_firmware,"
-                        "profile_digest,changed,result\r");
+    EXPECT_EQ(lines[0],
+        "time,port,usb_serial,by_id_path,imei,iccid,imsi,product,firmware_before,firmware_after,radio_firmware,"
+        "profile_digest,changed,result,changes,error\r");
     EXPECT_NE(lines[1].find(",356938035643809,89012601234567890128,310260123456789,"), std::string::npos) << lines[1];
-    EXPECT_NE(lines[1].find(",true,done\r"), std::string::npos) << lines[1];
-    EXPECT_NE(lines[2].find(",false,done\r"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[1].find(",true,done,1,\r"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(",false,done,0,\r"), std::string::npos) << lines[2];
+}
+
+// --check as cron and CI use it: 0 while the gateway holds the profile, 4 once it drifted,
+// and a failure keeps its own status and names itself in the record.
+TEST_F(CliApplyTest, CheckSaysDriftByItsStatusAndTheRecordCountsIt)
+{
+    const std::string profile = Profile("settings:\n  mobile_simple/apn: fleet.example\n");
+    const std::string record = dir + "/inventory.csv";
+    EXPECT_EQ(Run({"--check", "--record", record, "apply", profile}).status, 4);
+    ASSERT_EQ(Run({"apply", profile}).status, 0);
+    EXPECT_EQ(Run({"--check", "--record", record, "apply", profile}).status, 0);
+    device.ChangeFaults([](sim::Faults& faults) { faults.errorFor.push_back("set_setting"); });
+    const std::string other = LocalFile("other.yaml", "settings:\n  mobile_simple/apn: other.example\n");
+    EXPECT_EQ(Run({"--record", record, "apply", other}).status, 1);
+
+    const std::vector<std::string> lines = Lines(ReadWholeFile(record));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_NE(lines[1].find(",false,differs,1,\r"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find(",false,checked,0,\r"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find(",failed,1,mobile_simple/apn: the device did not keep"), std::string::npos) << lines[3];
 }
 
 // The record holds the gateway's identity and the run's outcome, never a value the profile

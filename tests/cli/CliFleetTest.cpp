@@ -53,6 +53,11 @@ protected:
             fs::create_directory_symlink(fs::relative(ttyDir, sys / "class" / "tty"), sys / "class" / "tty" / tty);
             fs::create_symlink(device->PortPath(), fs::path(dir) / "dev" / tty);
             ports.push_back(dir + "/dev/" + tty);
+            // The lasting name udev gives the port, relative as udev writes it.
+            fs::create_directories(fs::path(dir) / "dev" / "serial" / "by-id");
+            const std::string byId = "usb-WAVECOM_Q7_Q7-000" + std::to_string(i) + "-if00";
+            fs::create_symlink("../../" + tty, fs::path(dir) / "dev" / "serial" / "by-id" / byId);
+            byIdPaths.push_back(dir + "/dev/serial/by-id/" + byId);
         }
         setting.clock = &clock;
         setting.sysRoot = (fs::path(dir) / "sys").string();
@@ -78,6 +83,7 @@ protected:
     std::string dir = MakeScratchDir("tervane-fleet");
     std::vector<std::unique_ptr<sim::SimulatedQ7>> devices;
     std::vector<std::string> ports;
+    std::vector<std::string> byIdPaths;
     FastClock clock {100};
     CliSetting setting;
 };
@@ -228,6 +234,86 @@ TEST_F(CliFleetTest, BackupWritesOneFilePerGatewayIntoAFolder)
         EXPECT_NE(ReadWholeFile(folder + "/ttyACM" + std::to_string(i) + ".cfg").find("<set_setting>"), std::string::npos);
     EXPECT_EQ(RunTool({"--all", "backup", folder + "/one.cfg"}, setting).status, 2);
     EXPECT_EQ(RunTool({"--all", "reboot"}, setting).status, 2);
+}
+
+// Values per gateway: a table keyed by IMEI with a row for two of the three, the gateway's
+// own ${imei} and ${serial}, and --var. The one without a row is refused before anything is
+// sent to it; the others are staged.
+TEST_F(CliFleetTest, ValuesPerGatewayFromATableAndTheGatewayItself)
+{
+    const std::string profile = LocalFile("p.yaml",
+        "settings:\n"
+        "  system/location: ${site}\n"
+        "  system/description: \"${imei} on ${serial} for ${owner}\"\n");
+    const std::string table = LocalFile("vars.csv",
+        "imei,site\r\n" + devices[0]->Config().imei + ",\"Hall 7, north\"\r\n" + devices[2]->Config().imei +
+            ",Roof\r\n");
+
+    const CliRun check =
+        RunTool({"--check", "--diff", "--all", "--vars", table, "--var", "owner=Skellin", "apply", profile}, setting);
+    EXPECT_EQ(check.status, 2) << "the gateway without a row weighs more than the drift of the others";
+    EXPECT_NE(check.out.find(
+                  ports[0] + ": would change setting system/location: Building 2, roof \u2192 Hall 7, north"),
+        std::string::npos)
+        << check.out;
+    EXPECT_NE(check.err.find(ports[1] + ": tervane-q7: " + table + " has no row for this gateway (imei " +
+                  devices[1]->Config().imei + "); nothing was sent"),
+        std::string::npos)
+        << check.err;
+
+    const CliRun run = RunTool({"--all", "--vars", table, "--var", "owner=Skellin", "apply", profile}, setting);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(devices[0]->Setting("system/location"), "Hall 7, north");
+    EXPECT_EQ(devices[2]->Setting("system/location"), "Roof");
+    EXPECT_EQ(devices[2]->Setting("system/description"), devices[2]->Config().imei + " on Q7-0002 for Skellin");
+    EXPECT_TRUE(AnyReceived(*devices[0], devices[0]->Config().imei + " on Q7-0000 for Skellin"))
+        << "the value as put in is what goes on the wire";
+    EXPECT_FALSE(AnyReceived(*devices[1], "set_setting"));
+
+    // A name without a value refuses every gateway, each before anything is sent.
+    const CliRun unset = RunTool({"--all", "--vars", table, "apply", profile}, setting);
+    EXPECT_EQ(unset.status, 2);
+    EXPECT_NE(unset.err.find(
+                  ports[2] + ": tervane-q7: " + profile + ":3: settings.system/description: ${owner} has no value"),
+        std::string::npos)
+        << unset.err;
+}
+
+// A gateway named by what stays the same across replugs: its USB serial number, its IMEI (each
+// attached gateway is asked), or its by-id port; the list and the record carry them.
+TEST_F(CliFleetTest, GatewaysNamedByIdentity)
+{
+    struct Named {
+        std::string port;
+        int gateway;
+    };
+    for (const Named& named :
+        {Named {"serial:Q7-0001", 1}, Named {"imei:" + devices[2]->Config().imei, 2}, Named {byIdPaths[0], 0}}) {
+        const CliRun run = RunTool({"--json", "--port", named.port, "info"}, setting);
+        ASSERT_EQ(run.status, 0) << named.port << ": " << run.err;
+        EXPECT_EQ(ParseJson(run.out)["imei"].toString().toStdString(), devices[named.gateway]->Config().imei)
+            << named.port;
+    }
+
+    const CliRun missing = RunTool({"--port", "serial:Q7-0009", "info"}, setting);
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_NE(missing.err.find("no Skellin Q7 with USB serial number Q7-0009 is attached"), std::string::npos)
+        << missing.err;
+    EXPECT_EQ(RunTool({"--port", "imei:000000000000000", "info"}, setting).status, 3);
+
+    const QJsonArray listed = ParseJson(RunTool({"--json", "devices"}, setting).out)["devices"].toArray();
+    ASSERT_EQ(listed.size(), kGateways);
+    for (int i = 0; i < kGateways; ++i)
+        EXPECT_EQ(listed[i].toObject()["byIdPath"].toString().toStdString(), byIdPaths[static_cast<std::size_t>(i)]);
+
+    const std::string profile = LocalFile("p.yaml", "settings:\n  mobile_simple/apn: fleet.example\n");
+    const std::string record = dir + "/inventory.csv";
+    ASSERT_EQ(RunTool({"--port", "serial:Q7-0001", "--record", record, "apply", profile}, setting).status, 0);
+    const std::vector<std::string> lines = Lines(ReadWholeFile(record));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("," + ports[1] + ",Q7-0001," + byIdPaths[1] + "," + devices[1]->Config().imei + ","),
+        std::string::npos)
+        << lines[1];
 }
 
 } // namespace

@@ -27,7 +27,7 @@ TEST_P(InventoryField, IsWrittenSoThatTheLineStaysOneRecord)
     InventoryRecord record;
     record.time = "2024-05-01T10:00:00Z";
     record.product = GetParam().value;
-    EXPECT_EQ(InventoryLine(record), "2024-05-01T10:00:00Z,,,,," + GetParam().field + ",,,,,false,\r\n");
+    EXPECT_EQ(InventoryLine(record), "2024-05-01T10:00:00Z,,,,,,," + GetParam().field + ",,,,,false,,0,\r\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, InventoryField,
@@ -38,16 +38,20 @@ INSTANTIATE_TEST_SUITE_P(Fields, InventoryField,
         FieldCase {"utf8Kept", "caf\xc3\xa9", "caf\xc3\xa9"}),
     [](const auto& row) { return std::string(row.param.name); });
 
-// Every line has all twelve columns, whichever fields are empty, so that no value lands
+// Every line has all sixteen columns, whichever fields are empty, so that no value lands
 // under another heading.
 TEST(InventoryLine, EmptyFieldsKeepTheirColumns)
 {
     InventoryRecord record;
-    EXPECT_EQ(InventoryLine(record), ",,,,,,,,,,false,\r\n");
+    EXPECT_EQ(InventoryLine(record), ",,,,,,,,,,,,false,,0,\r\n");
     record.imei = "356938035643809";
-    EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,\r\n");
-    record.result = "done";
-    EXPECT_EQ(InventoryLine(record), ",,356938035643809,,,,,,,,false,done\r\n");
+    EXPECT_EQ(InventoryLine(record), ",,,,356938035643809,,,,,,,,false,,0,\r\n");
+    record.result = "failed";
+    record.changes = 2;
+    record.error = "mobile_simple/apn: the device did not keep 'x', it holds 'y'";
+    EXPECT_EQ(InventoryLine(record),
+        ",,,,356938035643809,,,,,,,,false,failed,2,\"mobile_simple/apn: the device did not keep 'x', it holds "
+        "'y'\"\r\n");
 }
 
 // An endless device's answer does not become a 100 KB field: each identity is its first

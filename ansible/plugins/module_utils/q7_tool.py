@@ -207,9 +207,12 @@ def run_apply(module, profile_path, extra_args=(), unchanged_msg=None):
     run = tool.run(args + ['apply', '--', os.path.abspath(profile_path)])
     document = run.document
     changes = _changes(document)
+    # With --check, exit status 4 says the gateway differs: what check mode reports as changed.
+    drifted = module.check_mode and run.rc == 4 and not member(document, 'errors', list, [])
+    ok = run.ok or drifted
 
     if module.check_mode:
-        changed = bool(changes) and run.ok
+        changed = bool(changes) and ok
     else:
         changed = member(document, 'changed', bool, None)
         if changed is None:
@@ -228,7 +231,7 @@ def run_apply(module, profile_path, extra_args=(), unchanged_msg=None):
     )
     if module._diff and changes:
         result['diff'] = _diff(changes, result['port'])
-    if not run.ok:
+    if not ok:
         module.fail_json(msg=run.failure_message(), **result)
     if changes:
         verb = 'would change' if module.check_mode else 'changed'

@@ -57,17 +57,18 @@ std::string Line(std::initializer_list<std::string_view> fields)
 
 std::string InventoryHeader()
 {
-    return Line({"time", "port", "imei", "iccid", "imsi", "product", "firmware_before", "firmware_after",
-        "radio_firmware", "profile_digest", "changed", "result"});
+    return Line({"time", "port", "usb_serial", "by_id_path", "imei", "iccid", "imsi", "product", "firmware_before",
+        "firmware_after", "radio_firmware", "profile_digest", "changed", "result", "changes", "error"});
 }
 
 std::string InventoryLine(const InventoryRecord& r)
 {
     // What came from the device is its identity's first line, bounded, so one gateway's
     // line stays a line and a short one.
-    return Line({r.time, r.port, IdentityText(r.imei), IdentityText(r.iccid), IdentityText(r.imsi),
-        IdentityText(r.product), IdentityText(r.firmwareBefore), IdentityText(r.firmwareAfter),
-        IdentityText(r.radioFirmware), r.profileDigest, r.changed ? "true" : "false", r.result});
+    return Line({r.time, r.port, r.usbSerial, r.byIdPath, IdentityText(r.imei), IdentityText(r.iccid),
+        IdentityText(r.imsi), IdentityText(r.product), IdentityText(r.firmwareBefore), IdentityText(r.firmwareAfter),
+        IdentityText(r.radioFirmware), r.profileDigest, r.changed ? "true" : "false", r.result,
+        std::to_string(r.changes), r.error});
 }
 
 bool AppendInventoryRecord(const std::string& path, const InventoryRecord& record, std::string& failure)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tervane {
@@ -8,6 +9,8 @@ namespace tervane {
 struct InventoryRecord {
     std::string time;  // UTC, ISO 8601
     std::string port;
+    std::string usbSerial;  // the gateway's USB serial number, when it has one
+    std::string byIdPath;   // the port's lasting name under /dev/serial/by-id
     std::string imei;
     std::string iccid;
     std::string imsi;
@@ -18,6 +21,10 @@ struct InventoryRecord {
     std::string profileDigest;
     bool changed = false;
     std::string result;
+    // How many changes were made (or, with --check, are needed).
+    std::size_t changes = 0;
+    // The first failure line of the run; empty when it went well.
+    std::string error;
 };
 
 // The header line and a record's line, each ending in "\r\n" (RFC 4180). Control

@@ -3,7 +3,36 @@
 #include "DetectDevice.h"
 #include "SysfsModemRegistry.h"
 
+#include <filesystem>
+
 namespace tervane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The file a port name leads to; empty when it leads nowhere.
+std::string Resolved(const std::string& path)
+{
+    std::error_code error;
+    const fs::path real = fs::canonical(path, error);
+    return error ? std::string() : real.string();
+}
+
+// The entries of serial/by-id, each with the file it leads to. Only so many are looked at:
+// the folder is the system's, but nothing it holds may make the work unbounded.
+std::vector<std::pair<std::string, std::string>> ByIdNames(const std::string& devDir)
+{
+    constexpr std::size_t kMaxEntries = 1024;
+    std::vector<std::pair<std::string, std::string>> names;
+    std::error_code error;
+    fs::directory_iterator it(fs::path(devDir) / "serial" / "by-id", error);
+    for (; !error && it != fs::directory_iterator() && names.size() < kMaxEntries; it.increment(error))
+        names.emplace_back(it->path().string(), Resolved(it->path().string()));
+    return names;
+}
+
+} // namespace
 
 std::vector<AttachedGateway> ListAttachedGateways(const std::string& sysRoot, const std::string& devDir)
 {
@@ -14,9 +43,32 @@ std::vector<AttachedGateway> ListAttachedGateways(const std::string& sysRoot, co
         // what is attached.
         if (!IsDeviceModem(entry))
             return;
-        gateways.push_back({*entry.attachedTo, usb.serialNumber, usb.busPath, usb.manufacturer});
+        gateways.push_back({*entry.attachedTo, usb.serialNumber, usb.busPath, usb.manufacturer, {}});
     });
+    if (gateways.empty())
+        return gateways;
+    const auto byId = ByIdNames(devDir);
+    for (auto& gateway : gateways) {
+        const std::string real = Resolved(gateway.port);
+        for (const auto& [name, target] : byId) {
+            if (!real.empty() && target == real && (gateway.byIdPath.empty() || name < gateway.byIdPath))
+                gateway.byIdPath = name;
+        }
+    }
     return gateways;
+}
+
+std::optional<AttachedGateway> FindAttachedGateway(const std::string& port, const std::string& sysRoot,
+    const std::string& devDir)
+{
+    const std::string real = Resolved(port);
+    if (real.empty())
+        return std::nullopt;
+    for (auto& gateway : ListAttachedGateways(sysRoot, devDir)) {
+        if (Resolved(gateway.port) == real)
+            return gateway;
+    }
+    return std::nullopt;
 }
 
 } // namespace tervane

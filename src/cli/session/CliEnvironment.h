@@ -14,6 +14,7 @@ enum ExitStatus {
     kExitRefused = 1,   // the device refused, or a verification failed
     kExitUsage = 2,     // the command line is wrong
     kExitNoDevice = 3,  // no device to talk to
+    kExitDrift = 4,     // apply --check: the gateway differs from the profile
 };
 
 // What the tool runs in: its streams, whether they are terminals, and the clock of the

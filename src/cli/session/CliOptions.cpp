@@ -109,6 +109,28 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             flag(options.diff);
         } else if (name == "--probe") {
             flag(options.probe);
+        } else if (name == "--vars") {
+            if (auto v = value()) {
+                if (v->empty())
+                    parse.error = "--vars needs a file name";
+                options.varsPath = *v;
+            }
+        } else if (name == "--var") {
+            if (auto v = value()) {
+                if (v->find('=') == std::string::npos)
+                    parse.error = "--var wants NAME=VALUE";
+                options.vars.push_back(*v);
+            }
+        } else if (name == "--force") {
+            flag(options.force);
+        } else if (name == "--with-secrets") {
+            flag(options.withSecrets);
+        } else if (name == "--firmware-image" || name == "--radio-image") {
+            if (auto v = value()) {
+                if (v->empty())
+                    parse.error = name + " needs a file name";
+                (name == "--firmware-image" ? options.firmwareImage : options.radioImage) = *v;
+            }
         } else if (name == "--record") {
             if (auto v = value()) {
                 if (v->empty())

@@ -30,12 +30,22 @@ struct CliOptions {
     bool check = false;
     bool diff = false;
     std::string recordPath;
+    // apply: values for ${NAME} in the profile, a CSV table with a row per gateway
+    // (--vars) and one-off NAME=VALUE pairs (--var, repeatable) in order.
+    std::string varsPath;
+    std::vector<std::string> vars;
     // devices: open each gateway for its IMEI and firmware.
     bool probe = false;
     // watch: the time between readings (--interval SECONDS) and how many readings of each
     // gateway (--count N; 0: until Ctrl-C).
     int watchIntervalMs = 1000;
     long long watchCount = 0;
+    // capture: replace an existing profile (--force), write secrets into it
+    // (--with-secrets), name the images that give its firmware versions.
+    bool force = false;
+    bool withSecrets = false;
+    std::string firmwareImage;
+    std::string radioImage;
     // Not in the help: options for the built-in simulated device (--sim-option, repeatable),
     // as tervane-q7-sim takes them, so that tests can give it faults and delays.
     std::vector<std::string> simOptions;

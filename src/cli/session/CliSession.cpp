@@ -91,6 +91,8 @@ int CliSession::Fail(int status, std::string_view message)
     m_progress->End();
     *m_environment.err << "tervane-q7: " << line << "\n" << std::flush;
     m_errors.Append(line);
+    if (m_firstFailure.empty())
+        m_firstFailure = line;
     return status;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tervane {
 
@@ -30,6 +31,12 @@ public:
 
     const CliOptions& Options() const { return m_options; }
     bool Json() const { return m_options.json; }
+    // The ports the run is on, once selectors on the command line have been found.
+    void SetPorts(std::vector<std::string> ports)
+    {
+        m_options.port = ports.empty() ? std::string() : ports.front();
+        m_options.ports = std::move(ports);
+    }
     const CliEnvironment& Environment() const { return m_environment; }
     // Human-readable output; nothing of it is written with --json.
     std::ostream& Out();
@@ -39,6 +46,8 @@ public:
     // Reports a failure: "tervane-q7: <message>" on one line of standard error. Returns
     // `status`, for `return session.Fail(...)`.
     int Fail(int status, std::string_view message);
+    // The first line Fail() reported in this run; empty when there was none.
+    const std::string& FirstFailure() const { return m_firstFailure; }
     // A usage failure, with the hint where to read more.
     int UsageFailure(std::string_view message, std::string_view helpFor = {});
     // A line on standard error that is not a failure (a retry, a skipped step).
@@ -78,6 +87,7 @@ private:
     JsonValue m_result = JsonValue::Object();
     JsonValue m_errors = JsonValue::Array();
     bool m_skipDocument = false;
+    std::string m_firstFailure;
 };
 
 // A message as one line: line ends become blanks, other control characters "?".

@@ -110,6 +110,13 @@ std::string PortBaseName(const std::string& port)
     return name.empty() ? "gateway" : name;
 }
 
+// A gateway that drifted (apply --check) weighs less than one that failed.
+int WorseStatus(int a, int b)
+{
+    const auto rank = [](int status) { return status == kExitDrift ? 1 : status == kExitDone ? 0 : status + 1; };
+    return rank(b) > rank(a) ? b : a;
+}
+
 } // namespace
 
 bool RunsOnEveryGateway(const Subcommand& subcommand)
@@ -199,7 +206,7 @@ int RunFleet(const Subcommand& subcommand, CliSession& session, const std::vecto
     JsonValue notDone = JsonValue::Array();
     std::string notDoneText;
     for (auto& run : runs) {
-        worst = std::max(worst, run.status);
+        worst = WorseStatus(worst, run.status);
         run.document.Set("port", run.port);
         documents.Append(run.document);
         if (run.status != kExitDone || run.stopped) {

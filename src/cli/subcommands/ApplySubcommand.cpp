@@ -1,6 +1,7 @@
 // apply: brings a gateway to what a profile describes, changing only what differs, and
 // says what it changed (or, with --check, what it would change).
 
+#include "AttachedGateways.h"
 #include "CliDeviceQuery.h"
 #include "CliQuestions.h"
 #include "CliRunner.h"
@@ -9,12 +10,14 @@
 #include "InventoryRecord.h"
 #include "LocalFiles.h"
 #include "ProcedureSteps.h"
-#include "SettingPath.h"
 #include "ProfileApply.h"
 #include "ProfileReader.h"
+#include "ProfileVariables.h"
 #include "RciDocuments.h"
+#include "SettingPath.h"
 #include "SubcommandHandlers.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace tervane {
@@ -56,6 +59,9 @@ struct ApplyReport {
     std::string firmwareAfter;
     std::string radioFirmware;
     bool changed = false;
+    // Changes made, or with --check needed.
+    std::size_t changes = 0;
+    AttachedGateway usb;
 };
 
 // False when the record could not be written (the failure is reported); true when it was or
@@ -68,6 +74,8 @@ bool Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     InventoryRecord record;
     record.time = InventoryTimeNow();
     record.port = session.PortName().empty() ? session.Options().port : session.PortName();
+    record.usbSerial = report.usb.serialNumber;
+    record.byIdPath = report.usb.byIdPath;
     record.imei = report.facts.imei;
     record.iccid = report.iccid;
     record.imsi = report.facts.imsi;
@@ -77,8 +85,11 @@ bool Record(CliSession& session, const Profile& profile, const ApplyReport& repo
     record.radioFirmware = report.radioFirmware;
     record.profileDigest = profile.digest;
     record.changed = report.changed;
+    record.changes = report.changes;
+    record.error = session.FirstFailure();
     switch (status) {
     case kExitDone: record.result = session.Options().check ? "checked" : "done"; break;
+    case kExitDrift: record.result = "differs"; break;
     case kExitRefused: record.result = "failed"; break;
     case kExitUsage: record.result = "profile refused"; break;
     default: record.result = "no device"; break;
@@ -107,6 +118,47 @@ int Finish(CliSession& session, const Profile& profile, const ApplyReport& repor
     return status == kExitDone && !recorded ? kExitRefused : status;
 }
 
+// The gateway on the session's port as the system lists it: its USB serial number and
+// lasting port name. Empty when the port is not among the gateways attached by USB.
+AttachedGateway AttachedGatewayOf(CliSession& session)
+{
+    return FindAttachedGateway(session.PortName(), session.Environment().sysRoot, session.Environment().devDir)
+        .value_or(AttachedGateway {});
+}
+
+bool AllDigits(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The values for ${NAME}: the gateway's own, its row of the table, then --var. False when the
+// gateway is to be refused (reported).
+bool GatewayVariables(CliSession& session, const VariableTable* table, const ApplyReport& report,
+    ProfileVariables& variables)
+{
+    const auto own = [&variables](const char* name, const std::string& value) {
+        if (!value.empty())
+            variables[name] = value;
+    };
+    own("imei", AllDigits(report.facts.imei) ? report.facts.imei : std::string());
+    own("iccid", report.iccid);
+    own("imsi", AllDigits(report.facts.imsi) ? report.facts.imsi : std::string());
+    own("serial", report.usb.serialNumber);
+    if (table != nullptr) {
+        const ProfileVariables identity = variables;
+        std::string problem;
+        if (!AddTableRow(*table, identity, variables, problem)) {
+            session.Fail(kExitUsage, problem + "; nothing was sent");
+            return false;
+        }
+    }
+    for (const auto& pair : session.Options().vars) {
+        const std::size_t equals = pair.find('=');
+        variables[pair.substr(0, equals)] = pair.substr(equals + 1);
+    }
+    return true;
+}
+
 } // namespace
 
 int RunApply(CliSession& session, const Operands& operands)
@@ -124,7 +176,22 @@ int RunApply(CliSession& session, const Operands& operands)
             session.Fail(kExitUsage, problem);
         return session.UsageFailure("the profile was refused; nothing was sent", "apply");
     }
-    const Profile& profile = read.profile;
+    for (const auto& pair : options.vars) {
+        if (!IsVariableName(pair.substr(0, pair.find('='))))
+            return session.UsageFailure("--var " + pair + ": '" + pair.substr(0, pair.find('=')) +
+                    "' cannot be a variable's name",
+                "apply");
+    }
+    VariableTableRead table;
+    if (!options.varsPath.empty()) {
+        table = ReadVariableTable(options.varsPath);
+        if (!table.Good()) {
+            for (const auto& problem : table.problems)
+                session.Fail(kExitUsage, problem);
+            return session.UsageFailure("the table of values was refused; nothing was sent", "apply");
+        }
+    }
+    Profile profile = read.profile;
     JsonValue& json = session.Result();
     json.Set("check", options.check);
     json.Set("changed", false);
@@ -132,11 +199,25 @@ int RunApply(CliSession& session, const Operands& operands)
     json.Set("failures", JsonValue::Array());
 
     ApplyReport report;
-    if (const auto status = ReadDevice(session, report.facts))
+    const auto status = ReadDevice(session, report.facts);
+    report.usb = AttachedGatewayOf(session);
+    if (status)
         return Finish(session, profile, report, *status);
     RciDocuments& documents = session.Documents();
     report.iccid = IdentityText(SettingText(documents.StateRoot(), "mobile_stats/iccid").value_or(""));
     report.product = IdentityText(SettingText(documents.StateRoot(), "device_info/product").value_or(""));
+
+    // ${NAME} in the profile's values, for this gateway; refused before anything is sent.
+    ProfileVariables variables;
+    if (!GatewayVariables(session, options.varsPath.empty() ? nullptr : &table.table, report, variables))
+        return Finish(session, profile, report, kExitUsage);
+    if (const auto problems = SubstituteVariables(profile, variables); !problems.empty()) {
+        for (const auto& problem : problems)
+            session.Fail(kExitUsage, problem);
+        session.Fail(kExitUsage,
+            "the profile's values for the device on " + session.PortName() + " are not all known; nothing was sent");
+        return Finish(session, profile, report, kExitUsage);
+    }
 
     const ProfilePlan plan = PlanProfile(profile, documents, session.Runner());
     report.firmwareBefore = IdentityText(plan.firmwareVersion);
@@ -166,12 +247,15 @@ int RunApply(CliSession& session, const Operands& operands)
     if (options.check) {
         PrintChanges(session, plan.changes, "would change");
         session.Out() << plan.changes.size() << " change(s) needed; nothing was sent (--check).\n";
-        return Finish(session, profile, report, kExitDone);
+        report.changes = plan.changes.size();
+        // Its own status, so that cron and CI can tell a gateway that drifted from a failure.
+        return Finish(session, profile, report, kExitDrift);
     }
 
     CliQuestions questions(session, options.retries);
     const ProfileApplyResult result = ApplyProfilePlan(profile, plan, documents, session.Runner(), questions);
     report.changed = !result.applied.empty();
+    report.changes = result.applied.size();
     report.firmwareAfter = IdentityText(result.firmwareVersion);
     report.radioFirmware = IdentityText(result.radioFirmwareVersion);
     json.Set("changed", report.changed);

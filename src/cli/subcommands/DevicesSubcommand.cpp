@@ -50,7 +50,7 @@ int RunDevices(CliSession& session, const Operands& /*operands*/)
     std::vector<AttachedGateway> gateways;
     if (!options.ports.empty()) {
         for (const auto& port : options.ports)
-            gateways.push_back({port, {}, {}, {}});
+            gateways.push_back({port, {}, {}, {}, {}});
     } else {
         gateways = ListAttachedGateways(session.Environment().sysRoot, session.Environment().devDir);
     }
@@ -67,6 +67,7 @@ int RunDevices(CliSession& session, const Operands& /*operands*/)
         row.Set("serialNumber", gateway.serialNumber);
         row.Set("busPath", gateway.busPath);
         row.Set("maker", gateway.maker);
+        row.Set("byIdPath", gateway.byIdPath.empty() ? JsonValue() : JsonValue(gateway.byIdPath));
         if (options.probe) {
             const Probe probe = ProbeGateway(session, gateway.port);
             row.Set("answered", probe.answered);

@@ -32,6 +32,8 @@ int RunPythonGet(CliSession& session, const Operands& operands);
 int RunPythonRm(CliSession& session, const Operands& operands);
 // ApplySubcommand.cpp
 int RunApply(CliSession& session, const Operands& operands);
+// CaptureSubcommand.cpp
+int RunCapture(CliSession& session, const Operands& operands);
 // DevicesSubcommand.cpp
 int RunDevices(CliSession& session, const Operands& operands);
 // WatchSubcommand.cpp

@@ -115,8 +115,33 @@ const std::array kSubcommands{
         "  --check        change nothing; show what would change\n"
         "  --diff         show each change as old -> new (passwords and keys hidden)\n"
         "  --record FILE  append the gateway's identity and the outcome to a CSV file\n"
-        "  --all          every gateway attached, each on its own thread\n",
+        "  --all          every gateway attached, each on its own thread\n"
+        "  --vars FILE    values per gateway for ${NAME} in the profile: a CSV file whose\n"
+        "                 first column (imei, iccid or serial) names the gateway\n"
+        "  --var N=VALUE  a value for ${N}; given more than once, one for each\n"
+        "${imei}, ${iccid}, ${imsi} and ${serial} (USB serial number) come from the\n"
+        "gateway. A gateway without a row in the table, or a ${NAME} without a value,\n"
+        "is refused before anything is sent to it (exit status 2); the others go on.\n"
+        "With --check (exit status 4 when the device differs) --diff shows the values\n"
+        "as put in.\n",
         RunApply, "check changed changes failures profile profileDigest imei iccid imsi product firmwareVersionBefore firmwareVersion radioFirmwareVersion"},
+    Subcommand{"", "capture", "PROFILE", 1, 1,
+        "write a profile that makes other gateways match this one",
+        "Reads the device and writes PROFILE, a profile apply takes: every setting, the\n"
+        "radio settings, the firmware and radio firmware versions, the Python files and\n"
+        "the auto-start. The Python files are downloaded, each verified by its MD5\n"
+        "digest, into the folder PROFILE-python beside it (golden.yaml: golden-python)\n"
+        "and listed under present. Values of one gateway alone (IMEI, ICCID, IMSI, its\n"
+        "state) never go into a profile. Secrets (paths that say password, key or pin)\n"
+        "are left out, with a comment, unless --with-secrets is given. The versions\n"
+        "name no image unless --firmware-image or --radio-image does. An existing\n"
+        "PROFILE is refused (exit status 2) unless --force is given; nothing is written\n"
+        "when a file could not be downloaded verified (exit status 1).\n"
+        "  --force              replace an existing PROFILE\n"
+        "  --with-secrets       write passwords, keys and PINs into PROFILE\n"
+        "  --firmware-image F   the image that gives the firmware version\n"
+        "  --radio-image F      the image that gives the radio firmware version\n",
+        RunCapture, "profile settings radio firmwareVersion radioFirmwareVersion pythonFiles secretsLeftOut"},
     Subcommand{"", "devices", "", 0, 0,
         "list the gateways attached",
         "Lists the Skellin Q7 gateways attached by USB: port, USB serial number (or\n"
@@ -158,15 +183,23 @@ constexpr std::array kSubcommandOptions{
     SubcommandOption{"--check", "apply"},
     SubcommandOption{"--diff", "apply"},
     SubcommandOption{"--record", "apply"},
+    SubcommandOption{"--vars", "apply"},
+    SubcommandOption{"--var", "apply"},
     SubcommandOption{"--probe", "devices"},
     SubcommandOption{"--interval", "watch"},
     SubcommandOption{"--count", "watch"},
+    SubcommandOption{"--force", "capture"},
+    SubcommandOption{"--with-secrets", "capture"},
+    SubcommandOption{"--firmware-image", "capture"},
+    SubcommandOption{"--radio-image", "capture"},
 };
 
 constexpr const char* kOptionsText =
     "Options:\n"
     "  --port PATH     use this serial port instead of finding the device; given\n"
-    "                  more than once, run on each of those gateways\n"
+    "                  more than once, run on each of those gateways. Also\n"
+    "                  imei:NUMBER or serial:USBSERIAL: the attached gateway\n"
+    "                  with that IMEI or USB serial number\n"
     "  --all           run on every gateway attached (apply, info, firmware,\n"
     "                  radio-firmware, backup FOLDER, settings get, python ls)\n"
     "  --simulate      talk to the built-in simulated Q7\n"
@@ -181,7 +214,8 @@ constexpr const char* kOptionsText =
 
 constexpr const char* kExitText =
     "Exit status: 0 done, 1 the device refused or a verification failed,\n"
-    "2 usage error, 3 no device.\n";
+    "2 usage error, 3 no device, 4 apply --check: the device differs from the\n"
+    "profile.\n";
 
 std::string ListLine(const Subcommand& subcommand)
 {
