@@ -3,6 +3,7 @@
 #include "CleanResponse.h"
 #include "CommandLog.h"
 #include "ProgressSink.h"
+#include "ResponseSink.h"
 #include "SerialPort.h"
 
 #include <poll.h>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace tervane {
 
@@ -224,19 +226,96 @@ bool SerialLink::SendCommand(std::string_view command)
     return written;
 }
 
+template <typename Keep>
+std::string_view SerialLink::ReadLoop(std::string_view, std::size_t capacity, int timeoutMs, bool reconnectWait,
+    ProgressSink* progress, Keep&& keep, bool& overflowed)
+{
+    const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
+    const uint32_t deadline = m_clock.TickCount() + timeout;
+    int counter = progress ? progress->Position() : 0;
+    const uint32_t pause = std::max<uint32_t>(timeout / 100, 1);
+    // Reads land in a block of their own, never cleared, and only the bytes that came are
+    // kept: a large receive room for a small answer costs nothing, and the room of a long
+    // one is filled by the bytes themselves.
+    if (!m_readBlock)
+        m_readBlock = std::make_unique_for_overwrite<char[]>(kReadBlockSize);
+    char* const block = m_readBlock.get();
+    std::size_t received = 0;
+    bool anyByte = false;
+    overflowed = false;
+    // The last bytes received, kept also once the room is full, so that an answer longer
+    // than the room still ends at its result code.
+    char tail[kErrorEnding.size()];
+    std::size_t tailSize = 0;
+    std::string_view ending;
+
+    bool done = TickPassed(m_clock.TickCount(), deadline);
+    while (!done) {
+        long got = 0;
+        const bool readable = ReadSome(block, kReadBlockSize, got, kReadWaitMs);
+        if (readable) {
+            const auto count = static_cast<std::size_t>(got);
+            if (count == 0 && progress)
+                progress->SetPosition(++counter);
+            const std::size_t kept = std::min(count, capacity - received);
+            if (kept > 0)
+                keep(std::string_view(block, kept));
+            received += kept;
+            overflowed = overflowed || kept < count;
+            anyByte = anyByte || count > 0;
+            if (count >= sizeof tail) {
+                std::memcpy(tail, block + count - sizeof tail, sizeof tail);
+                tailSize = sizeof tail;
+            } else if (count > 0) {
+                const std::size_t keepOld = std::min(tailSize, sizeof tail - count);
+                std::memmove(tail, tail + tailSize - keepOld, keepOld);
+                std::memcpy(tail + keepOld, block, count);
+                tailSize = keepOld + count;
+            }
+        } else {
+            m_clock.Sleep(pause);
+            if (progress) {
+                counter += static_cast<int>((timeout / 100) / 100);
+                progress->SetPosition(counter);
+            }
+            ClosePort();
+            if (OpenPort() && reconnectWait) {
+                m_lastReadEnd = ReadEnd::Reconnected;
+                break;
+            }
+        }
+        if (!reconnectWait) {
+            const std::string_view t(tail, tailSize);
+            if (t.ends_with(kErrorEnding))
+                ending = kErrorEnding;
+            else if (t.ends_with(kOkEnding))
+                ending = kOkEnding;
+            if (!ending.empty())
+                break;
+        }
+        done = TickPassed(m_clock.TickCount(), deadline);
+    }
+    if (!ending.empty())
+        m_lastReadEnd = ReadEnd::ResultCode;
+    else if (m_lastReadEnd != ReadEnd::Reconnected)
+        m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;
+    m_lastEndedInError = ending == kErrorEnding;
+    return ending;
+}
+
 bool SerialLink::ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
     bool reconnectWait, ProgressSink* progress)
 {
     response.clear();
     m_lastReadEnd = ReadEnd::Nothing;
-    const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
-    const uint32_t start = m_clock.TickCount();
-    const uint32_t deadline = start + timeout;
-    int counter = progress ? progress->Position() : 0;
-    // A pause of one hundredth of the time-out, never a spin.
-    const uint32_t pause = std::max<uint32_t>(timeout / 100, 1);
+    m_lastEndedInError = false;
 
     if (StartsWithSleep(command)) {
+        const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
+        const uint32_t deadline = m_clock.TickCount() + timeout;
+        int counter = progress ? progress->Position() : 0;
+        // A pause of one hundredth of the time-out, never a spin.
+        const uint32_t pause = std::max<uint32_t>(timeout / 100, 1);
         response = "SLEEP";
         while (!TickPassed(m_clock.TickCount(), deadline)) {
             m_clock.Sleep(pause);
@@ -256,75 +335,45 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     // small answer costs address space, not memory, and the answer is never copied to grow.
     std::string buffer;
     buffer.reserve(capacity);
-    std::size_t received = 0;
-    bool anyByte = false;
     bool overflowed = false;
-    // The last bytes received, kept also once the buffer is full, so that an answer
-    // longer than the buffer still ends at its result code.
-    std::string tail;
-    char overflow[4096];
-    std::string_view ending;
-
-    bool done = TickPassed(m_clock.TickCount(), deadline);
-    while (!done) {
-        const std::size_t room = std::min(capacity - received, kReadBlockSize);
-        if (room > 0)
-            buffer.resize(received + room);
-        char* into = room > 0 ? buffer.data() + received : overflow;
-        long got = 0;
-        const bool readable = ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs);
-        if (room > 0) {
-            received += static_cast<std::size_t>(got);
-            buffer.resize(received);
-        }
-        if (readable) {
-            if (got == 0 && progress)
-                progress->SetPosition(++counter);
-            if (room == 0 && got > 0)
-                overflowed = true;
-            anyByte = anyByte || got > 0;
-            tail.append(into, static_cast<std::size_t>(got));
-            if (tail.size() > kErrorEnding.size())
-                tail.erase(0, tail.size() - kErrorEnding.size());
-        } else {
-            m_clock.Sleep(pause);
-            if (progress) {
-                counter += static_cast<int>((timeout / 100) / 100);
-                progress->SetPosition(counter);
-            }
-            ClosePort();
-            if (OpenPort() && reconnectWait) {
-                m_lastReadEnd = ReadEnd::Reconnected;
-                break;
-            }
-        }
-        if (!reconnectWait) {
-            const std::string_view t(tail);
-            if (t.ends_with(kErrorEnding))
-                ending = kErrorEnding;
-            else if (t.ends_with(kOkEnding))
-                ending = kOkEnding;
-            if (!ending.empty())
-                break;
-        }
-        done = TickPassed(m_clock.TickCount(), deadline);
-    }
-
-    buffer.resize(received);
+    const std::string_view ending = ReadLoop(
+        command, capacity, timeoutMs, reconnectWait, progress,
+        [&buffer](std::string_view bytes) { buffer.append(bytes); }, overflowed);
     if (overflowed && !ending.empty()) {
         // The beginning of the answer is kept; its last bytes make way for the result code
         // that ended it, which decides whether the command failed.
         buffer.resize(capacity >= ending.size() ? capacity - ending.size() : 0);
         buffer.append(ending.substr(0, capacity - buffer.size()));
     }
-    if (!ending.empty())
-        m_lastReadEnd = ReadEnd::ResultCode;
-    else if (m_lastReadEnd != ReadEnd::Reconnected)
-        m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;
     response = std::move(buffer);
     if (m_log)
         m_log->WriteRawResponse(response);
     return true;
+}
+
+bool SerialLink::ReadResponse(std::string_view command, ResponseSink& sink, std::size_t size, int timeoutMs,
+    ProgressSink* progress)
+{
+    if (StartsWithSleep(command)) {
+        std::string slept;
+        const bool result = ReadResponse(command, slept, size, timeoutMs, false, progress);
+        sink.Take(slept);
+        return result;
+    }
+    m_lastReadEnd = ReadEnd::Nothing;
+    m_lastEndedInError = false;
+    if (m_fd < 0)
+        return false;
+    bool overflowed = false;
+    ReadLoop(
+        command, size > 0 ? size - 1 : 0, timeoutMs, false, progress,
+        [&sink](std::string_view bytes) { sink.Take(bytes); }, overflowed);
+    return true;
+}
+
+bool SerialLink::LastReadEndedInError() const
+{
+    return m_lastEndedInError;
 }
 
 ReadEnd SerialLink::LastReadEnd() const

@@ -5,6 +5,7 @@
 #include "SerialPort.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@ namespace tervane {
 
 class CommandLog;
 class ProgressSink;
+class ResponseSink;
 
 // Bounds of the link's own loops, in milliseconds.
 struct LinkLimits {
@@ -54,8 +56,15 @@ public:
     // its beginning, and its last bytes make way for the final result code that ended it.
     bool ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
         bool reconnectWait, ProgressSink* progress);
+    // The same read, handing the answer's bytes to `sink` as they arrive (at most size - 1
+    // of them) instead of keeping them: the answer is not held, cleaned or logged. It ends
+    // as the other does; LastReadEndedInError tells whether the command failed.
+    bool ReadResponse(std::string_view command, ResponseSink& sink, std::size_t size, int timeoutMs,
+        ProgressSink* progress);
     // How the last ReadResponse ended.
     ReadEnd LastReadEnd() const;
+    // The last ReadResponse ended in the error result code.
+    bool LastReadEndedInError() const;
     // Reduces a raw answer to its payload in place, logs it, and tells whether the command
     // failed.
     bool CleanResponse(std::string_view command, std::string& response);
@@ -74,6 +83,10 @@ public:
 
 private:
     bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
+    // The read loop of both ReadResponse forms: the bytes within the room go to `keep`.
+    template <typename Keep>
+    std::string_view ReadLoop(std::string_view command, std::size_t capacity, int timeoutMs, bool reconnectWait,
+        ProgressSink* progress, Keep&& keep, bool& overflowed);
     // Writes every byte. Gives up when the port takes nothing for reopenGiveUpMs, or at
     // `deadline` when one is given.
     bool WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
@@ -84,6 +97,9 @@ private:
     std::string m_portName;
     int m_fd = -1;
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
+    bool m_lastEndedInError = false;
+    // Where reads land before they are kept: never zero-filled, allocated once.
+    std::unique_ptr<char[]> m_readBlock;
     OpenFailure m_openFailure;
 };
 
