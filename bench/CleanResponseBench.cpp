@@ -7,6 +7,9 @@
 // through enough copies of the answer that together they exceed the last-level cache twice,
 // so each one has been pushed out to memory by the time it is cleaned again. The same rate
 // at every size there is what a single linear pass looks like.
+//
+// Answers arrive over a link of at most a few megabytes a second: cleaning has to stay linear
+// and far above that rate (a hundred times at least), not at any rate of its own.
 #include "CleanResponse.h"
 
 #include <benchmark/benchmark.h>

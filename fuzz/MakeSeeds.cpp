@@ -106,5 +106,16 @@ int main(int argc, char** argv)
           {std::string(1, '\3') + "AT\r\nAT+CSQ\r\n",
            std::string(1, '\1') + "at&usbinterface=22\r\n" + list.command + "AT\r",
            std::string(1, '\2') + "at&usbinterface=18,\"/WEB/python/x.py\"\r\nabcdefAT+CGMI\r\n\r\n"});
+    // Profiles (scripts/run-fuzz adds the example profile): aliases nested to expand
+    // without limit, keys given twice, paths in two cases, and values of every kind.
+    Write(dir, "fuzz_profile_reader",
+          {"a: &a [x, x, x, x, x, x, x, x, x, x]\nb: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
+           "c: &c [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\nsettings:\n  mobile_simple/apn: *c\n",
+           "settings:\n  mobile_simple/apn: x\n  MOBILE_SIMPLE/APN: y\nfirmware: {version: 1}\nfirmware: {version: 2}\n",
+           "settings:\n  mobile_simple: {apn: x, <<: {apn: y}}\n  serial&index=1/baud: 9600\n",
+           "python:\n  present: [a.py, ../b.py, -c.py]\n  absent: [x.py, x.py]\n"
+           "  autostart: {enabled: maybe, command: \"a\\x01\"}\n",
+           "{\"settings\": {\"mobile_simple/apn\": [1, {\"a\": null}]}, \"radio\": \"x\"}\n",
+           "--- !!map\n? [a, b]\n: c\n...\n---\nsettings: ~\n"});
     return 0;
 }

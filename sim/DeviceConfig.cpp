@@ -33,6 +33,35 @@ char LuhnDigit(std::string_view body)
 
 } // namespace
 
+int SignalQualityAt(const DeviceConfig& config, long long question)
+{
+    if (question < 0)
+        question = 0;
+    switch (config.signalPattern) {
+    case SignalPattern::Steady:
+        break;
+    case SignalPattern::Sweep: {
+        const int step = static_cast<int>(question % 62);
+        return step <= 31 ? step : 62 - step;
+    }
+    case SignalPattern::NoisyPeak: {
+        const int step = static_cast<int>(question % 60);
+        const int distance = step < 30 ? 30 - step : step - 30;
+        const int bump = distance >= 11 ? 0 : 22 - 2 * distance;
+        // A fixed hash of the question, so every run sees the same noise.
+        const unsigned long long mixed = (static_cast<unsigned long long>(question) + 1) * 0x9E3779B97F4A7C15ULL;
+        const int noise = static_cast<int>((mixed >> 61) % 5) - 2;
+        const int quality = 6 + bump + noise;
+        return quality < 0 ? 0 : quality > 31 ? 31 : quality;
+    }
+    case SignalPattern::Dropouts:
+        if (question % 10 >= 8)
+            return 99;
+        break;
+    }
+    return config.signalQuality;
+}
+
 DeviceConfig NthGateway(const DeviceConfig& config, int n)
 {
     DeviceConfig gateway = config;

@@ -6,6 +6,16 @@
 
 namespace tervane::sim {
 
+// How the simulated signal moves from one AT+CSQ to the next. Counted in questions, not in
+// time, so a poll once a second sees it move once a second and a test sees the same values
+// at any speed.
+enum class SignalPattern {
+    Steady,    // always signalQuality
+    Sweep,     // 0 up to 31 and back down, one step a question
+    NoisyPeak, // a peak of 28 in every 60 questions over a floor of 6, with +-2 of noise
+    Dropouts,  // signalQuality, but 99 (unknown) on questions 8 and 9 of every 10
+};
+
 // What the simulated device is: its identity, which settings it has, and how fast it reacts.
 struct DeviceConfig {
     // "Q7", or "Q7R" for the variant with the three-lamp signal display.
@@ -37,6 +47,7 @@ struct DeviceConfig {
 
     // Modem and SIM facts.
     int signalQuality = 20;
+    SignalPattern signalPattern = SignalPattern::Steady;
     std::string manufacturer = "WAVECOM MODEM";
     std::string imei = "356938035643809";
     std::string modemRevision = "R7.54.0.201806141515.FXT009 2130196 061418 15:15";
@@ -54,6 +65,9 @@ struct DeviceConfig {
 
 // The n-th of several gateways made from one configuration (n from 0): the same device
 // with its own IMEI (check digit kept valid), ICCID and IMSI. The 0-th is `config` itself.
+// The AT+CSQ value for the question-th question (from 0) of the config's pattern.
+int SignalQualityAt(const DeviceConfig& config, long long question);
+
 DeviceConfig NthGateway(const DeviceConfig& config, int n);
 
 } // namespace tervane::sim

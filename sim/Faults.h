@@ -23,6 +23,9 @@ struct Faults {
     // A command whose text contains one of these (case-sensitive) is echoed, acted on and
     // answered, but its final result code never comes.
     std::vector<std::string> unendedFor;
+    // A command whose text contains one of these is answered with CR LF ACK CR LF (ACK is
+    // byte 6) in place of its final OK.
+    std::vector<std::string> ackFor;
     // A command whose text contains one of these is received (and listed) but neither acted
     // on nor answered: it times out.
     std::vector<std::string> silentFor;
@@ -72,6 +75,12 @@ struct Faults {
     // The answer to a file listing (ls) stops halfway and is no longer XML; its result code
     // still says OK.
     bool brokenListing = false;
+    // Removing a file the device does not hold answers as a removal that worked, with no error.
+    bool quietRemoval = false;
+    // Not empty: the file listing gives every file this size text instead of its own.
+    std::string listedSize;
+    // The settings query is answered with the state document (query_state) instead.
+    bool stateForSettings = false;
 };
 
 // Whether a fault keyed by texts (errorFor, unendedFor, silentFor) takes a command: any of its

@@ -131,8 +131,11 @@ SimReply SimDevice::HandleLine(const std::string& line)
         return Info(m_state.Product());
     if (command == "+CIMI")
         return m_state.simPresent ? Info(config.imsi + escapes) : Error();
-    if (command == "+CSQ")
+    if (command == "+CSQ") {
+        if (config.signalPattern != SignalPattern::Steady)
+            m_state.signalQuality = SignalQualityAt(config, m_signalQuestions++);
         return Info("+CSQ: " + std::to_string(m_state.signalQuality) + ",99");
+    }
     if (command == "+CNUM") {
         if (m_faults.cnumError || !m_state.simPresent)
             return Error();

@@ -89,6 +89,7 @@ private:
     SimUpload m_upload;
     std::vector<std::string> m_received;
     int m_uploads = 0;
+    long long m_signalQuestions = 0; // the AT+CSQ questions so far, for a moving signal
 };
 
 } // namespace tervane::sim

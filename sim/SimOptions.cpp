@@ -154,6 +154,19 @@ SimOptions ParseSimOptions(const std::vector<std::string>& args)
                 else
                     options.config.signalQuality = *number;
             }
+        } else if (option == "--signal-pattern") {
+            if (auto v = value()) {
+                if (*v == "steady")
+                    options.config.signalPattern = SignalPattern::Steady;
+                else if (*v == "sweep")
+                    options.config.signalPattern = SignalPattern::Sweep;
+                else if (*v == "peak")
+                    options.config.signalPattern = SignalPattern::NoisyPeak;
+                else if (*v == "dropouts")
+                    options.config.signalPattern = SignalPattern::Dropouts;
+                else
+                    options.error = "--signal-pattern takes steady, sweep, peak or dropouts";
+            }
         } else if (option == "--count") {
             if (auto v = value()) {
                 const auto number = Milliseconds(*v);
@@ -198,6 +211,9 @@ std::string SimUsage()
            "  --restart-delay MS     how long the port is away on a restart (default 1500)\n"
            "  --answer-delay MS      pause before each answer (default 5)\n"
            "  --signal N             signal quality for AT+CSQ, 0-31 or 99 (default 20)\n"
+           "  --signal-pattern P     how AT+CSQ moves, one step a question: steady (default),\n"
+           "                         sweep (0-31-0), peak (a noisy peak every 60), dropouts\n"
+           "                         (--signal, with 99 on 2 of every 10)\n"
            "  --no-radio-config      the device has no configured Ravlo radio\n"
            "  --no-radio-answer bare|wrapped\n"
            "                         the no-radio answer alone (default) or inside an rci_reply\n"

@@ -78,7 +78,7 @@ bool SimRci::AnswersBareNoRadio(const SimNode& request) const
 SimNode SimRci::Command(const SimNode& command)
 {
     if (NamesEqual(command.name, "query_setting"))
-        return m_settings.Query(command);
+        return m_faults.stateForSettings ? m_state.Query(SimNode("query_state")) : m_settings.Query(command);
     if (NamesEqual(command.name, "set_setting"))
         return m_settings.Apply(command);
     if (NamesEqual(command.name, "query_state"))
@@ -168,7 +168,7 @@ SimNode SimRci::FileList(const SimNode& ls) const
         if (entry.directory)
             reply.Add(SimNode("dir").Attr("name", entry.name));
         else
-            reply.Add(SimNode("file").Attr("name", entry.name).Attr("size", std::to_string(entry.size)));
+            reply.Add(SimNode("file").Attr("name", entry.name).Attr("size", ListedSize(entry.size)));
     }
     return reply;
 }
@@ -192,12 +192,17 @@ SimNode SimRci::FileData(const SimNode& getFile) const
     return reply;
 }
 
+std::string SimRci::ListedSize(std::size_t size) const
+{
+    return m_faults.listedSize.empty() ? std::to_string(size) : m_faults.listedSize;
+}
+
 SimNode SimRci::FileRemoval(const SimNode& rm)
 {
     const std::string name = rm.Attribute("name");
     SimNode reply("rm");
     reply.Attr("name", name);
-    if (!m_files.Remove(name))
+    if (!m_files.Remove(name) && !m_faults.quietRemoval)
         reply.Add(ErrorNode(2, "File not found: " + name));
     return reply;
 }

@@ -29,6 +29,8 @@ private:
     SimNode FileList(const SimNode& ls) const;
     SimNode FileData(const SimNode& getFile) const;
     SimNode FileRemoval(const SimNode& rm);
+    // The size the listing gives: the file's own, or the listedSize fault's text.
+    std::string ListedSize(std::size_t size) const;
     SimNode RadioUpdate(const SimNode& fwUpdate);
 
     SimSettings& m_settings;

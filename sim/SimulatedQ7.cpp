@@ -154,6 +154,18 @@ bool SimulatedQ7::PortPresent() const
     return m_portPresent;
 }
 
+bool SimulatedQ7::Restarting() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_running && !m_stopRequested && (m_restartAhead || !m_portPresent);
+}
+
+void SimulatedQ7::RestartAhead()
+{
+    std::lock_guard lock(m_mutex);
+    m_restartAhead = true;
+}
+
 bool SimulatedQ7::WaitForPort(int timeoutMs) const
 {
     std::unique_lock lock(m_mutex);
@@ -259,10 +271,13 @@ bool SimulatedQ7::Process(const SimInput& input)
     if (!Pause(m_config.answerDelayMs))
         return false;
     if (m_device->TakeHangUp()) {
+        RestartAhead();
         WriteToPort(std::string_view(answer).substr(0, answer.size() / 2));
         RestartFromDevice();
         return false;
     }
+    if (reply.then == SimReply::Then::Restart)
+        RestartAhead();
     if (!WriteAnswer(answer, faults))
         return false;
     if (reply.then == SimReply::Then::Restart) {
@@ -285,6 +300,8 @@ std::string SimulatedQ7::Compose(const SimInput& input, const SimReply& reply, c
     std::string terminator = reply.result == SimReply::Result::Ok ? "\r\nOK\r\n" : "\r\nERROR\r\n";
     if (echoed && AnyPartOf(faults.unendedFor, input.text))
         terminator.clear();
+    else if (echoed && reply.result == SimReply::Result::Ok && AnyPartOf(faults.ackFor, input.text))
+        terminator = std::string("\r\n\x06\r\n");
     if (faults.printSpans) {
         echo += kPrintSpan;
         body.insert(body.size() / 2, kUsbSpan);
@@ -410,6 +427,7 @@ bool SimulatedQ7::ComeBack()
     }
     std::lock_guard lock(m_mutex);
     m_portPresent = true;
+    m_restartAhead = false;
     m_changed.notify_all();
     return true;
 }

@@ -44,6 +44,8 @@ public:
     std::string OwnFolder() const;
     // The port is there now (not during a restart).
     bool PortPresent() const;
+    // The device is restarting: it has decided to, or its port is away and will come back.
+    bool Restarting() const;
     bool WaitForPort(int timeoutMs) const;
 
     // The device restarts: returns once the port has gone; it comes back after delayMs
@@ -96,6 +98,7 @@ private:
     bool WriteToPort(std::string_view bytes);
     void WaitUntilRead();
     void RestartFromDevice();
+    void RestartAhead();
     void GoAway();
     bool StayAway(int delayMs);
     bool ComeBack();
@@ -117,6 +120,7 @@ private:
     mutable std::condition_variable m_changed;
     bool m_running = false;
     bool m_stopRequested = false;
+    bool m_restartAhead = false; // an answer that ends in a restart is on its way
     std::uint64_t m_restartsRequested = 0;
     std::uint64_t m_restartsTaken = 0;
     int m_requestedDelayMs = 0;

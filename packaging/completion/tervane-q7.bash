@@ -22,7 +22,7 @@ _tervane_q7()
         cur=${cur#*=}
     fi
     local options="--port --all --simulate --json --yes -y --retries --timeout /debug --log --help -h --version"
-    # The options of single subcommands; the tool takes every option anywhere.
+    # The options of single subcommands (the tool's table of them); the others refuse them.
     case " ${COMP_WORDS[*]} " in
     *" apply "*) options+=" --check --diff --record" ;;
     *" devices "*) options+=" --probe" ;;
@@ -31,8 +31,18 @@ _tervane_q7()
     # An option's value.
     case $prev in
     --port | --log | --record)
-        # Serial ports live in /dev; a path elsewhere (a simulator's link) completes as a file.
-        [ "$prev" = --port ] && [ -z "$cur" ] && cur=/dev/tty
+        # A port: the gateways the tool lists and the serial ports by their lasting names;
+        # any other path (a simulator's link, a port not recognised) completes as a file.
+        if [ "$prev" = --port ]; then
+            local ports program=${COMP_WORDS[0]}
+            ports=$(command -v "$program" >/dev/null 2>&1 && "$program" devices 2>/dev/null | awk '$1 ~ /^\// { print $1 }')
+            ports+=" "$(compgen -G '/dev/serial/by-id/*' 2>/dev/null)
+            COMPREPLY=($(compgen -W "$ports" -- "$cur"))
+            if [ ${#COMPREPLY[@]} -gt 0 ] || [ -z "$cur" ]; then
+                [ -n "$prefix" ] && COMPREPLY=("${COMPREPLY[@]/#/$prefix}")
+                return
+            fi
+        fi
         COMPREPLY=($(compgen -f -- "$cur"))
         [ -n "$prefix" ] && COMPREPLY=("${COMPREPLY[@]/#/$prefix}")
         compopt -o filenames 2>/dev/null

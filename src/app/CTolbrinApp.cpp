@@ -99,6 +99,11 @@ void CTolbrinApp::SetSheetObserver(std::function<void(TBPropertySheet&)> observe
     m_sheetObserver = std::move(observer);
 }
 
+void CTolbrinApp::SetBeforeXmlCleanup(std::function<void()> stopThreads)
+{
+    m_beforeXmlCleanup = std::move(stopThreads);
+}
+
 std::string CTolbrinApp::GetProductVersionText()
 {
     const std::string version = TERVANE_PRODUCT_VERSION;
@@ -200,6 +205,9 @@ bool CTolbrinApp::InitInstance()
 void CTolbrinApp::Shutdown()
 {
     m_documents.SetParseFailureNote(nullptr);
+    // No thread may use the XML library once it is cleaned up: stop them first.
+    if (m_beforeXmlCleanup)
+        m_beforeXmlCleanup();
     ShutdownXml(m_documents);
     m_link.SetLog(nullptr);
     m_log.Close();

@@ -50,6 +50,9 @@ public:
     void SetFixedPort(std::string path);
     // Called with the window right before it runs modally (tests look at it and close it).
     void SetSheetObserver(std::function<void(TBPropertySheet&)> observer);
+    // Called at shutdown before the XML library is cleaned up: stops every thread of the
+    // program's own that may still use the library (the built-in simulated device's).
+    void SetBeforeXmlCleanup(std::function<void()> stopThreads);
 
     // Runs the program and returns false, as the application ends without a loop of its own.
     bool InitInstance();
@@ -86,6 +89,7 @@ private:
     PortChooser m_chooser;
     std::string m_fixedPort;
     std::function<void(TBPropertySheet&)> m_sheetObserver;
+    std::function<void()> m_beforeXmlCleanup;
 
     // The window and its pages, in the order made; pages go before the window.
     std::unique_ptr<TBPropertySheet> m_sheet;

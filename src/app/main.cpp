@@ -74,10 +74,15 @@ int main(int argc, char** argv)
             QStringLiteral(TERVANE_TRANSLATIONS_DIR)))
         QApplication::installTranslator(&windowTexts);
 
-    tervane::CTolbrinApp app(line.text);
-
-    // The simulated device is found like a real one: through a modem registration.
+    // The simulated device is found like a real one: through a modem registration. Its thread
+    // parses requests with libxml2, so it is stopped before the application cleans the library up.
     std::unique_ptr<tervane::sim::SimulatedQ7> simulated;
+    tervane::CTolbrinApp app(line.text);
+    app.SetBeforeXmlCleanup([&simulated] {
+        if (simulated)
+            simulated->Stop();
+    });
+
     tervane::FakeModemRegistry simulatedRegistry;
     // Ctrl-C or SIGTERM must not leave the simulated device's port and folder behind.
     tervane::InterruptRemoval simulatedLink;

@@ -3,13 +3,14 @@
 #include "USBCommand.h"
 #include "UploadSource.h"
 
-#include <openssl/evp.h>
+#include "Md5.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <memory>
 
@@ -22,10 +23,6 @@ namespace {
 constexpr std::size_t kDigestBlockSize = 1024;
 constexpr std::size_t kReadAheadSize = 64 * 1024;
 
-struct DigestContextFree {
-    void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
 // The file's bytes in blocks of at most kDigestBlockSize.
 class BlockStream {
 public:
@@ -34,7 +31,7 @@ public:
     explicit BlockStream(const char* path)
         : m_fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK))
     {
-        struct stat st {};
+        struct stat st { };
         if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
             ::close(m_fd);
             m_fd = -1;
@@ -104,9 +101,7 @@ const char* FileDigestHex(const char* path, char* buffer, std::size_t length)
     if (!file.IsOpen())
         return nullptr;
 
-    std::unique_ptr<EVP_MD_CTX, DigestContextFree> context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1)
-        return nullptr;
+    Md5 md5;
     for (;;) {
         const unsigned char* block = nullptr;
         std::size_t n = 0;
@@ -115,16 +110,16 @@ const char* FileDigestHex(const char* path, char* buffer, std::size_t length)
             return nullptr;
         if (n == 0)
             break;
-        if (EVP_DigestUpdate(context.get(), block, n) != 1)
+        if (!md5.Update(block, n))
             return nullptr;
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int digestLength = 0;
-    if (EVP_DigestFinal_ex(context.get(), digest, &digestLength) != 1 || digestLength != 16)
+    std::array<unsigned char, 16> digest {};
+    if (!md5.Final(digest))
         return nullptr;
+    const std::size_t digestLength = digest.size();
 
     static constexpr char kHex[] = "0123456789abcdef";
-    for (unsigned int i = 0; i < digestLength; ++i) {
+    for (std::size_t i = 0; i < digestLength; ++i) {
         buffer[2 * i] = kHex[digest[i] >> 4];
         buffer[2 * i + 1] = kHex[digest[i] & 0x0f];
     }
@@ -189,14 +184,14 @@ bool DigestsMatch(std::string_view localDigest, const USBCommand& queryRow)
 
 std::string UploadMismatchMessage(std::string_view localDigest, std::string_view deviceAnswer)
 {
-    return "File upload failed.  MD5 sum should have been " + std::string(localDigest) + ", but came back as "
-        + DeviceDigestText(deviceAnswer) + ".\r\nSelect Retry to attempt the file upload again.";
+    return "File upload failed.  MD5 sum should have been " + std::string(localDigest) + ", but came back as " +
+        DeviceDigestText(deviceAnswer) + ".\r\nSelect Retry to attempt the file upload again.";
 }
 
 std::string DownloadMismatchMessage(std::string_view localDigest, std::string_view deviceAnswer)
 {
-    return "File download failed.  MD5 sum should have been " + std::string(localDigest) + ", but came back as "
-        + DeviceDigestText(deviceAnswer) + ".\r\nSelect Retry to attempt the file download again.";
+    return "File download failed.  MD5 sum should have been " + std::string(localDigest) + ", but came back as " +
+        DeviceDigestText(deviceAnswer) + ".\r\nSelect Retry to attempt the file download again.";
 }
 
 std::string TransferFailedMessage(std::string_view localPath)

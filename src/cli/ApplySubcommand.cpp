@@ -116,7 +116,9 @@ int RunApply(CliSession& session, const Operands& operands)
         if (const std::string why = WhyUnwritable(options.recordPath); !why.empty())
             return session.UsageFailure(why, "apply");
     }
-    const ProfileRead read = ReadProfile(operands[0]);
+    // "-" is standard input, so a profile can come through a filter (envsubst < t.yaml).
+    const ProfileRead read = operands[0] == "-" ? ReadProfileStream(*session.Environment().in, "(standard input)")
+                                                : ReadProfile(operands[0]);
     if (!read.Good()) {
         for (const auto& problem : read.problems)
             session.Fail(kExitUsage, problem);

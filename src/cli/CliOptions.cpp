@@ -47,6 +47,7 @@ CliParse ParseCliOptions(const std::vector<std::string>& args)
             name = arg.substr(0, equals);
             inlineValue = arg.substr(equals + 1);
         }
+        options.given.push_back(name);
         const auto value = [&]() -> std::optional<std::string> {
             if (inlineValue)
                 return inlineValue;

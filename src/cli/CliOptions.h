@@ -40,6 +40,9 @@ struct CliOptions {
     int speedUp = 1;
     // The subcommand's words and its operands, in order.
     std::vector<std::string> words;
+    // Every option given, by its name ("--check", also for "--record=FILE"), in order: a
+    // subcommand refuses those it does not take (SubcommandTakesOption).
+    std::vector<std::string> given;
 };
 
 struct CliParse {

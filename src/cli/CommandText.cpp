@@ -1,5 +1,7 @@
 #include "CommandText.h"
 
+#include "ProcedureSteps.h"
+
 #include <cstdio>
 
 namespace tervane {
@@ -55,7 +57,27 @@ std::optional<std::string> UnescapeCommand(std::string_view typed)
 std::string EscapeForDisplay(std::string_view bytes)
 {
     std::string out;
-    for (unsigned char c : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x80) {
+            // Valid UTF-8 is kept but for the C1 controls (U+0080 to U+009F), shown as the
+            // bytes they are; a stray byte 0x80 to 0x9F is a C1 control on an 8-bit terminal.
+            uint32_t codePoint = 0;
+            const std::size_t length = Utf8SequenceLength(bytes, i, codePoint);
+            const std::size_t span = length == 0 ? 1 : length;
+            const bool control = length == 0 ? IsC1Control(c) : IsC1Control(codePoint);
+            for (std::size_t k = 0; k < span; ++k) {
+                if (control) {
+                    char hex[5];
+                    std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(bytes[i + k]));
+                    out += hex;
+                } else {
+                    out.push_back(bytes[i + k]);
+                }
+            }
+            i += span - 1;
+            continue;
+        }
         switch (c) {
         case '\r': out += "\\r"; break;
         case '\n': out += "\\n"; break;

@@ -32,9 +32,9 @@ bool DeviceConnection::OpenLog(const std::string& path, std::string& failure)
 {
     if (path.empty())
         return true;
-    errno = 0;
-    if (!m_log.Open(path)) {
-        failure = "cannot open the command log " + path + (errno ? std::string(": ") + std::strerror(errno) : "");
+    std::string why;
+    if (!m_log.Open(path, &why)) {
+        failure = "cannot open the command log " + path + (why.empty() ? std::string() : ": " + why);
         return false;
     }
     const std::time_t now = std::time(nullptr);

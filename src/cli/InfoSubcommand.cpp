@@ -1,6 +1,7 @@
 // info: the device query of the Device Information page, shown as text or JSON.
 
 #include "CliDeviceQuery.h"
+#include "CliRunner.h"
 #include "CliSession.h"
 #include "CommandText.h"
 #include "ProcedureSteps.h"
@@ -39,7 +40,10 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     const std::optional<std::string> iccid = SettingText(state, "mobile_stats/iccid");
     const std::optional<std::string> mobileIp = SettingText(state, "ppp_stats/ip_address");
 
-    const bool known = facts.signalQuality != kUnknownSignalQuality;
+    // No answer to AT+CSQ (or ERROR) measured nothing: unknown, as the modem's own 99 is.
+    const KeptRow* csq = session.Runner().LastRowWith("AT+CSQ");
+    const bool measured = csq != nullptr && csq->answered && csq->row.failed == 0;
+    const bool known = measured && facts.signalQuality != kUnknownSignalQuality;
     const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, product.value_or(""));
     const long long dbm = SignalLevelDbm(facts.signalQuality);
     const bool stateRead = state != nullptr;
@@ -73,7 +77,7 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     result.Set("modemType", facts.modemType);
     result.Set("modemRevision", facts.modemRevision);
     JsonValue signal = JsonValue::Object();
-    signal.Set("quality", static_cast<int>(facts.signalQuality));
+    signal.Set("quality", static_cast<int>(known ? facts.signalQuality : kUnknownSignalQuality));
     signal.Set("dbm", known ? JsonValue(dbm) : JsonValue());
     signal.Set("bars", lamps.lit);
     signal.Set("barsShown", lamps.shown);

@@ -1,5 +1,7 @@
 #include "JsonWriter.h"
 
+#include "ProcedureSteps.h"
+
 #include <cassert>
 #include <cstdio>
 
@@ -125,42 +127,6 @@ void PutEscaped(std::string& out, uint32_t codePoint)
     out += hex;
 }
 
-// The length of the valid UTF-8 sequence starting at `i`, or 0 when the byte there does not
-// begin one (overlong forms, surrogates and code points above U+10FFFF are not valid).
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t i, uint32_t& codePoint)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    uint32_t minimum = 0;
-    if (lead >= 0xc2 && lead <= 0xdf) {
-        length = 2;
-        codePoint = lead & 0x1fu;
-        minimum = 0x80;
-    } else if (lead >= 0xe0 && lead <= 0xef) {
-        length = 3;
-        codePoint = lead & 0x0fu;
-        minimum = 0x800;
-    } else if (lead >= 0xf0 && lead <= 0xf4) {
-        length = 4;
-        codePoint = lead & 0x07u;
-        minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned char next = byte(i + k);
-        if ((next & 0xc0u) != 0x80u)
-            return 0;
-        codePoint = (codePoint << 6) | (next & 0x3fu);
-    }
-    if (codePoint < minimum || codePoint > 0x10ffff || (codePoint >= 0xd800 && codePoint <= 0xdfff))
-        return 0;
-    return length;
-}
-
 void PutIndent(std::string& out, int depth)
 {
     out.push_back('\n');
@@ -255,8 +221,9 @@ std::string JsonQuote(std::string_view bytes)
         if (length == 0) {
             PutEscaped(out, c);
             ++i;
-        } else if (codePoint == 0x2028 || codePoint == 0x2029) {
-            // Valid JSON either way, but not valid inside JavaScript string literals.
+        } else if (codePoint == 0x2028 || codePoint == 0x2029 || IsC1Control(codePoint)) {
+            // Valid JSON either way, but not valid inside JavaScript string literals, and a
+            // C1 control (U+009B is CSI) would drive a terminal that shows the output.
             PutEscaped(out, codePoint);
             i += length;
         } else {

@@ -144,7 +144,7 @@ int RunPythonGet(CliSession& session, const Operands& operands)
     json.Set("verified", result.outcome == PythonDownloadOutcome::Saved);
     switch (result.outcome) {
     case PythonDownloadOutcome::Saved:
-        session.Out() << "Downloaded " << name << " to " << result.savedPath << " (" << EscapeForDisplay(entry->size)
+        session.Out() << "Downloaded " << name << " to " << result.savedPath << " (" << result.savedBytes
                       << " bytes), digest verified.\n";
         return kExitDone;
     case PythonDownloadOutcome::NameRefused:
@@ -168,6 +168,17 @@ int RunPythonRm(CliSession& session, const Operands& operands)
     }
     if (const auto status = session.Connect())
         return *status;
+
+    // Some devices answer the removal of a file they do not hold as done: what is not
+    // listed is not asked for.
+    bool listed = false;
+    const PythonFileList before = ListPythonFiles(session.Runner(), &listed);
+    if (!listed)
+        return session.Fail(kExitRefused, "the device did not list its Python files");
+    for (const auto& name : operands) {
+        if (FindEntry(before, name) == nullptr)
+            return session.Fail(kExitRefused, "the device has no Python file " + name);
+    }
 
     std::vector<PythonFileItem> items;
     for (const auto& name : operands)

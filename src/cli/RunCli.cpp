@@ -51,6 +51,10 @@ int RunCli(const std::vector<std::string>& args, const CliEnvironment& environme
         out << SubcommandHelp(*subcommand);
         return kExitDone;
     }
+    for (const auto& option : options.given) {
+        if (!SubcommandTakesOption(*subcommand, option))
+            return session.Finish(session.UsageFailure(name + " does not take " + option, name), name);
+    }
     const std::vector<std::string> operands(words.begin() + static_cast<std::ptrdiff_t>(nameWords), words.end());
     const int count = static_cast<int>(operands.size());
     if (count < subcommand->minOperands) {

@@ -121,7 +121,8 @@ const std::array kSubcommands{
         "list the gateways attached",
         "Lists the Skellin Q7 gateways attached by USB: port, USB serial number (or\n"
         "bus path) and maker, without opening them. With --probe each is opened and\n"
-        "asked for its IMEI and firmware version.\n",
+        "asked for its IMEI and firmware version.\n"
+        "  --probe        open each gateway and ask for its IMEI and firmware\n",
         RunDevices, "devices"},
     Subcommand{"", "send", "COMMAND...", 1, -1,
         "send commands as typed, show the cleaned answers",
@@ -133,6 +134,15 @@ const std::array kSubcommands{
         "Exit status 1 when a command failed or got no OK or ERROR within the time-out,\n"
         "3 when the device sent nothing back at all.\n",
         RunSend, "commands"},
+};
+
+// Options that change what one subcommand does; on any other they would be silently ignored
+// (a --check that does not check), so the others refuse them before anything is sent.
+constexpr std::array kSubcommandOptions{
+    SubcommandOption{"--check", "apply"},
+    SubcommandOption{"--diff", "apply"},
+    SubcommandOption{"--record", "apply"},
+    SubcommandOption{"--probe", "devices"},
 };
 
 constexpr const char* kOptionsText =
@@ -241,6 +251,21 @@ std::string GeneralHelp()
         "\n";
     text += kExitText;
     return text;
+}
+
+std::span<const SubcommandOption> SubcommandOptions()
+{
+    return kSubcommandOptions;
+}
+
+bool SubcommandTakesOption(const Subcommand& subcommand, std::string_view option)
+{
+    const std::string name = " " + subcommand.FullName() + " ";
+    for (const auto& entry : kSubcommandOptions) {
+        if (entry.option == option)
+            return (" " + std::string(entry.subcommands) + " ").find(name) != std::string::npos;
+    }
+    return true;
 }
 
 std::string GroupHelp(std::string_view group)

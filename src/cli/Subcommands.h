@@ -48,6 +48,16 @@ const Subcommand* FindSubcommand(const std::vector<std::string>& words, std::siz
 // Whether the word begins a group of subcommands ("settings", "python").
 bool IsSubcommandGroup(std::string_view word);
 
+// The options only some subcommands take, and which: every other option is taken by every
+// subcommand. The bash completion offers each after the same subcommands.
+struct SubcommandOption {
+    std::string_view option;       // "--check"
+    std::string_view subcommands;  // blank-separated full names: "apply"
+};
+std::span<const SubcommandOption> SubcommandOptions();
+// Whether the subcommand takes the option (by its name, "--check").
+bool SubcommandTakesOption(const Subcommand& subcommand, std::string_view option);
+
 // The general help, the help of one group, and the help of one subcommand.
 std::string GeneralHelp();
 std::string GroupHelp(std::string_view group);

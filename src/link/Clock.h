@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace tervane {
 
@@ -53,9 +54,15 @@ public:
     uint64_t MicroTicks() override;
     void SleepUntilMicro(uint64_t deadline) override;
     uint32_t QuietWait(uint32_t ms) override;
+    // While `holding` answers true, pauses pass at real speed. A test holds the clock while its
+    // simulated device restarts in real time, so that a wait for the port to come back cannot
+    // run out however slowly the machine schedules the device. Set before any thread uses the
+    // clock; `holding` is called from the threads that pause.
+    void HoldWhile(std::function<bool()> holding);
 
 private:
     const uint32_t m_speedUp;
+    std::function<bool()> m_holding;
     const std::chrono::steady_clock::time_point m_start;
     std::atomic<uint64_t> m_skippedUs{0};
 };

@@ -1,8 +1,11 @@
 #include "CommandLog.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 namespace tervane {
@@ -19,18 +22,39 @@ CommandLog::~CommandLog()
     Close();
 }
 
-bool CommandLog::Open(const std::string& path)
+bool CommandLog::Open(const std::string& path, std::string* failure)
 {
     std::lock_guard lock(m_mutex);
     if (m_file)
         return true;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0)
+    const auto fail = [&](std::string why) {
+        if (failure)
+            *failure = std::move(why);
         return false;
+    };
+    // Not blocking: opening a FIFO for writing would otherwise wait for a reader forever.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        // A FIFO without a reader refuses a non-blocking open (ENXIO): say what it is.
+        const int error = errno;
+        struct stat existing {};
+        if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode))
+            return fail("not a regular file");
+        return fail(std::strerror(error));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail("not a regular file");
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     m_file = ::fdopen(fd, "ab");
     if (!m_file) {
+        const int error = errno;
         ::close(fd);
-        return false;
+        return fail(std::strerror(error));
     }
     return true;
 }

@@ -17,8 +17,9 @@ public:
     CommandLog& operator=(const CommandLog&) = delete;
 
     // Opens the file for appending, creating it readable by its owner only: it records
-    // the settings payload, passwords included. False when it cannot be opened.
-    bool Open(const std::string& path);
+    // the settings payload, passwords included. False, with the reason in `failure`, when it
+    // cannot be opened or is not a regular file (a FIFO, a device, a folder).
+    bool Open(const std::string& path, std::string* failure = nullptr);
     void Close();
     bool IsOpen() const;
 

@@ -295,7 +295,11 @@ std::string_view SerialLink::ReadLoop(std::string_view, std::size_t capacity, in
         }
         done = TickPassed(m_clock.TickCount(), deadline);
     }
-    if (!ending.empty())
+    // An answer that was still ending in CR LF ACK CR LF when its time ran out ended well, as
+    // the cleaning counts it: the wait is the command's whole time-out all the same.
+    static constexpr std::string_view kAckEnding("\r\n\x06\r\n", 5);
+    if (!ending.empty()
+        || (m_lastReadEnd != ReadEnd::Reconnected && std::string_view(tail, tailSize).ends_with(kAckEnding)))
         m_lastReadEnd = ReadEnd::ResultCode;
     else if (m_lastReadEnd != ReadEnd::Reconnected)
         m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;

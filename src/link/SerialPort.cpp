@@ -1,5 +1,7 @@
 #include "SerialPort.h"
 
+#include "NetworkPort.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -94,16 +96,21 @@ OpenFailure::Kind OpenFailureKind(int error)
     switch (error) {
     case EACCES:
     case EPERM:
-    case EROFS: return OpenFailure::Kind::PermissionDenied;
+    case EROFS:
+        return OpenFailure::Kind::PermissionDenied;
     case EBUSY:
-    case EWOULDBLOCK: return OpenFailure::Kind::Busy;
+    case EWOULDBLOCK:
+        return OpenFailure::Kind::Busy;
     case ENOENT:
     case ENODEV:
     case ENXIO:
-    case ENOTDIR: return OpenFailure::Kind::Missing;
+    case ENOTDIR:
+        return OpenFailure::Kind::Missing;
     case ENOTTY:
-    case EISDIR: return OpenFailure::Kind::NotATerminal;
-    default: return OpenFailure::Kind::Other;
+    case EISDIR:
+        return OpenFailure::Kind::NotATerminal;
+    default:
+        return OpenFailure::Kind::Other;
     }
 }
 
@@ -113,6 +120,8 @@ int OpenSerialPort(const std::string& path, OpenFailure* failure)
         *failure = OpenFailure {};
     if (path.empty())
         return Fail(failure, OpenFailure::Kind::Missing, ENOENT);
+    if (IsPortUrl(path))
+        return OpenNetworkPort(path, failure);
     if (const long holder = UucpLockHolder(path))
         return Fail(failure, OpenFailure::Kind::Busy, EBUSY, holder);
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -142,19 +151,35 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
 {
     const std::string head = "cannot open " + path + ": ";
     switch (failure.kind) {
-    case OpenFailure::Kind::None: return {};
+    case OpenFailure::Kind::None:
+        return {};
     case OpenFailure::Kind::PermissionDenied:
-        return head + "permission denied. At the desktop the udev rule installed with the package gives the "
-                      "logged-in user the port (plug the gateway in again after installing it); for SSH, cron "
-                      "or headless use add the user to the dialout group (sudo usermod -aG dialout USER) and "
-                      "log in again";
+        return head +
+            "permission denied. At the desktop the udev rule installed with the package gives the "
+            "logged-in user the port (plug the gateway in again after installing it); for SSH, cron "
+            "or headless use add the user to the dialout group (sudo usermod -aG dialout USER) and "
+            "log in again";
     case OpenFailure::Kind::Busy:
-        return head + "in use by another program"
-            + (failure.lockHolder > 0 ? " (process " + std::to_string(failure.lockHolder) + " holds its lock file)"
-                                      : std::string());
-    case OpenFailure::Kind::Missing: return head + "no such port; is the gateway plugged in?";
-    case OpenFailure::Kind::NotATerminal: return head + "not a serial port";
-    case OpenFailure::Kind::Other: break;
+        return head + "in use by another program" +
+            (failure.lockHolder > 0 ? " (process " + std::to_string(failure.lockHolder) + " holds its lock file)"
+                                    : std::string());
+    case OpenFailure::Kind::Missing:
+        return head + "no such port; is the gateway plugged in?";
+    case OpenFailure::Kind::NotATerminal:
+        return head + "not a serial port";
+    case OpenFailure::Kind::BadUrl:
+        return head + "not a network port; write socket://HOST:PORT";
+    case OpenFailure::Kind::Unsupported:
+        return head +
+            "RFC 2217 ports are not supported yet; serve the port as raw TCP (ser2net accepter "
+            "tcp,...) and use socket://HOST:PORT";
+    case OpenFailure::Kind::Unresolved:
+        return head + (failure.error == ETIMEDOUT ? "the host name did not resolve in time" : "unknown host");
+    case OpenFailure::Kind::Unreachable:
+        return head + (failure.error ? std::strerror(failure.error) : "cannot connect") +
+            "; is ser2net running there, listening on that port, and the port open in the firewall?";
+    case OpenFailure::Kind::Other:
+        break;
     }
     return head + (failure.error ? std::strerror(failure.error) : "unknown failure");
 }

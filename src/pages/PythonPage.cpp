@@ -23,14 +23,14 @@ namespace {
 constexpr int kEntryNameRole = Qt::UserRole;
 constexpr int kEntrySizeRole = Qt::UserRole + 1;
 
-// The list's font: the dialog font at 12 pixels, any proportional sans-serif face where
-// that one is missing.
+// The list's font: the dialog font at 9 points (12 pixels at 96 dpi, and larger with the
+// user's scale), any proportional sans-serif face where that one is missing.
 QFont FileListFont()
 {
     QFont font(QStringLiteral("MS Shell Dlg"));
     font.setStyleHint(QFont::SansSerif);
     font.setFixedPitch(false);
-    font.setPixelSize(12);
+    font.setPointSize(9);
     return font;
 }
 

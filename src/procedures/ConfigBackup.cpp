@@ -8,6 +8,7 @@
 #include "RciDocuments.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
+#include "SettingPath.h"
 #include "SettingsPayload.h"
 
 namespace tervane {
@@ -32,13 +33,22 @@ std::optional<std::string> SerialisedDocument(xmlDoc* document)
     return std::string(reinterpret_cast<const char*>(dump), static_cast<std::size_t>(length));
 }
 
+// What a backup holds: an rci_request whose set_setting carries the settings.
+bool IsSettingsRequest(xmlNodePtr root)
+{
+    return root != nullptr && xmlStrcasecmp(root->name, reinterpret_cast<const xmlChar*>("rci_request")) == 0
+        && FindChild(root, XML_ELEMENT_NODE, "set_setting") != nullptr;
+}
+
 } // namespace
 
 BackupResult BackupConfig(const RciDocuments& documents, ProcedureQuestions& questions)
 {
     BackupResult result;
     // A backup of nothing would look like a good one; say so before asking where to put it.
-    if (documents.SettingsDocument() == nullptr) {
+    // Only a settings reply (its query_setting, now set_setting, holding the settings) is one:
+    // a device answering with another document gave no settings.
+    if (documents.SettingsDocument() == nullptr || documents.SettingsRoot() == nullptr) {
         questions.Ask(QuestionKind::Error, std::string(kErrorCaption), std::string(kNoSettingsToBackUpText));
         result.outcome = BackupOutcome::NoSettings;
         return result;
@@ -76,7 +86,9 @@ RestoreResult RestoreConfig(const std::string& path, RciDocuments& documents, De
     }
     const XmlDocument file = ReadUntrustedXmlFile(path, &result.reason);
     std::optional<std::string> payload;
-    if (file) {
+    if (file && !IsSettingsRequest(xmlDocGetRootElement(file.get()))) {
+        result.reason = "the file is not a settings backup (an rci_request holding set_setting)";
+    } else if (file) {
         payload = PrepareSettingsPayload(file.get());
         if (!payload)
             result.reason = "the file holds no document to send";

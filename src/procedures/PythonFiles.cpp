@@ -334,6 +334,7 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
             // replaced only by a download whose digest matched.
             std::string reason;
             std::optional<PendingFile> written = PendingFile::Write(*target, reply->bytes, &reason);
+            const auto replyBytes = static_cast<long long>(reply->bytes.size());
             reply.reset();
             const std::string localDigest =
                 written ? FileDigestHex(written->TemporaryPath()).value_or("") : std::string();
@@ -347,6 +348,7 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
             }
             if (verified) {
                 result.savedPath = *target;
+                result.savedBytes = replyBytes;
                 result.outcome = PythonDownloadOutcome::Saved;
                 break;
             }

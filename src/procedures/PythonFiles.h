@@ -92,6 +92,7 @@ struct PythonDownloadResult {
     std::string savedPath;       // where the verified file was written; empty when it was not
     std::string unverifiedPath;  // Cancelled at a digest mismatch: where the download was kept
     int exchanges = 0;         // file requests sent
+    long long savedBytes = 0;  // bytes written to savedPath (not the size the listing gave)
 };
 
 // Fetches each item in turn, asks where to save it, decodes it, writes it beside the chosen

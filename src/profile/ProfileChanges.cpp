@@ -17,11 +17,26 @@ std::string_view ChangeKindName(ProfileChangeKind kind)
     return "setting";
 }
 
+namespace {
+
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+} // namespace
+
 bool IsSecretPath(std::string_view path)
 {
     for (std::size_t i = 0; i < path.size(); ++i) {
         const std::string_view rest = path.substr(i);
         if (AsciiIStartsWith(rest, "password") || AsciiIStartsWith(rest, "key"))
+            return true;
+        // "pin" only as a word of its own (mobile_simple/pin, sim_pin), so that ping and
+        // mapping stay visible.
+        const bool wordStart = i == 0 || !IsAsciiLetter(path[i - 1]);
+        const bool wordEnd = rest.size() == 3 || (rest.size() > 3 && !IsAsciiLetter(rest[3]));
+        if (wordStart && wordEnd && AsciiIStartsWith(rest, "pin"))
             return true;
     }
     return false;

@@ -27,7 +27,8 @@ struct ProfileChange {
 // "setting", "radio", "firmware", "radio-firmware", "python-upload", "python-delete".
 std::string_view ChangeKindName(ProfileChangeKind kind);
 
-// Whether a value is a secret: its path says password or key (ignoring case). Secrets are
+// Whether a value is a secret: its path says password or key, or has
+// the word pin (ignoring case). Secrets are
 // never shown, only "********".
 bool IsSecretPath(std::string_view path);
 inline constexpr std::string_view kHiddenValue = "********";

@@ -7,12 +7,17 @@
 #include "UploadSource.h"
 #include "XmlText.h"
 
+#include <openssl/evp.h>
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sstream>
 
 namespace tervane {
 
@@ -20,6 +25,55 @@ namespace {
 
 // A profile larger than this is no profile; it is refused before it is parsed.
 constexpr std::size_t kMaxProfileBytes = 1 << 20;
+
+// Walks the profile's parse events before any node is built and stops at the first anchor
+// or alias. A profile has no use for them, and an alias is the one way a small file can
+// name an unbounded amount of values ("billion laughs"): refusing them here keeps reading
+// linear in the file's size.
+class AliasRefusal : public YAML::EventHandler {
+public:
+    struct Found {
+        int line;
+        const char* what;
+    };
+
+    void OnDocumentStart(const YAML::Mark&) override { }
+    void OnDocumentEnd() override { }
+    void OnNull(const YAML::Mark& mark, YAML::anchor_t anchor) override { Anchor(mark, anchor); }
+    void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override { throw Found {mark.line + 1, "an alias (*)"}; }
+    void OnScalar(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor, const std::string&) override
+    {
+        Anchor(mark, anchor);
+    }
+    void OnSequenceStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
+        YAML::EmitterStyle::value) override
+    {
+        Anchor(mark, anchor);
+    }
+    void OnSequenceEnd() override { }
+    void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t anchor,
+        YAML::EmitterStyle::value) override
+    {
+        Anchor(mark, anchor);
+    }
+    void OnMapEnd() override { }
+    void OnAnchor(const YAML::Mark& mark, const std::string&) override { throw Found {mark.line + 1, "an anchor (&)"}; }
+
+private:
+    static void Anchor(const YAML::Mark& mark, YAML::anchor_t anchor)
+    {
+        if (anchor != YAML::NullAnchor)
+            throw Found {mark.line + 1, "an anchor (&)"};
+    }
+};
+
+// The device compares setting paths without regard to A to Z case.
+std::string PathKey(std::string path)
+{
+    std::transform(path.begin(), path.end(), path.begin(),
+        [](unsigned char c) { return c < 0x80 ? static_cast<char>(std::tolower(c)) : static_cast<char>(c); });
+    return path;
+}
 
 class Reader {
 public:
@@ -37,8 +91,11 @@ public:
             Problem(root, "", "a profile is a mapping of settings, radio, firmware, radio-firmware and python");
             return;
         }
+        std::set<std::string> keys;
         for (const auto& item : root) {
             const std::string key = KeyText(item.first);
+            if (!FirstTime(keys, item.first, key))
+                continue;
             if (key == "settings")
                 Values(item.second, key, "", m_read.profile.settings);
             else if (key == "radio")
@@ -50,7 +107,8 @@ public:
             else if (key == "python")
                 Python(item.second);
             else
-                Problem(item.first, key, "unknown key; a profile holds settings, radio, firmware, radio-firmware and python");
+                Problem(item.first, key,
+                    "unknown key; a profile holds settings, radio, firmware, radio-firmware and python");
         }
         Duplicates(m_read.profile.settings);
         Duplicates(m_read.profile.radio);
@@ -60,6 +118,16 @@ private:
     static std::string KeyText(const YAML::Node& key) { return key.IsScalar() ? key.Scalar() : std::string("?"); }
 
     static int Line(const YAML::Node& node) { return node.Mark().line + 1; }
+
+    // False (and a problem) when a mapping gives the same key a second time; YAML would
+    // silently keep only one of them.
+    bool FirstTime(std::set<std::string>& keys, const YAML::Node& key, const std::string& shown)
+    {
+        if (!key.IsScalar() || keys.insert(key.Scalar()).second)
+            return true;
+        Problem(key, shown, "is given twice");
+        return false;
+    }
 
     void Problem(const YAML::Node& node, const std::string& key, const std::string& what)
     {
@@ -104,6 +172,10 @@ private:
             const std::string step = KeyText(item.first);
             const std::string path = prefix.empty() ? step : prefix + "/" + step;
             const std::string itemKey = key + "." + path;
+            if (!item.first.IsScalar()) {
+                Problem(item.first, itemKey, "is not a setting path");
+                continue;
+            }
             if (step.empty() || path.size() > kMaxSettingPathLength) {
                 Problem(item.first, itemKey, "is not a setting path");
                 continue;
@@ -125,9 +197,11 @@ private:
 
     void Duplicates(const std::vector<ProfileValue>& values)
     {
+        // Paths the device takes for the same setting are the same path, however they are
+        // written: "a/b" and "a: {b: x}", "a/b" and "A/B".
         std::set<std::string> seen;
         for (const auto& value : values) {
-            if (!seen.insert(value.path).second)
+            if (!seen.insert(PathKey(value.path)).second)
                 Problem(value.place.line, value.place.key, "is given twice");
         }
     }
@@ -147,9 +221,14 @@ private:
         ProfileImage image;
         image.place = {key, Line(node)};
         bool good = true;
+        std::set<std::string> keys;
         for (const auto& item : node) {
             const std::string name = KeyText(item.first);
             const std::string itemKey = key + "." + name;
+            if (!FirstTime(keys, item.first, itemKey)) {
+                good = false;
+                continue;
+            }
             if (name != "version" && name != "image") {
                 Problem(item.first, itemKey, "unknown key; " + key + " holds version and image");
                 good = false;
@@ -193,9 +272,12 @@ private:
             Problem(node, "python", "wants present, absent and autostart");
             return;
         }
+        std::set<std::string> keys;
         for (const auto& item : node) {
             const std::string name = KeyText(item.first);
             const std::string key = "python." + name;
+            if (!FirstTime(keys, item.first, key))
+                continue;
             if (name == "present")
                 PresentFiles(item.second, key);
             else if (name == "absent")
@@ -215,8 +297,7 @@ private:
     }
 
     // The files of a list, each with its own line.
-    template <typename Visit>
-    void Files(const YAML::Node& node, const std::string& key, Visit visit)
+    template <typename Visit> void Files(const YAML::Node& node, const std::string& key, Visit visit)
     {
         if (node.IsNull())
             return;
@@ -227,7 +308,7 @@ private:
         for (std::size_t i = 0; i < node.size(); ++i) {
             const std::string itemKey = key + "[" + std::to_string(i) + "]";
             if (const auto value = Text(node[i], itemKey))
-                visit(*value, ProfilePlace{itemKey, Line(node[i])});
+                visit(*value, ProfilePlace {itemKey, Line(node[i])});
         }
     }
 
@@ -249,9 +330,13 @@ private:
 
     void AbsentFiles(const YAML::Node& node, const std::string& key)
     {
+        std::set<std::string> names;
         Files(node, key, [&](const std::string& value, const ProfilePlace& place) {
             if (!IsSafeDeviceFileName(value))
-                return Problem(place.line, place.key, std::string("'").append(ShownName(value)).append("' cannot be a file name on the device"));
+                return Problem(place.line, place.key,
+                    std::string("'").append(ShownName(value)).append("' cannot be a file name on the device"));
+            if (!names.insert(value).second)
+                return Problem(place.line, place.key, value + " is listed twice");
             m_read.profile.pythonAbsent.push_back({{}, value, place});
         });
     }
@@ -262,10 +347,13 @@ private:
             Problem(node, key, "wants enabled and command");
             return;
         }
+        std::set<std::string> keys;
         for (const auto& item : node) {
             const std::string name = KeyText(item.first);
             const std::string itemKey = key + "." + name;
-            const ProfilePlace place{itemKey, Line(item.first)};
+            const ProfilePlace place {itemKey, Line(item.first)};
+            if (!FirstTime(keys, item.first, itemKey))
+                continue;
             if (name == "enabled") {
                 const auto value = Text(item.second, itemKey, place.line);
                 if (!value)
@@ -294,44 +382,108 @@ private:
 
 } // namespace
 
-ProfileRead ReadProfileText(std::string_view text, const std::string& path)
+namespace {
+
+ProfileRead ReadText(std::string_view text, const std::string& path, const std::string& folder)
 {
     ProfileRead read;
     read.profile.path = path;
     YAML::Node root;
     try {
-        root = YAML::Load(std::string(text));
+        const std::string whole(text);
+        {
+            std::istringstream events(whole);
+            YAML::Parser parser(events);
+            AliasRefusal refusal;
+            parser.HandleNextDocument(refusal);
+        }
+        root = YAML::Load(whole);
+    } catch (const AliasRefusal::Found& found) {
+        read.problems.push_back(path + ":" + std::to_string(found.line) + ": " + found.what +
+            " is not allowed in a profile; write each value out");
+        return read;
     } catch (const YAML::Exception& e) {
         read.problems.push_back(path + ":" + std::to_string(e.mark.line + 1) + ": not YAML: " + e.msg);
         return read;
     }
-    Reader(read, std::filesystem::path(path).parent_path().string()).Document(root);
+    Reader(read, folder).Document(root);
     return read;
 }
 
-ProfileRead ReadProfile(const std::string& path)
+} // namespace
+
+ProfileRead ReadProfileText(std::string_view text, const std::string& path)
 {
-    ProfileRead read;
-    read.profile.path = path;
-    if (!CanOpenForReading(path)) {
-        read.problems.push_back(path + ": cannot read the profile");
-        return read;
-    }
-    std::ifstream in(path, std::ios::binary);
+    return ReadText(text, path, std::filesystem::path(path).parent_path().string());
+}
+
+namespace {
+
+// Reads at most one byte more than a profile may hold, so a larger one is told apart.
+std::optional<std::string> ReadBounded(std::istream& in)
+{
     std::string text;
     text.resize(kMaxProfileBytes + 1);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) {
+    if (in.bad())
+        return std::nullopt;
+    return text;
+}
+
+ProfileRead ReadBoundedText(const std::optional<std::string>& text, const std::string& path, const std::string& folder)
+{
+    ProfileRead read;
+    read.profile.path = path;
+    if (!text) {
         read.problems.push_back(path + ": cannot read the profile");
         return read;
     }
-    if (text.size() > kMaxProfileBytes) {
+    if (text->size() > kMaxProfileBytes) {
         read.problems.push_back(path + ": the profile is larger than 1 MiB");
         return read;
     }
-    read = ReadProfileText(text, path);
+    return ReadText(*text, path, folder);
+}
+
+std::string TextDigestHex(std::string_view text)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1)
+        return {};
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned int i = 0; i < length; ++i) {
+        out += hex[digest[i] >> 4];
+        out += hex[digest[i] & 15];
+    }
+    return out;
+}
+
+} // namespace
+
+ProfileRead ReadProfile(const std::string& path)
+{
+    if (!CanOpenForReading(path)) {
+        ProfileRead read;
+        read.profile.path = path;
+        read.problems.push_back(path + ": cannot read the profile");
+        return read;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ProfileRead read = ReadBoundedText(ReadBounded(in), path, std::filesystem::path(path).parent_path().string());
     read.profile.digest = FileDigestHex(path).value_or("");
+    return read;
+}
+
+ProfileRead ReadProfileStream(std::istream& in, const std::string& name)
+{
+    const std::optional<std::string> text = ReadBounded(in);
+    // Relative file names in it are taken from the current folder.
+    ProfileRead read = ReadBoundedText(text, name, "");
+    if (text && read.Good())
+        read.profile.digest = TextDigestHex(*text);
     return read;
 }
 

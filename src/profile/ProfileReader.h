@@ -2,6 +2,7 @@
 
 #include "Profile.h"
 
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,5 +27,9 @@ ProfileRead ReadProfile(const std::string& path);
 // The same for the profile's text; `path` names it in problems and relative file names are
 // taken from its folder.
 ProfileRead ReadProfileText(std::string_view text, const std::string& path);
+
+// A profile from a stream (`apply -` reads standard input), named `name` in problems; relative
+// file names in it are taken from the current folder.
+ProfileRead ReadProfileStream(std::istream& in, const std::string& name);
 
 } // namespace tervane

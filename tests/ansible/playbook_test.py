@@ -249,6 +249,9 @@ class ProfileValues(unittest.TestCase):
                                           secrets={'radio/encryption_key_enabled': True}), set()),
         ('boolean in secrets', dict(secrets={'ssh_server/state': False, 'mobile_simple/password': 'pw-4'}),
          {'pw-4'}),
+        ('SIM PIN in settings', dict(settings={'mobile_simple/pin': '1234'}), {'1234'}),
+        ('pin as a word of a path', dict(settings={'modem': {'sim_pin': 4321}}), {'4321'}),
+        ('ping is no pin', dict(settings={'keepalive/ping_host': 'h.example', 'x/mapping': 'm'}), set()),
         ('plain settings', dict(settings={'mobile_simple/apn': 'fleet.example', 'tcp_server/port': 2102}), set()),
     )
 
@@ -260,9 +263,57 @@ class ProfileValues(unittest.TestCase):
                 self.assertEqual(module.no_log_values, hidden)
 
 
+class ProfileCommandLine(unittest.TestCase):
+    """The profile's path reaches tervane-q7 as a file, whatever its name."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix='q7-ansible-line-')
+        collections = os.path.join(cls.work, 'collections')
+        install_collection(ARGS[0], collections)
+        sys.path.insert(0, collections)
+        import importlib
+        cls.tool = importlib.import_module('ansible_collections.tervane.q7.plugins.module_utils.q7_tool')
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    class Module(object):
+        check_mode = False
+        _diff = False
+
+        def __init__(self):
+            self.params = dict(tool=sys.executable, port=None, timeout=0)
+
+    class Sent(Exception):
+        pass
+
+    def test_src_goes_after_double_dash_as_an_absolute_path(self):
+        sent = []
+
+        def run(tool, args):
+            sent.append(list(args))
+            raise self.Sent()
+
+        original = self.tool.Q7Tool.run
+        self.tool.Q7Tool.run = run
+        here = os.getcwd()
+        try:
+            os.chdir(self.work)
+            for name in ('-', '-odd.yaml', 'plain.yaml'):
+                with self.subTest(name):
+                    with self.assertRaises(self.Sent):
+                        self.tool.run_apply(self.Module(), name)
+                    self.assertEqual(sent[-1][-3:], ['apply', '--', os.path.join(os.getcwd(), name)])
+        finally:
+            os.chdir(here)
+            self.tool.Q7Tool.run = original
+
+
 if __name__ == '__main__':
     which = ARGS.pop(0)
-    classes = dict(playbooks=StagingPlaybook, docs=ModuleDocs, values=ProfileValues)
+    classes = dict(playbooks=StagingPlaybook, docs=ModuleDocs, values=ProfileValues, line=ProfileCommandLine)
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(classes[which])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

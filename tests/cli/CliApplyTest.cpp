@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <filesystem>
 #include <set>
 
 namespace tervane::test {
@@ -92,6 +93,7 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
     const std::string profile = Profile("settings:\n"
                                         "  mobile_simple/apn: fleet.example\n"
                                         "  mobile_simple/password: hunter2\n"
+                                        "  mobile_simple/pin: 4711\n"
                                         "  python/command: main.py\n");
     const CliRun run = Run({"--check", "--diff", "apply", profile});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -100,9 +102,13 @@ TEST_F(CliApplyTest, DiffListsExactlyTheChangedPathsAndHidesSecrets)
     EXPECT_EQ(changes, (std::set<std::string>{
                            "would change setting mobile_simple/apn: internet.tervane \u2192 fleet.example",
                            "would change setting mobile_simple/password: ******** \u2192 ********",
+                           "would change setting mobile_simple/pin: ******** \u2192 ********",
                        }))
         << run.out;
     EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
+    EXPECT_EQ(run.out.find("4711"), std::string::npos);
+    const CliRun json = Run({"--json", "--check", "apply", profile});
+    EXPECT_EQ(json.out.find("4711"), std::string::npos) << json.out;
 }
 
 TEST_F(CliApplyTest, ValuesTheDeviceDoesNotKeepAreFailuresNamingThePathNeverASecret)
@@ -178,8 +184,51 @@ INSTANTIATE_TEST_SUITE_P(BadProfiles, ApplyRefusal,
             ":2: settings.mobile_simple/apn: wants a single value"},
         RefusalCase{"no_value", "settings:\n  mobile_simple/apn:\n", ":2: settings.mobile_simple/apn: has no value"},
         RefusalCase{"present_and_absent", "python:\n  present: [fleet.py]\n  absent: [fleet.py]\n",
-            ":3: python.absent[0]: fleet.py is also listed as present"}),
+            ":3: python.absent[0]: fleet.py is also listed as present"},
+        RefusalCase{"anchor", "settings:\n  mobile_simple/apn: &apn x\n  python/command: y\n",
+            ":2: an anchor (&) is not allowed in a profile"},
+        RefusalCase{"alias_of_an_anchor_elsewhere", "settings:\n  mobile_simple/apn: *apn\n",
+            ":2: not YAML"},
+        RefusalCase{"billion_laughs",
+            "a: &a [x, x, x, x, x, x, x, x, x, x]\nb: &b [*a, *a, *a, *a, *a, *a, *a, *a, *a, *a]\n"
+            "c: &c [*b, *b, *b, *b, *b, *b, *b, *b, *b, *b]\nd: &d [*c, *c, *c, *c, *c, *c, *c, *c, *c, *c]\n"
+            "e: &e [*d, *d, *d, *d, *d, *d, *d, *d, *d, *d]\nf: &f [*e, *e, *e, *e, *e, *e, *e, *e, *e, *e]\n"
+            "g: &g [*f, *f, *f, *f, *f, *f, *f, *f, *f, *f]\nh: &h [*g, *g, *g, *g, *g, *g, *g, *g, *g, *g]\n"
+            "python:\n  absent: *h\n",
+            ":1: an anchor (&) is not allowed in a profile"},
+        RefusalCase{"top_level_key_twice", "python:\n  absent: [a.py]\npython:\n  absent: [b.py]\n",
+            ":3: python: is given twice"},
+        RefusalCase{"image_key_twice", "firmware:\n  version: 1\n  version: 2\n", ":3: firmware.version: is given twice"},
+        RefusalCase{"python_key_twice", "python:\n  absent: [a.py]\n  absent: [b.py]\n",
+            ":3: python.absent: is given twice"},
+        RefusalCase{"autostart_key_twice", "python:\n  autostart:\n    command: a.py\n    command: b.py\n",
+            ":4: python.autostart.command: is given twice"},
+        RefusalCase{"path_in_another_case", "settings:\n  mobile_simple/apn: x\n  MOBILE_SIMPLE/APN: y\n",
+            ":3: settings.MOBILE_SIMPLE/APN: is given twice"},
+        RefusalCase{"path_as_steps_in_another_case", "settings:\n  mobile_simple/apn: x\n  Mobile_Simple:\n    Apn: y\n",
+            ":4: settings.Mobile_Simple/Apn: is given twice"},
+        RefusalCase{"absent_file_twice", "python:\n  absent: [a.py, a.py]\n", ":2: python.absent[1]: a.py is listed twice"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(CliApplyTest, DashReadsTheProfileFromStandardInputWithFileNamesFromTheCurrentFolder)
+{
+    const std::string relative = std::filesystem::relative(fleetPy).string();
+    ASSERT_FALSE(relative.empty());
+    CliSetting setting;
+    setting.input = "settings:\n  mobile_simple/apn: fleet.example\npython:\n  present: [" + relative + "]\n";
+    const CliRun run = Run({"apply", "-"}, setting);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), "fleet.example");
+    EXPECT_EQ(device.GetFile("/WEB/python/fleet.py"), "print('staged')\n");
+
+    setting.input = "settings:\n  mobile_simple/apn: x\n  mobile_simple/apn: y\n";
+    device.ClearReceivedCommands();
+    const CliRun refused = Run({"apply", "-"}, setting);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.rfind("tervane-q7: (standard input):3: settings.mobile_simple/apn: is given twice", 0), 0u)
+        << refused.err;
+    EXPECT_FALSE(AnythingWritten(device.UploadCount()));
+}
 
 struct FirmwareCase {
     const char* name;

@@ -147,6 +147,33 @@ TEST_F(CliSimTest, SettingsSetWithAFailedReadBackClaimsNothing)
     EXPECT_EQ(run.err, "tervane-q7: the device's settings could not be read back; what it kept is unknown\n");
 }
 
+// A signal the modem never reported is unknown, not the -113 dBm a quality of 0 would mean.
+TEST_F(CliSimTest, InfoWithoutASignalAnswerStatesNoSignal)
+{
+    struct Case {
+        const char* name;
+        std::function<void(sim::Faults&)> fault;
+    };
+    const Case cases[] = {
+        {"AT+CSQ unanswered", [](sim::Faults& f) { f.silentFor = {"AT+CSQ"}; }},
+        {"AT+CSQ refused", [](sim::Faults& f) { f.errorFor = {"AT+CSQ"}; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        device.SetFaults({});
+        device.ChangeFaults(c.fault);
+        const CliRun text = Run({"info"});
+        const auto lines = Lines(text.out);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Signal Strength:      unknown, 0 of 5 bars"), lines.end())
+            << text.out;
+        const CliRun json = Run({"--json", "info"});
+        const QJsonObject signal = ParseJson(json.out)["signal"].toObject();
+        EXPECT_TRUE(signal["dbm"].isNull()) << json.out;
+        EXPECT_EQ(signal["quality"].toInt(), 99);
+        EXPECT_EQ(signal["bars"].toInt(-1), 0);
+    }
+}
+
 TEST_F(CliSimTest, SettingsSetWithoutTheDevicesSettingsSendsNothing)
 {
     struct Case {

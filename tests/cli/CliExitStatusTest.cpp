@@ -9,8 +9,10 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace tervane::test {
@@ -136,6 +138,18 @@ TEST_F(CliSimTest, SendOfACommandLeftWithoutResultCodeFails)
     EXPECT_EQ(run.err, "tervane-q7: the answer to AT+CGMI\\r\\n did not end with OK or ERROR within 300 ms\n");
 }
 
+// CR LF ACK CR LF ends an answer as well as OK does: the command went through.
+TEST_F(CliSimTest, SendOfACommandAnsweredWithAckIsGood)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.ackFor = {"CGMI"}; });
+    const CliRun run = Run({"--json", "--timeout", "300", "send", "AT+CGMI\\r\\n"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const QJsonObject command = ParseJson(run.out)["commands"].toArray().at(0).toObject();
+    EXPECT_FALSE(command["failed"].toBool(true)) << run.out;
+    EXPECT_TRUE(command["answered"].toBool());
+    EXPECT_EQ(command["response"].toString(), "WAVECOM MODEM");
+}
+
 // Modem ports as sysfs shows them, each published in a folder of device nodes that link to
 // a simulated device's port.
 class CliDiscoveryTest : public CliSimTest {
@@ -211,6 +225,13 @@ TEST_F(CliSimTest, LogRecordsEveryExchange)
     const CliRun unwritable = Run({"--log", "/nonexistent/x.log", "python", "ls"});
     EXPECT_EQ(unwritable.status, 2);
     EXPECT_EQ(unwritable.err, "tervane-q7: cannot open the command log /nonexistent/x.log: No such file or directory\n");
+
+    // A FIFO without a reader would hold the run forever at the open.
+    const std::string fifo = dir + "/fifo.log";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const CliRun onFifo = Run({"--log", fifo, "python", "ls"});
+    EXPECT_EQ(onFifo.status, 2);
+    EXPECT_EQ(onFifo.err, "tervane-q7: cannot open the command log " + fifo + ": not a regular file\n");
 }
 
 TEST_F(CliSimTest, ProgressOnlyOnATerminal)
@@ -246,6 +267,57 @@ TEST(CliHelpTest, EverySubcommandHasItsHelp)
     const CliRun group = RunTool({"python", "--help"}, CliSetting {});
     EXPECT_NE(group.out.find("python get NAME [DEST]"), std::string::npos);
     EXPECT_EQ(group.out.find("firmware"), std::string::npos);
+}
+
+// An option only some subcommands take is refused by the others before anything is sent:
+// a --check that a subcommand ignored would change the device.
+struct ForeignOption {
+    const char* name;
+    std::vector<std::string> args;
+    const char* expected;
+};
+
+void PrintTo(const ForeignOption& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class CliForeignOptionTest : public CliSimTest, public ::testing::WithParamInterface<ForeignOption> { };
+
+TEST_P(CliForeignOptionTest, IsRefusedNamingTheOptionAndTheSubcommand)
+{
+    device.PutFile("/WEB/python/main.py", "print('hello')\n");
+    const auto before = device.Setting("mobile_simple/apn");
+    const CliRun run = Run(GetParam().args);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err.rfind(std::string("tervane-q7: ") + GetParam().expected + "\n", 0), 0u) << run.err;
+    EXPECT_TRUE(device.ReceivedCommands().empty()) << "nothing is sent";
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), before);
+    EXPECT_TRUE(device.HasFile("/WEB/python/main.py"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, CliForeignOptionTest,
+    ::testing::Values(ForeignOption {"checkBeforeSettingsSet", {"--check", "settings", "set", "mobile_simple/apn=x"},
+                          "settings set does not take --check"},
+        ForeignOption {"checkAfterPythonRm", {"python", "rm", "--check", "main.py"}, "python rm does not take --check"},
+        ForeignOption {"checkFactoryReset", {"--check", "factory-reset", "--yes"},
+            "factory-reset does not take --check"},
+        ForeignOption {"diffRestore", {"--diff", "restore", "backup.cfg"}, "restore does not take --diff"},
+        ForeignOption {"recordWithValueInfo", {"--record=x.csv", "info"}, "info does not take --record"},
+        ForeignOption {"probeInfo", {"info", "--probe"}, "info does not take --probe"},
+        ForeignOption {"checkDevices", {"devices", "--check"}, "devices does not take --check"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(CliForeignOption, TheTableNamesOnlySubcommandsThatExist)
+{
+    for (const auto& entry : SubcommandOptions()) {
+        std::size_t takers = 0;
+        for (const auto& subcommand : Subcommands())
+            takers += SubcommandTakesOption(subcommand, entry.option) ? 1 : 0;
+        EXPECT_EQ(takers,
+            static_cast<std::size_t>(std::count(entry.subcommands.begin(), entry.subcommands.end(), ' ') + 1))
+            << entry.option;
+    }
 }
 
 } // namespace

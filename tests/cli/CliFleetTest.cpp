@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -31,6 +32,9 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(dir.empty());
+        clock.HoldWhile([this] {
+            return std::any_of(devices.begin(), devices.end(), [](const auto& d) { return d->Restarting(); });
+        });
         const fs::path sys = fs::path(dir) / "sys";
         fs::create_directories(sys / "class" / "tty");
         fs::create_directories(fs::path(dir) / "dev");

@@ -179,8 +179,7 @@ TEST_P(CliUnreadableListingTest, FailsTheSubcommand)
 INSTANTIATE_TEST_SUITE_P(Subcommands, CliUnreadableListingTest,
     ::testing::Values(UnreadableListing {"ls", {"python", "ls"}, "the device did not list its Python files"},
         UnreadableListing {"get", {"python", "get", "main.py", "DIR"}, "the device did not list its Python files"},
-        UnreadableListing {"rm", {"python", "rm", "main.py"},
-            "the device did not list its Python files after the deletion"}),
+        UnreadableListing {"rm", {"python", "rm", "main.py"}, "the device did not list its Python files"}),
     [](const ::testing::TestParamInfo<UnreadableListing>& row) { return std::string(row.param.name); });
 
 TEST_F(CliSimTest, InfoShowsTheDevicesTerminalEscapesEscaped)

@@ -169,5 +169,27 @@ TEST(CliJsonShape, TheManualPageDescribesEveryMember)
         EXPECT_NE(text.find(member), std::string::npos) << member;
 }
 
+// The members of the rows send writes are described in send's own entry of JSON OUTPUT.
+TEST_F(CliJsonShapeTest, TheManualPageDescribesEveryMemberOfSendsRows)
+{
+    std::ifstream page(TERVANE_Q7_MANUAL_PAGE);
+    ASSERT_TRUE(page) << TERVANE_Q7_MANUAL_PAGE;
+    std::stringstream whole;
+    whole << page.rdbuf();
+    const std::string text = whole.str();
+    const std::size_t section = text.find(".SH JSON OUTPUT");
+    ASSERT_NE(section, std::string::npos);
+    const std::size_t start = text.find("\n.B send\n", section);
+    ASSERT_NE(start, std::string::npos);
+    const std::string entry = text.substr(start, text.find("\n.P", start + 1) - start);
+
+    const CliRun run = Run({"--json", "send", "AT\\r\\n"});
+    ASSERT_EQ(run.status, kExitDone) << run.err;
+    const QJsonArray rows = ParseJson(run.out)["commands"].toArray();
+    ASSERT_FALSE(rows.isEmpty()) << run.out;
+    for (const auto& member : rows[0].toObject().keys())
+        EXPECT_NE(entry.find(member.toStdString()), std::string::npos) << member.toStdString();
+}
+
 } // namespace
 } // namespace tervane::test

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace tervane::test {
@@ -67,12 +68,38 @@ TEST_F(CliSimTest, RestoreOfALargeFileTheDeviceRefusesFails)
 
 TEST_F(CliSimTest, RestoreOfAFileThatIsNoConfigurationSendsNothing)
 {
-    const std::string path = LocalFile("broken.cfg", "<rci_request><set_setting>");
-    const CliRun run = Run({"restore", path});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
-    EXPECT_EQ(run.err.rfind("tervane-q7: The configuration file " + path + " could not be read: ", 0), 0u) << run.err;
-    EXPECT_FALSE(Received("at&usbinterface=22"));
+    struct Case {
+        const char* name;
+        const char* text;
+    };
+    // Not well-formed, or well-formed but not a settings request: nothing reaches the device.
+    const Case cases[] = {
+        {"broken", "<rci_request><set_setting>"},
+        {"html", "<html><body><p>not settings</p></body></html>"},
+        {"state backup", "<rci_request><query_state><device_info/></query_state></rci_request>"},
+        {"reply", "<rci_reply><set_setting><mobile_simple/></set_setting></rci_reply>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = LocalFile("broken.cfg", c.text);
+        const CliRun run = Run({"restore", path});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+        EXPECT_EQ(run.err.rfind("tervane-q7: The configuration file " + path + " could not be read: ", 0), 0u)
+            << run.err;
+        EXPECT_FALSE(Received("at&usbinterface=22"));
+    }
+}
+
+// A device answering the settings query with another document gave no settings to keep.
+TEST_F(CliSimTest, BackupOfAnAnswerThatIsNotTheSettingsWritesNothing)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.stateForSettings = true; });
+    const std::string backup = dir + "/q7.cfg";
+    const CliRun run = Run({"backup", backup});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "tervane-q7: There are no device settings to back up. Read the settings from the device first.\n");
+    EXPECT_FALSE(std::filesystem::exists(backup));
 }
 
 TEST_F(CliSimTest, Reboot)
@@ -228,6 +255,16 @@ TEST_F(CliSimTest, PythonGetOfALargeFile)
     EXPECT_EQ(result["savedPath"].toString().toStdString(), dir + "/logger.py");
 }
 
+// The listing's size is the device's word; the line says what was written.
+TEST_F(CliSimTest, PythonGetReportsTheBytesWrittenNotTheListedSize)
+{
+    device.PutFile("/WEB/python/small.py", "print('small')\n");
+    device.ChangeFaults([](sim::Faults& faults) { faults.listedSize = "20000000000"; });
+    const CliRun run = Run({"python", "get", "small.py", dir});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Downloaded small.py to " + dir + "/small.py (15 bytes), digest verified.\n");
+}
+
 struct PythonFailure {
     const char* name;
     std::vector<std::string> args;
@@ -250,12 +287,24 @@ TEST_P(CliPythonFailureTest, NamesWhatFailed)
     EXPECT_EQ(Lines(run.err).front(), GetParam().error);
 }
 
+// A device that answers the removal of a file it does not hold as done: the name is not
+// reported deleted, and nothing is removed when one of several names is not there.
+TEST_F(CliSimTest, PythonRmOfAnUnlistedNameFailsNamingIt)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.quietRemoval = true; });
+    const CliRun run = Run({"--json", "python", "rm", "main.py", "absent.py"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.err).front(), "tervane-q7: the device has no Python file absent.py");
+    EXPECT_FALSE(Received("<rm "));
+    EXPECT_TRUE(device.HasFile("/WEB/python/main.py"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Cases, CliPythonFailureTest,
     ::testing::Values(
         PythonFailure{"getMissing", {"python", "get", "absent.py", "/tmp"}, 1,
             "tervane-q7: the device has no Python file absent.py"},
         PythonFailure{"rmMissing", {"python", "rm", "absent.py"}, 1,
-            "tervane-q7: the device did not delete absent.py: File not found: /WEB/python/absent.py"},
+            "tervane-q7: the device has no Python file absent.py"},
         PythonFailure{"getUnsafeName", {"python", "get", "../etc/passwd"}, 2,
             "tervane-q7: '../etc/passwd' cannot be a file name on the device"},
         PythonFailure{"getIntoMissingFolder", {"python", "get", "main.py", "/nonexistent/x.py"}, 2,

@@ -23,6 +23,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(dir.empty());
+        HoldDuringRestarts(clock, device);
         ASSERT_TRUE(device.Start());
     }
 

@@ -1,4 +1,6 @@
+#include "CommandText.h"
 #include "JsonWriter.h"
+#include "ProcedureSteps.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -46,8 +48,46 @@ INSTANTIATE_TEST_SUITE_P(Texts, JsonQuoteTest,
         QuoteCase{"overlongSlash", "\xc0\xaf", "\"\\u00c0\\u00af\""},
         QuoteCase{"encodedSurrogate", "\xed\xa0\x80", "\"\\u00ed\\u00a0\\u0080\""},
         QuoteCase{"beyondUnicode", "\xf4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\""},
-        QuoteCase{"lineSeparator", "\xe2\x80\xa8", "\"\\u2028\""}),
+        QuoteCase{"lineSeparator", "\xe2\x80\xa8", "\"\\u2028\""},
+        QuoteCase{"c1ControlInUtf8", "\xc2\x9b" "2J\xc2\x85", "\"\\u009b2J\\u0085\""},
+        QuoteCase{"rawC1Byte", "\x9b" "2J", "\"\\u009b2J\""},
+        QuoteCase{"firstAfterC1Kept", "\xc2\xa0", "\"\xc2\xa0\""}),
     [](const ::testing::TestParamInfo<QuoteCase>& row) { return std::string(row.param.name); });
+
+// What reaches a terminal or the inventory record: C0 and C1 controls escaped (or "?"), the
+// C1 ones whether they come as UTF-8 (U+0080 to U+009F) or as stray bytes 0x80 to 0x9F;
+// other valid UTF-8, continuation bytes 0x80 to 0xBF included, is kept.
+struct DisplayCase {
+    const char* name;
+    std::string bytes;
+    std::string escaped;  // EscapeForDisplay
+    std::string shown;    // ShownName
+};
+
+void PrintTo(const DisplayCase& row, std::ostream* out)
+{
+    *out << row.name;
+}
+
+class DisplayEscapeTest : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(DisplayEscapeTest, EscapesControlsKeepsText)
+{
+    EXPECT_EQ(EscapeForDisplay(GetParam().bytes), GetParam().escaped);
+    EXPECT_EQ(ShownName(GetParam().bytes), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, DisplayEscapeTest,
+    ::testing::Values(DisplayCase {"plain", "main.py", "main.py", "main.py"},
+        DisplayCase {"c0", "a\x1b[2J", "a\\x1b[2J", "a?[2J"},
+        DisplayCase {"rawCsi", "a\x9b" "2J", "a\\x9b2J", "a?2J"},
+        DisplayCase {"utf8Csi", "a\xc2\x9b" "2J", "a\\xc2\\x9b2J", "a?2J"},
+        DisplayCase {"utf8Nel", "\xc2\x85", "\\xc2\\x85", "?"},
+        DisplayCase {"euroHasContinuation0x82", "\xe2\x82\xac", "\xe2\x82\xac", "\xe2\x82\xac"},
+        DisplayCase {"nbspKept", "\xc2\xa0", "\xc2\xa0", "\xc2\xa0"},
+        DisplayCase {"latin1Kept", "caf\xe9", "caf\xe9", "caf\xe9"},
+        DisplayCase {"truncatedSequence", "\xe2\x82", "\xe2\\x82", "\xe2?"}),
+    [](const ::testing::TestParamInfo<DisplayCase>& row) { return std::string(row.param.name); });
 
 QJsonDocument Parse(const std::string& text)
 {

@@ -100,6 +100,9 @@ private:
     void StartDevice(const sim::DeviceConfig& config = {});
     // Runs the program; the window, when it opens, is looked at and closed.
     void Run(const QString& commandLine);
+    // The simulated device's thread parses with libxml2: the application stops it at shutdown
+    // before the library is cleaned up, as the dashboard does with its built-in device.
+    void StopDeviceBeforeXmlCleanup();
 
     QString m_scratch;
     QString m_previousDir;
@@ -138,10 +141,19 @@ void StartupTest::StartDevice(const sim::DeviceConfig& config)
     m_registry.Add("WAVECOM", m_device->PortPath());
 }
 
+void StartupTest::StopDeviceBeforeXmlCleanup()
+{
+    m_app->SetBeforeXmlCleanup([this] {
+        if (m_device)
+            m_device->Stop();
+    });
+}
+
 void StartupTest::Run(const QString& commandLine)
 {
     m_app = std::make_unique<CTolbrinApp>(commandLine.toStdString());
     m_app->SetModemRegistry(&m_registry);
+    StopDeviceBeforeXmlCleanup();
     m_app->SetPortChooser([](const std::vector<std::string>& ports) { return ports.front(); });
     m_app->SetSheetObserver([this](TBPropertySheet& sheet) {
         QTimer::singleShot(0, &sheet, [this, &sheet] {
@@ -376,6 +388,7 @@ void StartupTest::fixedPort()
     m_app = std::make_unique<CTolbrinApp>(std::string());
     m_app->SetModemRegistry(&m_registry);
     m_app->SetFixedPort(m_device->PortPath());
+    StopDeviceBeforeXmlCleanup();
     bool ran = false;
     m_app->SetSheetObserver([&ran](TBPropertySheet& sheet) {
         QTimer::singleShot(0, &sheet, [&ran, &sheet] {

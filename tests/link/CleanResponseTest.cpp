@@ -1,5 +1,4 @@
 #include "CleanResponse.h"
-#include "CleanResponseWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -34,15 +33,6 @@ TEST_P(CleanResponseCases, CleansAsTheDeviceFramesAnswers)
     std::string inPlace = c.raw;
     EXPECT_EQ(tervane::CleanResponse(c.command, inPlace), c.result);
     EXPECT_EQ(inPlace, c.cleaned);
-    // Read in windows this small, the answer is cut inside its tags, echo and result code.
-    for (const std::size_t window : {1, 2, 3, 4, 7}) {
-        SCOPED_TRACE("window " + std::to_string(window));
-        EXPECT_EQ(tervane::CleanResponseInWindows(c.command, c.raw, cleaned, window), c.result);
-        EXPECT_EQ(cleaned, c.cleaned);
-        inPlace = c.raw;
-        EXPECT_EQ(tervane::CleanResponseInWindows(c.command, inPlace, window), c.result);
-        EXPECT_EQ(inPlace, c.cleaned);
-    }
 }
 
 const std::string ack = std::string("\r\n\x06\r\n");

@@ -517,6 +517,45 @@ TEST(CommandLogFile, RecordsEachExchangeByteForByte)
     ::rmdir(dir.c_str());
 }
 
+// The log is a regular file or nothing: a FIFO without a reader would block the open for
+// good, one with a reader would stall every write, and a folder or device holds no log.
+struct NotALog {
+    const char* name;
+    std::function<std::string(const std::string& dir)> make;
+};
+
+class CommandLogRefuses : public ::testing::TestWithParam<NotALog> {};
+
+TEST_P(CommandLogRefuses, WhatIsNotARegularFileWithoutWaiting)
+{
+    const std::string dir = tervane::test::MakeScratchDir("tervane-log");
+    const std::string path = GetParam().make(dir);
+    tervane::CommandLog log;
+    std::string failure;
+    EXPECT_FALSE(log.Open(path, &failure));
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ(failure, "not a regular file");
+    std::filesystem::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, CommandLogRefuses,
+    ::testing::Values(NotALog {"fifo",
+                          [](const std::string& dir) {
+                              const std::string path = dir + "/command.log";
+                              EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                              return path;
+                          }},
+        NotALog {"fifoWithReader",
+            [](const std::string& dir) {
+                const std::string path = dir + "/command.log";
+                EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+                // Kept open by the test process until it ends; the open must still be refused.
+                EXPECT_GE(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC), 0);
+                return path;
+            }},
+        NotALog {"device", [](const std::string&) { return std::string("/dev/null"); }}),
+    [](const auto& row) { return std::string(row.param.name); });
+
 TEST(CommandLogFile, FailedWriteLeavesOnlyTheCommandEntry)
 {
     const std::string dir = tervane::test::MakeScratchDir("tervane-log");

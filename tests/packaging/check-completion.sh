@@ -78,11 +78,30 @@ for group in $(awk '$1 == prev { print $1 } { prev = $1 }' <<<"$(sed -n '/^Subco
     done
 done
 expect "tervane-q7 settings g" get
+# The options only some subcommands take are offered after those alone (the tool refuses
+# them elsewhere).
+for line in "tervane-q7 settings set -" "tervane-q7 info -" "tervane-q7 python rm -" "tervane-q7 factory-reset -"; do
+    got=$(offers "$line")
+    for option in --check --diff --record --probe; do
+        ! grep -qxF -- "$option" <<<"$got" || fail "'$line' offers $option, which it does not take"
+    done
+done
 expect "tervane-q7 --json python r" rm
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 touch "$scratch/q7-2.5.0.3.bin" "$scratch/main.py"
+# The ports --port offers are the gateways the tool lists, not every terminal in /dev: a
+# tervane-q7 on the PATH that lists two.
+mkdir "$scratch/bin"
+printf '#!/bin/sh\n[ "$1" = devices ] || exit 2\necho "/dev/ttyACM3         Q7-0001              Skellin"\necho "/dev/ttyUSB7         1-1.2:1.0            Skellin"\n' \
+    >"$scratch/bin/tervane-q7"
+chmod +x "$scratch/bin/tervane-q7"
+PATH=$scratch/bin:$PATH
+[ "$(offers "tervane-q7 --port " | grep -c .)" = 2 ] || fail "--port offers $(offers "tervane-q7 --port " | tr '\n' ' ')"
+expect "tervane-q7 --port " /dev/ttyACM3 /dev/ttyUSB7
+expect "tervane-q7 --port /dev/ttyA" /dev/ttyACM3
+expect "tervane-q7 python --port " /dev/ttyACM3
 expect "tervane-q7 firmware $scratch/q7" "$scratch/q7-2.5.0.3.bin"
 expect "tervane-q7 --port /dev/ttyACM0 python put $scratch/ma" "$scratch/main.py"
 expect "tervane-q7 python get main.py $scratch/m" "$scratch/main.py"
@@ -109,7 +128,7 @@ for SPLIT_AT_EQUALS in 1 ""; do
     prefix=
     [ -z "$SPLIT_AT_EQUALS" ] && prefix=--port=
     expect "tervane-q7 --port=$scratch/m" "$prefix$scratch/main.py"
-    expect "tervane-q7 --port=" "$prefix/dev/tty"
+    expect "tervane-q7 --port=" "$prefix/dev/ttyACM3"
     prefix=${prefix:+--log=}
     expect "tervane-q7 --log=$scratch/m" "$prefix$scratch/main.py"
     prefix=${prefix:+--record=}

@@ -56,6 +56,8 @@ for package in "${packages[@]}"; do
         if grep -qE '(^|, )(libqt|libx11|libxcb|libxkb|libgl|libegl|libopengl|libfontconfig|libwayland)' <<<"$depends"; then
             fail "$tool depends on desktop libraries: '$depends'"
         fi
+        # Its Ansible collection needs Ansible, which a plain install does not.
+        grep -qE "(^|, )ansible-core( |,|$)" <<<"$(field Suggests)" || fail "$tool does not suggest ansible-core: '$(field Suggests)'"
         ;;
     "$dashboard")
         has libqt6widgets6 || fail "$dashboard: Depends lacks libqt6widgets6: '$depends'"

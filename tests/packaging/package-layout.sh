@@ -25,6 +25,7 @@ package_files() {
             echo "$udev_rule"
             echo "$completion"
             echo "usr/share/doc/$tool/examples/gateway-profile.yaml"
+            echo "usr/share/doc/$tool/examples/ser2net-bench.yaml"
             echo "$ansible_collection_pattern"
             ;;
         "$dashboard")

@@ -98,6 +98,7 @@ public:
     explicit PageSimFixture(uint32_t clockSpeedUp = kQuickClock)
         : clock(clockSpeedUp)
     {
+        clock.HoldWhile([this] { return device && device->Restarting(); });
         // Retry questions are cancelled, every other box is answered OK; no file is chosen.
         MessageBox::setAnswerer([](const MessageBoxRequest& request) {
             return request.buttons.testFlag(QMessageBox::Retry) ? QMessageBox::Cancel : QMessageBox::Ok;

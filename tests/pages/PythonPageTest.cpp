@@ -111,7 +111,9 @@ void PythonPageTest::listsTheDevicesFiles()
         QVERIFY(List()->topLevelItem(i)->flags().testFlag(Qt::ItemIsUserCheckable));
         QCOMPARE(List()->topLevelItem(i)->checkState(0), Qt::Unchecked);
     }
-    QCOMPARE(List()->font().pixelSize(), 12);
+    // Sized in points, so the list grows with the screen's scale like the rest of the window.
+    QCOMPARE(List()->font().pixelSize(), -1);
+    QCOMPARE(List()->font().pointSize(), 9);
     // The auto-start settings as the device holds them.
     QCOMPARE(m_f->Find<QCheckBox>("autoStartEnable")->isChecked(), m_f->device->Setting("python/state") == "on");
     QCOMPARE(Edit("autoStartCommand")->text(), QString::fromStdString(*m_f->device->Setting("python/command")));

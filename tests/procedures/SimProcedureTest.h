@@ -24,6 +24,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(dir.empty());
+        HoldDuringRestarts(clock, device);
         ASSERT_TRUE(device.Start());
         link.SetPortName(device.PortPath());
         ASSERT_TRUE(link.OpenPort());

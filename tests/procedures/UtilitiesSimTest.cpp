@@ -161,7 +161,9 @@ INSTANTIATE_TEST_SUITE_P(Files, RestoreRejects,
     ::testing::Values(RejectedFile{"Truncated", "<?xml version=\"1.0\"?>\n<rci_request><set_setting><serial>"},
         RejectedFile{"PlainText", "baud=115200\n"}, RejectedFile{"Empty", ""},
         RejectedFile{"WithDoctype", "<!DOCTYPE r [<!ENTITY e 'x'>]><rci_request>&e;</rci_request>"},
-        RejectedFile{"Missing", std::nullopt}),
+        RejectedFile{"Missing", std::nullopt},
+        RejectedFile{"Html", "<html><body><p>settings</p></body></html>"},
+        RejectedFile{"StateRequest", "<rci_request><query_state/></rci_request>"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(UtilitiesTest, RestoreWithoutAPathAsksForOne)

@@ -11,6 +11,11 @@ sim::DeviceConfig FastRestarts()
     return config;
 }
 
+void HoldDuringRestarts(FastClock& clock, const sim::SimulatedQ7& device)
+{
+    clock.HoldWhile([&device] { return device.Restarting(); });
+}
+
 std::string Pattern(std::size_t size, unsigned seed)
 {
     std::string bytes(size, '\0');

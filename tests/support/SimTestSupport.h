@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clock.h"
 #include "SimulatedQ7.h"
 
 #include <cstddef>
@@ -10,6 +11,10 @@ namespace tervane::test {
 
 // A simulated device that restarts in a fifth of a second.
 sim::DeviceConfig FastRestarts();
+
+// While `device` restarts, `clock`'s pauses pass at real speed: a wait for the port to come back
+// then cannot run out before the device is back, however loaded the machine is.
+void HoldDuringRestarts(FastClock& clock, const sim::SimulatedQ7& device);
 
 // Bytes that are not text, so that every byte value and line end goes through a transfer.
 std::string Pattern(std::size_t size, unsigned seed = 7);

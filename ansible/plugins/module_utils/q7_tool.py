@@ -25,8 +25,9 @@ COMMON_ARGUMENT_SPEC = dict(
 # Grace given to the tool to finish its current command after it was asked to stop.
 STOP_GRACE_SECONDS = 60
 
-# The tool hides the values of settings whose path says password or key; so do we.
-_SECRET_PATH = re.compile(r'password|key', re.IGNORECASE)
+# The tool hides the values of settings whose path says password or key, or has the word pin
+# (mobile_simple/pin, sim_pin, but not ping); so do we.
+_SECRET_PATH = re.compile(r'password|key|(?<![a-z])pin(?![a-z])', re.IGNORECASE)
 
 # Members of every document that are about the run, not about the gateway.
 _RUN_MEMBERS = ('command', 'ok', 'exitStatus', 'errors')
@@ -201,7 +202,9 @@ def run_apply(module, profile_path, extra_args=(), unchanged_msg=None):
         args.append('--check')
     if module._diff:
         args.append('--diff')
-    run = tool.run(args + ['apply', profile_path])
+    # An absolute path after "--": a file named "-" or "-x.yaml" is a file, not standard
+    # input or an option.
+    run = tool.run(args + ['apply', '--', os.path.abspath(profile_path)])
     document = run.document
     changes = _changes(document)
 

@@ -15,7 +15,7 @@ description:
     checks that the gateway holds the profile.
   - The profile is a file on the host (I(src)), or given inline by the other options,
     which take the profile file's keys.
-  - Values of settings whose path says password or key are never shown, in the result or
+  - Values of settings whose path says password, key or pin are never shown, in the result or
     in the diff. Put them in I(secrets) to keep them out of the host's system log as well.
 version_added: 1.0.0
 author:
@@ -183,7 +183,7 @@ INLINE = ('settings', 'secrets', 'radio', 'firmware', 'radio_firmware', 'python'
 
 def setting_values(values, module, prefix=''):
     """Settings as the tool reads them: texts, with on/off for booleans. Values under
-    password or key paths join the values Ansible never shows, but for booleans: hiding
+    password, key or pin paths join the values Ansible never shows, but for booleans: hiding
     their on or off would hide every on and off in the result."""
     converted = {}
     for key, value in (values or {}).items():
