@@ -90,8 +90,8 @@ void FastClock::Sleep(uint32_t ms)
 {
     const uint32_t real = ms / m_speedUp;
     std::this_thread::sleep_for(std::chrono::milliseconds(real));
-<<<<<<< HEAD
-    m_skippedUs += uint64_t {ms - real} * 1000;
+    if (!m_holding || !m_holding())
+        m_skippedUs += uint64_t {ms - real} * 1000;
 }
 
 void FastClock::SleepUntilMicro(uint64_t deadline)
@@ -101,16 +101,13 @@ void FastClock::SleepUntilMicro(uint64_t deadline)
         return;
     const uint64_t real = (deadline - now) / m_speedUp;
     std::this_thread::sleep_for(std::chrono::microseconds(real));
-    m_skippedUs += deadline - now - real;
-=======
     if (!m_holding || !m_holding())
-        m_skippedMs += ms - real;
+        m_skippedUs += deadline - now - real;
 }
 
 void FastClock::HoldWhile(std::function<bool()> holding)
 {
     m_holding = std::move(holding);
->>>>>>> main
 }
 
 uint32_t FastClock::QuietWait(uint32_t ms)
