@@ -13,7 +13,7 @@ namespace {
 const auto processStart = std::chrono::steady_clock::now();
 // How long before a deadline a paced wait wakes up to wait out the rest awake.
 constexpr uint64_t kAwakeWaitUs = 150;
-}
+} // namespace
 
 uint32_t RealClock::TickCount()
 {
@@ -48,10 +48,10 @@ void RealClock::SleepUntilMicro(uint64_t deadline)
     timespec at {};
     at.tv_sec = static_cast<time_t>(seconds.count());
     at.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wake - seconds).count());
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
-    }
-    while (MicroTicks() < deadline) {
-    }
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) { }
+    // The count is cut down to whole microseconds: it has passed the deadline only once the
+    // deadline's own microsecond is over, so the pause is never a fraction short.
+    while (MicroTicks() <= deadline) { }
 }
 
 void Clock::SleepUntil(uint32_t deadline)

@@ -7,12 +7,15 @@
 #include "SerialPort.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace tervane {
 
@@ -102,6 +105,7 @@ bool SerialLink::OpenPortNoDrain()
 {
     ClosePort();
     m_fd = OpenSerialPort(m_portName, &m_openFailure);
+    m_isTerminal = m_fd >= 0 && ::isatty(m_fd) == 1;
     return m_fd >= 0;
 }
 
@@ -180,7 +184,22 @@ long SerialLink::WriteRaw(const char* data, std::size_t length)
     std::size_t taken = 0;
     if (!WriteAll(std::string_view(data, length), &taken, std::nullopt) && taken == 0)
         return -1;
+    WaitOutputSent();
     return static_cast<long>(taken);
+}
+
+void SerialLink::WaitOutputSent()
+{
+    // A serial port takes the bytes into its driver's queue and sends them afterwards; a device
+    // that is busy holds them there. Only a terminal has such a queue: for a network port the
+    // count would be the bytes its peer has not acknowledged yet.
+    if (m_fd < 0 || !m_isTerminal)
+        return;
+    constexpr auto kQueueLook = std::chrono::microseconds(100);
+    const uint32_t giveUp = m_clock.TickCount() + m_limits.reopenGiveUpMs;
+    int queued = 0;
+    while (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0 && !TickPassed(m_clock.TickCount(), giveUp))
+        std::this_thread::sleep_for(kQueueLook);
 }
 
 bool SerialLink::DrainPort()
@@ -298,8 +317,8 @@ std::string_view SerialLink::ReadLoop(std::string_view, std::size_t capacity, in
     // An answer that was still ending in CR LF ACK CR LF when its time ran out ended well, as
     // the cleaning counts it: the wait is the command's whole time-out all the same.
     static constexpr std::string_view kAckEnding("\r\n\x06\r\n", 5);
-    if (!ending.empty()
-        || (m_lastReadEnd != ReadEnd::Reconnected && std::string_view(tail, tailSize).ends_with(kAckEnding)))
+    if (!ending.empty() ||
+        (m_lastReadEnd != ReadEnd::Reconnected && std::string_view(tail, tailSize).ends_with(kAckEnding)))
         m_lastReadEnd = ReadEnd::ResultCode;
     else if (m_lastReadEnd != ReadEnd::Reconnected)
         m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;

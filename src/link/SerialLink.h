@@ -68,8 +68,9 @@ public:
     // Reduces a raw answer to its payload in place, logs it, and tells whether the command
     // failed.
     bool CleanResponse(std::string_view command, std::string& response);
-    // Writes raw bytes (file data); the number of bytes the port took (fewer when it failed
-    // part way), or -1 when it took none and failed.
+    // Writes raw bytes (file data) and returns once they have left the port, not merely its
+    // driver's queue: the number of bytes the port took (fewer when it failed part way), or -1
+    // when it took none and failed.
     long WriteRaw(const char* data, std::size_t length);
 
     void ClosePort();
@@ -90,12 +91,15 @@ private:
     // Writes every byte. Gives up when the port takes nothing for reopenGiveUpMs, or at
     // `deadline` when one is given.
     bool WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
+    // Waits until the port's driver has sent what it was given, within reopenGiveUpMs.
+    void WaitOutputSent();
 
     Clock& m_clock;
     CommandLog* m_log = nullptr;
     LinkLimits m_limits;
     std::string m_portName;
     int m_fd = -1;
+    bool m_isTerminal = false; // the port is a terminal, with a driver's output queue
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
     bool m_lastEndedInError = false;
     // Where reads land before they are kept: never zero-filled, allocated once.
