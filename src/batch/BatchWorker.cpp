@@ -48,6 +48,7 @@ void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
                 observer ? observer->Progress() : nullptr);
             record.readEnd = link.LastReadEnd();
             record.failed = link.LastReadEndedInError() ? 1 : 0;
+            record.stream->Ended();
             continue;
         }
         std::string raw;
@@ -59,6 +60,7 @@ void RunBatch(SerialLink& link, CommandBatch& batch, BatchObserver* observer)
             // The command log shows the answer raw and cleaned, so it was read whole; the
             // stream still takes it raw, as it would have arrived.
             record.stream->Take(raw);
+            record.stream->Ended();
             record.failed = link.CleanResponse(record.command, raw) ? 0 : 1;
             continue;
         }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 namespace tervane {
@@ -144,6 +145,7 @@ PendingFile::PendingFile(PendingFile&& other) noexcept
     , m_error(other.m_error)
     , m_written(other.m_written)
     , m_flushedTo(other.m_flushedTo)
+    , m_flush(std::move(other.m_flush))
     , m_removal(std::move(other.m_removal))
 {
 }
@@ -161,6 +163,7 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept
         m_error = other.m_error;
         m_written = other.m_written;
         m_flushedTo = other.m_flushedTo;
+        m_flush = std::move(other.m_flush);
         m_removal = std::move(other.m_removal);
     }
     return *this;
@@ -175,6 +178,9 @@ PendingFile::~PendingFile()
 
 void PendingFile::CloseFile()
 {
+    // The flush thread uses the descriptor until it is done.
+    if (m_flush.valid())
+        m_flush.wait();
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
@@ -217,6 +223,18 @@ bool PendingFile::Append(std::string_view bytes)
     return true;
 }
 
+void PendingFile::StartFlush()
+{
+    if (m_fd < 0 || m_error != 0 || m_flush.valid())
+        return;
+    const int fd = m_fd;
+    try {
+        m_flush = std::async(std::launch::async, [fd] { return ::fdatasync(fd) == 0 ? 0 : errno; });
+    } catch (const std::system_error&) {
+        // No thread for it: Finish flushes alone.
+    }
+}
+
 bool PendingFile::Finish(std::string* reason)
 {
     if (m_fd < 0) {
@@ -225,6 +243,13 @@ bool PendingFile::Finish(std::string* reason)
     }
     bool good = m_error == 0;
     int error = m_error;
+    if (m_flush.valid()) {
+        const int flushError = m_flush.get();
+        if (good && flushError != 0) {
+            good = false;
+            error = flushError;
+        }
+    }
     if (good && m_mode >= 0 && ::fchmod(m_fd, static_cast<mode_t>(m_mode)) != 0) {
         good = false;
         error = errno;

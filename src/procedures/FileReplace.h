@@ -2,6 +2,7 @@
 
 #include "InterruptCleanup.h"
 
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,9 @@ public:
     static std::optional<PendingFile> Create(const std::string& path, std::string* reason = nullptr);
     // Adds bytes; false once a write has failed (Finish then says why).
     bool Append(std::string_view bytes);
+    // Starts flushing what was added to the disk on a thread of its own, so that the flush
+    // goes on while the caller waits for something else; Finish waits for it.
+    void StartFlush();
     // Gives the file the target's permissions, flushes it to the disk and closes it.
     bool Finish(std::string* reason = nullptr);
 
@@ -67,6 +71,7 @@ private:
     int m_error = 0;         // the errno of a failed write
     long long m_written = 0;
     long long m_flushedTo = 0; // the disk has been asked to write up to here
+    std::future<int> m_flush;  // StartFlush's flush: 0, or its errno
     InterruptRemoval m_removal;
 };
 

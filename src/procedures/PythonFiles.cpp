@@ -196,6 +196,13 @@ public:
         m_used = 0;
     }
 
+    // All bytes are in: the disk's flush starts while the device's digest is asked for.
+    void Ended()
+    {
+        Flush();
+        m_file.StartFlush();
+    }
+
     bool WriteFailed() const { return m_writeFailed; }
     long long Bytes() const { return m_bytes; }
     std::optional<std::string> Digest() { return m_digest.Finish(); }
@@ -259,6 +266,12 @@ public:
             Scan(held);
         }
         Scan(raw);
+    }
+
+    void Ended() override
+    {
+        if (m_streaming)
+            m_sink.Ended();
     }
 
     // After the row has run; `failed` when the device answered with an error.

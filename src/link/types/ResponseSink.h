@@ -11,6 +11,8 @@ public:
     virtual ~ResponseSink() = default;
     // The next bytes of the raw answer, in order, up to the receive room's size.
     virtual void Take(std::string_view raw) = 0;
+    // The answer has ended: no more Take follows.
+    virtual void Ended() { }
 };
 
 } // namespace tervane
