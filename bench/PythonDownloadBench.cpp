@@ -1,5 +1,5 @@
-// Download of one Python file from the simulated Q7 through DownloadPythonFiles, at 1, 4, 16
-// and 64 MiB: wall time of the whole exchange (announcement, file reply in Base64, digest
+// Download of one Python file from the simulated Q7 through DownloadPythonFiles, at 1, 16, 64
+// and 256 MiB: wall time of the whole exchange (announcement, file reply in Base64, digest
 // query, decode, write, local digest) against its floor, and the downloading process's peak
 // memory above what it held before, against the file's size. "Before" is after a download of
 // a 4 KiB file, which pages in the code of the parser, the digest and the link (about 2.5 MB
@@ -11,10 +11,10 @@
 // counts.
 #include "BatchWorker.h"
 #include "DeviceRunner.h"
-#include "ProcedureSteps.h"
-#include "RciRequests.h"
 #include "ProcedureQuestions.h"
+#include "ProcedureSteps.h"
 #include "PythonFiles.h"
+#include "RciRequests.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
 #include "SimulatedQ7.h"
@@ -91,8 +91,7 @@ std::string ReadLine(int fd)
     tervane::sim::SimulatedQ7 device(config);
     WriteLine(report, device.Start() ? device.PortPath() : std::string());
     char c = 0;
-    while (read(stop, &c, 1) > 0) {
-    }
+    while (read(stop, &c, 1) > 0) { }
     device.Stop();
     _exit(0);
 }
@@ -103,9 +102,10 @@ double FloorSeconds(tervane::SerialLink& link, std::size_t size)
     const auto item = tervane::ItemForEntry({"big.py", std::to_string(size)});
     tervane::CommandBatch batch;
     batch.AddTail(tervane::CommandRow(std::string(tervane::kRawRequestAnnounce), "", 10000));
-    batch.AddTail(tervane::CommandRow(tervane::FillRciRequest(tervane::kGetPythonFileRequest, item.name).value_or(""), "",
-        40000, tervane::DownloadResponseReserve(item.size)));
-    batch.AddTail(tervane::CommandRow(tervane::PythonDigestQuery(item.name), "", tervane::DownloadDigestTimeout(item.size)));
+    batch.AddTail(tervane::CommandRow(tervane::FillRciRequest(tervane::kGetPythonFileRequest, item.name).value_or(""),
+        "", 40000, tervane::DownloadResponseReserve(item.size)));
+    batch.AddTail(
+        tervane::CommandRow(tervane::PythonDigestQuery(item.name), "", tervane::DownloadDigestTimeout(item.size)));
     const auto start = std::chrono::steady_clock::now();
     tervane::RunBatch(link, batch, nullptr);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -128,10 +128,10 @@ double FloorSeconds(tervane::SerialLink& link, std::size_t size)
     if (fd >= 0)
         close(fd);
     BenchQuestions questions(scratch);
-    const std::vector<tervane::PythonFileItem> items{tervane::ItemForEntry({"big.py", std::to_string(size)})};
+    const std::vector<tervane::PythonFileItem> items {tervane::ItemForEntry({"big.py", std::to_string(size)})};
 
     const long cold = PeakKilobytes();
-    const std::vector<tervane::PythonFileItem> small{tervane::ItemForEntry({"small.py", "4096"})};
+    const std::vector<tervane::PythonFileItem> small {tervane::ItemForEntry({"small.py", "4096"})};
     const auto first = tervane::DownloadPythonFiles(small, runner, questions);
     bool saved = first.size() == 1 && first[0].outcome == tervane::PythonDownloadOutcome::Saved;
     const long before = PeakKilobytes();
@@ -147,8 +147,9 @@ double FloorSeconds(tervane::SerialLink& link, std::size_t size)
     double floor = 0;
     for (int round = 0; round < kRounds; ++round)
         floor += FloorSeconds(link, size);
-    WriteLine(report, std::to_string(seconds / kRounds) + " " + std::to_string(peak) + " " + (saved ? "1" : "0") + " "
-        + std::to_string(floor / kRounds) + " " + std::to_string(before - cold));
+    WriteLine(report,
+        std::to_string(seconds / kRounds) + " " + std::to_string(peak) + " " + (saved ? "1" : "0") + " " +
+            std::to_string(floor / kRounds) + " " + std::to_string(before - cold));
     _exit(0);
 }
 
@@ -205,9 +206,14 @@ bool Measure(std::size_t size, Figures& figures)
 
 } // namespace
 
-int main()
+// The sizes in MiB may be given on the command line (1 16 64 256 when none are).
+int main(int argc, char** argv)
 {
-    const std::size_t sizes[] = {1u << 20, 4u << 20, 16u << 20, 64u << 20};
+    std::vector<std::size_t> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(static_cast<std::size_t>(std::strtoul(argv[i], nullptr, 10)) << 20);
+    if (sizes.empty())
+        sizes = {1u << 20, 16u << 20, 64u << 20, 256u << 20};
     std::printf("Python file download through DownloadPythonFiles, simulated Q7, mean of %d downloads\n", kRounds);
     std::printf("%10s  %9s  %9s  %9s  %9s  %14s  %12s  %15s  %s\n", "size (B)", "wall (s)", "floor (s)", "wall/floor",
         "MB/s", "peak +RSS (kB)", "peak / size", "first use (kB)", "saved");
@@ -223,6 +229,7 @@ int main()
             static_cast<double>(size) / 1e6 / figures.seconds, figures.peakKilobytes,
             static_cast<double>(figures.peakKilobytes) / kilobytes, figures.firstUseKilobytes,
             figures.saved ? "yes" : "NO");
+        std::fflush(stdout);
     }
     return 0;
 }

@@ -40,12 +40,21 @@ void RunBatchInTurn(SerialLink& link, CommandBatch& batch, BatchObserver* observ
             record.response.clear();
             continue;
         }
-        const std::size_t capacity = static_cast<std::size_t>(kResponseBase)
-            + static_cast<std::size_t>(record.responseReserve > 0 ? record.responseReserve : 0);
+        const std::size_t capacity = static_cast<std::size_t>(kResponseBase) +
+            static_cast<std::size_t>(record.responseReserve > 0 ? record.responseReserve : 0);
         if (observer)
             observer->CommandStarting(i);
         if (!link.SendCommand(record.command)) {
             deviceGone = true;
+            continue;
+        }
+        if (record.stream != nullptr && link.Log() == nullptr) {
+            record.response.clear();
+            link.ReadResponse(record.command, *record.stream, capacity, record.timeout,
+                observer ? observer->Progress() : nullptr);
+            record.readEnd = link.LastReadEnd();
+            record.failed = link.LastReadEndedInError() ? 1 : 0;
+            record.stream->Ended();
             continue;
         }
         std::string raw;
@@ -53,6 +62,14 @@ void RunBatchInTurn(SerialLink& link, CommandBatch& batch, BatchObserver* observ
         link.ReadResponse(record.command, raw, capacity, record.timeout, reconnectWait,
             observer ? observer->Progress() : nullptr);
         record.readEnd = link.LastReadEnd();
+        if (record.stream != nullptr) {
+            // The command log shows the answer raw and cleaned, so it was read whole; the
+            // stream still takes it raw, as it would have arrived.
+            record.stream->Take(raw);
+            record.stream->Ended();
+            record.failed = link.CleanResponse(record.command, raw) ? 0 : 1;
+            continue;
+        }
         // Cleaned where it lies: a large answer is never held twice.
         record.failed = link.CleanResponse(record.command, raw) ? 0 : 1;
         record.response = std::move(raw);

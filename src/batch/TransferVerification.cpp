@@ -91,6 +91,17 @@ bool IsDigestText(std::string_view text)
     return true;
 }
 
+// The digest's bytes as "%02x" each, and the terminator.
+void WriteDigestText(const unsigned char* digest, std::size_t length, char* text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < length; ++i) {
+        text[2 * i] = kHex[digest[i] >> 4];
+        text[2 * i + 1] = kHex[digest[i] & 0x0f];
+    }
+    text[2 * length] = '\0';
+}
+
 } // namespace
 
 const char* FileDigestHex(const char* path, char* buffer, std::size_t length)
@@ -118,13 +129,29 @@ const char* FileDigestHex(const char* path, char* buffer, std::size_t length)
         return nullptr;
     const std::size_t digestLength = digest.size();
 
-    static constexpr char kHex[] = "0123456789abcdef";
-    for (std::size_t i = 0; i < digestLength; ++i) {
-        buffer[2 * i] = kHex[digest[i] >> 4];
-        buffer[2 * i + 1] = kHex[digest[i] & 0x0f];
-    }
-    buffer[2 * digestLength] = '\0';
+    WriteDigestText(digest.data(), digestLength, buffer);
     return buffer;
+}
+
+DigestStream::DigestStream() = default;
+
+DigestStream::~DigestStream() = default;
+
+void DigestStream::Update(std::string_view bytes)
+{
+    if (m_good && !bytes.empty())
+        m_good = m_md5.Update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+std::optional<std::string> DigestStream::Finish()
+{
+    std::array<unsigned char, 16> digest {};
+    if (!m_good || !m_md5.Final(digest))
+        return std::nullopt;
+    m_good = false;
+    char text[kDigestTextSize];
+    WriteDigestText(digest.data(), digest.size(), text);
+    return std::string(text);
 }
 
 std::optional<std::string> FileDigestHex(const std::string& path)

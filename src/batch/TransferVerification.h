@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Md5.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -19,6 +21,23 @@ inline constexpr std::size_t kDigestTextSize = 33;
 const char* FileDigestHex(const char* path, char* buffer, std::size_t length);
 // The same, as a text; none when the file cannot be read.
 std::optional<std::string> FileDigestHex(const std::string& path);
+
+// The MD5 digest of bytes that come in pieces (a download as it is written), the same
+// digest FileDigestHex gives for a file holding them.
+class DigestStream {
+public:
+    DigestStream();
+    ~DigestStream();
+    DigestStream(const DigestStream&) = delete;
+    DigestStream& operator=(const DigestStream&) = delete;
+    void Update(std::string_view bytes);
+    // The digest text of everything given; none when the computation failed. Once only.
+    std::optional<std::string> Finish();
+
+private:
+    Md5 m_md5;
+    bool m_good = true;
+};
 
 // Digest queries: at&usbinterface=41 with the device path in double quotes. The forms
 // with a file name give an empty text, which sends nothing as a batch row, when the name

@@ -199,12 +199,15 @@ DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, 
     DataWriteResult result;
     int shortWrites = 0;
     long long chunksWritten = 0;
-    // Each chunk is due kChunkPauseMs after the one before, counted from the start, so the
-    // time the writes take is part of the pause and the pace does not drift.
-    const uint32_t start = clock.TickCount();
     while (result.sent < size) {
         const int chunk = UploadChunkSize(size - result.sent);
         const long taken = write(data.data() + result.sent, static_cast<std::size_t>(chunk));
+        // The device stores a chunk in the pause after it has all of it: the pause runs from
+        // the end of this write, however long the write took, so a chunk held up by a slow
+        // port or a busy device is never followed closely by the next. The log line and the
+        // bar's step fall within the pause, and the wake-up is at the pause's end itself, so
+        // nothing is added to it.
+        const uint64_t due = clock.MicroTicks() + uint64_t {kChunkPauseMs} * 1000;
         if (taken < 0 || taken > chunk) {
             result.failed = true;
             break;
@@ -214,7 +217,7 @@ DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, 
         ++chunksWritten;
         if (observer && chunksWritten % chunksPerStep == 0)
             observer->Step();
-        clock.SleepUntil(start + static_cast<uint32_t>(chunksWritten) * kChunkPauseMs);
+        clock.SleepUntilMicro(due);
         // The bytes the port took are on their way to the device; only the rest is written
         // again, or the device would store them twice.
         result.sent += taken;

@@ -86,8 +86,9 @@ struct DataWriteResult {
 };
 
 // The data phase of an upload: the whole of `data` in chunks of UploadChunkSize, each logged,
-// stepped and due kChunkPauseMs after the one before, counted from the first on `clock`. A chunk the port took only part of
-// goes on from the first byte it did not take.
+// stepped and followed by a pause of kChunkPauseMs on `clock`, counted from the end of its
+// write: no chunk starts sooner than that after the one before has gone out. A chunk the
+// port took only part of goes on from the first byte it did not take.
 DataWriteResult WriteUploadData(std::string_view data, const DataWriter& write, Clock& clock, CommandLog* log,
     UploadObserver* observer);
 

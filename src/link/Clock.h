@@ -16,9 +16,15 @@ public:
     virtual uint32_t TickCount() = 0;
     // Pauses the calling thread for the given number of milliseconds.
     virtual void Sleep(uint32_t ms) = 0;
-    // Pauses until the tick count reaches `deadline`; at once when it has. Paced loops wait
-    // for deadlines counted from their start, so the time each step takes does not add up.
+    // Pauses until the tick count reaches `deadline`; at once when it has.
     virtual void SleepUntil(uint32_t deadline);
+    // The time in microseconds since an arbitrary start, for a pause that must last at least
+    // its length without rounding up to whole milliseconds each time. By default the tick
+    // count in microseconds.
+    virtual uint64_t MicroTicks() { return uint64_t {TickCount()} * 1000; }
+    // Pauses until MicroTicks() reaches `deadline`; at once when it has. By default in whole
+    // milliseconds, rounded up.
+    virtual void SleepUntilMicro(uint64_t deadline);
     // How long a wait for the port to fall quiet really lasts (the drain before each
     // command). Waiting for a device's answer is never shortened.
     virtual uint32_t QuietWait(uint32_t ms) { return ms; }
@@ -29,6 +35,10 @@ class RealClock : public Clock {
 public:
     uint32_t TickCount() override;
     void Sleep(uint32_t ms) override;
+    uint64_t MicroTicks() override;
+    // Wakes at the deadline itself, not a relative pause after the call, so the time the
+    // caller took before it is not added.
+    void SleepUntilMicro(uint64_t deadline) override;
 };
 
 // Real time in which pauses pass faster: Sleep(ms) really waits ms / speedUp and the
@@ -41,6 +51,8 @@ public:
     explicit FastClock(uint32_t speedUp);
     uint32_t TickCount() override;
     void Sleep(uint32_t ms) override;
+    uint64_t MicroTicks() override;
+    void SleepUntilMicro(uint64_t deadline) override;
     uint32_t QuietWait(uint32_t ms) override;
     // While `holding` answers true, pauses pass at real speed. A test holds the clock while its
     // simulated device restarts in real time, so that a wait for the port to come back cannot
@@ -52,7 +64,7 @@ private:
     const uint32_t m_speedUp;
     std::function<bool()> m_holding;
     const std::chrono::steady_clock::time_point m_start;
-    std::atomic<uint64_t> m_skippedMs{0};
+    std::atomic<uint64_t> m_skippedUs{0};
 };
 
 // The process's real clock.

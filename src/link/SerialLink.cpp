@@ -5,17 +5,22 @@
 #include "LinkWatcher.h"
 #include "NetworkPort.h"
 #include "ProgressSink.h"
+#include "ResponseSink.h"
 #include "SerialPort.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace tervane {
 
@@ -140,6 +145,7 @@ bool SerialLink::OpenPortNoDrain()
     m_network = IsPortUrl(m_portName);
     m_telnetOn = url && url->scheme == PortUrl::Scheme::Rfc2217;
     m_fd = OpenSerialPort(m_portName, &m_openFailure, m_telnetOn ? &m_telnet : nullptr);
+    m_isTerminal = m_fd >= 0 && !m_network && ::isatty(m_fd) == 1;
     return m_fd >= 0;
 }
 
@@ -263,7 +269,22 @@ long SerialLink::WriteRaw(const char* data, std::size_t length)
     std::size_t taken = 0;
     if (!WriteAll(std::string_view(data, length), &taken, std::nullopt) && taken == 0)
         return -1;
+    WaitOutputSent();
     return static_cast<long>(taken);
+}
+
+void SerialLink::WaitOutputSent()
+{
+    // A serial port takes the bytes into its driver's queue and sends them afterwards; a device
+    // that is busy holds them there. Only a terminal has such a queue: for a network port the
+    // count would be the bytes its peer has not acknowledged yet.
+    if (m_fd < 0 || !m_isTerminal)
+        return;
+    constexpr auto kQueueLook = std::chrono::microseconds(100);
+    const uint32_t giveUp = m_clock.TickCount() + m_limits.reopenGiveUpMs;
+    int queued = 0;
+    while (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0 && !TickPassed(m_clock.TickCount(), giveUp))
+        std::this_thread::sleep_for(kQueueLook);
 }
 
 bool SerialLink::DrainPort()
@@ -337,45 +358,29 @@ bool SerialLink::GaveUp() const
     return m_gaveUp;
 }
 
-bool SerialLink::ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
-    bool reconnectWait, ProgressSink* progress)
+template <typename Keep>
+std::string_view SerialLink::ReadLoop(std::string_view command, std::size_t capacity, int timeoutMs, bool reconnectWait,
+    ProgressSink* progress, Keep&& keep, bool& overflowed)
 {
-    response.clear();
-    m_lastReadEnd = ReadEnd::Nothing;
     const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
     const uint32_t start = m_clock.TickCount();
     const uint32_t deadline = start + timeout;
     int counter = progress ? progress->Position() : 0;
     // A pause of one hundredth of the time-out, never a spin.
     const uint32_t pause = std::max<uint32_t>(timeout / 100, 1);
-
-    if (StartsWithSleep(command)) {
-        response = "SLEEP";
-        while (!TickPassed(m_clock.TickCount(), deadline) && !Stopping()) {
-            m_clock.Sleep(pause);
-            if (progress)
-                progress->SetPosition(++counter);
-        }
-        DrainPort();
-        m_lastReadEnd = ReadEnd::Sleep;
-        return true;
-    }
-
-    if (m_fd < 0)
-        return false;
-
-    const std::size_t capacity = size > 0 ? size - 1 : 0;
-    // The room is reserved but filled only as bytes arrive: a large receive room for a
-    // small answer costs address space, not memory, and the answer is never copied to grow.
-    std::string buffer;
-    buffer.reserve(capacity);
+    // Reads land in a block of their own, never cleared, and only the bytes that came are
+    // kept: a large receive room for a small answer costs nothing, and the room of a long
+    // one is filled by the bytes themselves.
+    if (!m_readBlock)
+        m_readBlock = std::make_unique_for_overwrite<char[]>(kReadBlockSize);
+    char* const block = m_readBlock.get();
     std::size_t received = 0;
     bool anyByte = false;
-    bool overflowed = false;
-    // The last bytes received, kept also once the buffer is full, so that an answer
-    // longer than the buffer still ends at its result code.
-    std::string tail;
-    char overflow[4096];
+    overflowed = false;
+    // The last bytes received, kept also once the room is full, so that an answer longer
+    // than the room still ends at its result code.
+    char tail[kErrorEnding.size()];
+    std::size_t tailSize = 0;
     std::string_view ending;
     // A command a network server dropped unanswered, to be written again once it is back.
     std::string rewrite;
@@ -384,27 +389,29 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     std::optional<uint32_t> stopEnd;
     bool done = TickPassed(m_clock.TickCount(), deadline);
     while (!done) {
-        const std::size_t room = std::min(capacity - received, kReadBlockSize);
-        if (room > 0)
-            buffer.resize(received + room);
-        char* into = room > 0 ? buffer.data() + received : overflow;
         long got = 0;
-        const bool readable = ReadSome(into, room > 0 ? room : sizeof overflow, got, kReadWaitMs);
-        if (room > 0) {
-            received += static_cast<std::size_t>(got);
-            buffer.resize(received);
-        }
+        const bool readable = ReadSome(block, kReadBlockSize, got, kReadWaitMs);
         if (readable) {
-            if (got == 0 && progress)
+            const auto count = static_cast<std::size_t>(got);
+            if (count == 0 && progress)
                 progress->SetPosition(++counter);
-            if (room == 0 && got > 0)
-                overflowed = true;
-            if (got > 0)
+            if (count > 0)
                 lastHeard = m_clock.TickCount();
-            anyByte = anyByte || got > 0;
-            tail.append(into, static_cast<std::size_t>(got));
-            if (tail.size() > kErrorEnding.size())
-                tail.erase(0, tail.size() - kErrorEnding.size());
+            const std::size_t kept = std::min(count, capacity - received);
+            if (kept > 0)
+                keep(std::string_view(block, kept));
+            received += kept;
+            overflowed = overflowed || kept < count;
+            anyByte = anyByte || count > 0;
+            if (count >= sizeof tail) {
+                std::memcpy(tail, block + count - sizeof tail, sizeof tail);
+                tailSize = sizeof tail;
+            } else if (count > 0) {
+                const std::size_t keepOld = std::min(tailSize, sizeof tail - count);
+                std::memmove(tail, tail + tailSize - keepOld, keepOld);
+                std::memcpy(tail + keepOld, block, count);
+                tailSize = keepOld + count;
+            }
         } else {
             // A network server that hangs up before any answer came took the command with
             // it (ser2net does when its port went away under it): once the port is back the
@@ -445,7 +452,7 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
             lastHeard = m_clock.TickCount();
         }
         if (!reconnectWait) {
-            const std::string_view t(tail);
+            const std::string_view t(tail, tailSize);
             if (t.ends_with(kErrorEnding))
                 ending = kErrorEnding;
             else if (t.ends_with(kOkEnding))
@@ -459,21 +466,60 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
             stopEnd = now + m_limits.stopBoundMs;
         done = TickPassed(now, deadline) || (stopEnd && TickPassed(now, *stopEnd));
     }
+    // An answer that was still ending in CR LF ACK CR LF when its time ran out ended well, as
+    // the cleaning counts it: the wait is the command's whole time-out all the same.
+    static constexpr std::string_view kAckEnding("\r\n\x06\r\n", 5);
+    if (!ending.empty() ||
+        (m_lastReadEnd != ReadEnd::Reconnected && std::string_view(tail, tailSize).ends_with(kAckEnding)))
+        m_lastReadEnd = ReadEnd::ResultCode;
+    else if (m_lastReadEnd != ReadEnd::Reconnected)
+        m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;
+    m_lastEndedInError = ending == kErrorEnding;
+    return ending;
+}
 
-    buffer.resize(received);
+bool SerialLink::ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
+    bool reconnectWait, ProgressSink* progress)
+{
+    response.clear();
+    m_lastReadEnd = ReadEnd::Nothing;
+    m_lastEndedInError = false;
+
+    if (StartsWithSleep(command)) {
+        const uint32_t timeout = static_cast<uint32_t>(std::max(timeoutMs, 0));
+        const uint32_t deadline = m_clock.TickCount() + timeout;
+        int counter = progress ? progress->Position() : 0;
+        // A pause of one hundredth of the time-out, never a spin.
+        const uint32_t pause = std::max<uint32_t>(timeout / 100, 1);
+        response = "SLEEP";
+        while (!TickPassed(m_clock.TickCount(), deadline) && !Stopping()) {
+            m_clock.Sleep(pause);
+            if (progress)
+                progress->SetPosition(++counter);
+        }
+        DrainPort();
+        m_lastReadEnd = ReadEnd::Sleep;
+        return true;
+    }
+
+    if (m_fd < 0)
+        return false;
+
+    const std::size_t capacity = size > 0 ? size - 1 : 0;
+    // The room is reserved but filled only as bytes arrive: a large receive room for a
+    // small answer costs address space, not memory, and the answer is never copied to grow.
+    std::string buffer;
+    buffer.reserve(capacity);
+    bool overflowed = false;
+    const std::string_view ending = ReadLoop(
+        command, capacity, timeoutMs, reconnectWait, progress,
+        [&buffer](std::string_view bytes) { buffer.append(bytes); }, overflowed);
     if (overflowed && !ending.empty()) {
         // The beginning of the answer is kept; its last bytes make way for the result code
         // that ended it, which decides whether the command failed.
         buffer.resize(capacity >= ending.size() ? capacity - ending.size() : 0);
         buffer.append(ending.substr(0, capacity - buffer.size()));
     }
-    // An answer that was still ending in CR LF ACK CR LF when its time ran out ended well, as
-    // the cleaning counts it: the wait is the command's whole time-out all the same.
-    static constexpr std::string_view kAckEnding("\r\n\x06\r\n", 5);
-    if (!ending.empty() || (m_lastReadEnd != ReadEnd::Reconnected && std::string_view(tail).ends_with(kAckEnding)))
-        m_lastReadEnd = ReadEnd::ResultCode;
-    else if (m_lastReadEnd != ReadEnd::Reconnected)
-        m_lastReadEnd = anyByte ? ReadEnd::Unended : ReadEnd::Nothing;
     response = std::move(buffer);
     if (m_log)
         m_log->WriteRawResponse(response);
@@ -484,6 +530,31 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
             m_watcher->DeviceAnswered();
     }
     return true;
+}
+
+bool SerialLink::ReadResponse(std::string_view command, ResponseSink& sink, std::size_t size, int timeoutMs,
+    ProgressSink* progress)
+{
+    if (StartsWithSleep(command)) {
+        std::string slept;
+        const bool result = ReadResponse(command, slept, size, timeoutMs, false, progress);
+        sink.Take(slept);
+        return result;
+    }
+    m_lastReadEnd = ReadEnd::Nothing;
+    m_lastEndedInError = false;
+    if (m_fd < 0)
+        return false;
+    bool overflowed = false;
+    ReadLoop(
+        command, size > 0 ? size - 1 : 0, timeoutMs, false, progress,
+        [&sink](std::string_view bytes) { sink.Take(bytes); }, overflowed);
+    return true;
+}
+
+bool SerialLink::LastReadEndedInError() const
+{
+    return m_lastEndedInError;
 }
 
 ReadEnd SerialLink::LastReadEnd() const

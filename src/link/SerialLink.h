@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ namespace tervane {
 class CommandLog;
 class LinkWatcher;
 class ProgressSink;
+class ResponseSink;
 
 // Bounds of the link's own loops, in milliseconds.
 struct LinkLimits {
@@ -68,13 +70,21 @@ public:
     // its beginning, and its last bytes make way for the final result code that ended it.
     bool ReadResponse(std::string_view command, std::string& response, std::size_t size, int timeoutMs,
         bool reconnectWait, ProgressSink* progress);
+    // The same read, handing the answer's bytes to `sink` as they arrive (at most size - 1
+    // of them) instead of keeping them: the answer is not held, cleaned or logged. It ends
+    // as the other does; LastReadEndedInError tells whether the command failed.
+    bool ReadResponse(std::string_view command, ResponseSink& sink, std::size_t size, int timeoutMs,
+        ProgressSink* progress);
     // How the last ReadResponse ended.
     ReadEnd LastReadEnd() const;
+    // The last ReadResponse ended in the error result code.
+    bool LastReadEndedInError() const;
     // Reduces a raw answer to its payload in place, logs it, and tells whether the command
     // failed.
     bool CleanResponse(std::string_view command, std::string& response);
-    // Writes raw bytes (file data); the number of bytes the port took (fewer when it failed
-    // part way), or -1 when it took none and failed.
+    // Writes raw bytes (file data) and returns once they have left the port, not merely its
+    // driver's queue: the number of bytes the port took (fewer when it failed part way), or -1
+    // when it took none and failed.
     long WriteRaw(const char* data, std::size_t length);
 
     void ClosePort();
@@ -96,6 +106,10 @@ private:
     bool ReadSome(char* into, std::size_t room, long& got, int waitMs);
     // Whether a stop has been asked (LinkLimits::stop).
     bool Stopping() const;
+    // The read loop of both ReadResponse forms: the bytes within the room go to `keep`.
+    template <typename Keep>
+    std::string_view ReadLoop(std::string_view command, std::size_t capacity, int timeoutMs, bool reconnectWait,
+        ProgressSink* progress, Keep&& keep, bool& overflowed);
     // Writes every byte of data (escaped on a telnet port). Gives up when the port takes
     // nothing for reopenGiveUpMs, or at `deadline` when one is given.
     bool WriteAll(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
@@ -103,6 +117,8 @@ private:
     bool WriteWire(std::string_view bytes, std::size_t* taken, std::optional<uint32_t> deadline);
     // DrainPort; false when the port went away meanwhile.
     bool Drain();
+    // Waits until the port's driver has sent what it was given, within reopenGiveUpMs.
+    void WaitOutputSent();
 
     Clock& m_clock;
     CommandLog* m_log = nullptr;
@@ -118,6 +134,10 @@ private:
     std::string m_unanswered;
     ReadEnd m_lastReadEnd = ReadEnd::Nothing;
     bool m_gaveUp = false;
+    bool m_isTerminal = false; // the port is a terminal, with a driver's output queue
+    bool m_lastEndedInError = false;
+    // Where reads land before they are kept: never zero-filled, allocated once.
+    std::unique_ptr<char[]> m_readBlock;
     OpenFailure m_openFailure;
     LinkTurns m_turns;
 };

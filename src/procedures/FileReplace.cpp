@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 namespace tervane {
@@ -90,10 +91,10 @@ std::optional<std::string> ResolveWriteTarget(const std::string& path, std::stri
         SetReason(reason, "the path does not name a file");
         return std::nullopt;
     }
-    struct stat entry {};
+    struct stat entry { };
     if (::lstat(path.c_str(), &entry) != 0) {
         if (errno == ENOENT)
-            return path;  // a new file; a missing folder shows when it is written
+            return path; // a new file; a missing folder shows when it is written
         SetReason(reason, ErrnoText(errno));
         return std::nullopt;
     }
@@ -105,7 +106,7 @@ std::optional<std::string> ResolveWriteTarget(const std::string& path, std::stri
         return path;
     }
     // A link is written through: the file it leads to gets the bytes, the link stays.
-    struct stat target {};
+    struct stat target { };
     if (::stat(path.c_str(), &target) != 0) {
         SetReason(reason, errno == ENOENT ? "it is a symbolic link to nothing" : ErrnoText(errno));
         return std::nullopt;
@@ -122,9 +123,16 @@ std::optional<std::string> ResolveWriteTarget(const std::string& path, std::stri
     return std::string(resolved.get());
 }
 
-PendingFile::PendingFile(std::string target, std::string temporary)
+namespace {
+// A long file is handed to the disk as it is written, so the flush at its end is short.
+constexpr long long kWriteBehindBytes = 8ll << 20;
+} // namespace
+
+PendingFile::PendingFile(std::string target, std::string temporary, int fd, int mode)
     : m_target(std::move(target))
     , m_temporary(std::move(temporary))
+    , m_fd(fd)
+    , m_mode(mode)
     , m_removal(m_temporary, InterruptRemoval::Kind::File)
 {
 }
@@ -132,6 +140,12 @@ PendingFile::PendingFile(std::string target, std::string temporary)
 PendingFile::PendingFile(PendingFile&& other) noexcept
     : m_target(std::move(other.m_target))
     , m_temporary(std::exchange(other.m_temporary, {}))
+    , m_fd(std::exchange(other.m_fd, -1))
+    , m_mode(other.m_mode)
+    , m_error(other.m_error)
+    , m_written(other.m_written)
+    , m_flushedTo(other.m_flushedTo)
+    , m_flush(std::move(other.m_flush))
     , m_removal(std::move(other.m_removal))
 {
 }
@@ -139,10 +153,17 @@ PendingFile::PendingFile(PendingFile&& other) noexcept
 PendingFile& PendingFile::operator=(PendingFile&& other) noexcept
 {
     if (this != &other) {
+        CloseFile();
         if (!m_temporary.empty())
             ::unlink(m_temporary.c_str());
         m_target = std::move(other.m_target);
         m_temporary = std::exchange(other.m_temporary, {});
+        m_fd = std::exchange(other.m_fd, -1);
+        m_mode = other.m_mode;
+        m_error = other.m_error;
+        m_written = other.m_written;
+        m_flushedTo = other.m_flushedTo;
+        m_flush = std::move(other.m_flush);
         m_removal = std::move(other.m_removal);
     }
     return *this;
@@ -150,42 +171,110 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept
 
 PendingFile::~PendingFile()
 {
+    CloseFile();
     if (!m_temporary.empty())
         ::unlink(m_temporary.c_str());
 }
 
-std::optional<PendingFile> PendingFile::Write(const std::string& path, std::string_view bytes, std::string* reason)
+void PendingFile::CloseFile()
+{
+    // The flush thread uses the descriptor until it is done.
+    if (m_flush.valid())
+        m_flush.wait();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+}
+
+std::optional<PendingFile> PendingFile::Create(const std::string& path, std::string* reason)
 {
     std::optional<std::string> target = ResolveWriteTarget(path, reason);
     if (!target)
         return std::nullopt;
-    struct stat existing {};
+    struct stat existing { };
     const bool replacing = ::stat(target->c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
     // A short name, so that a target whose own name is as long as a name may be still
     // has room for it beside it; the leading dot keeps it out of ordinary listings.
     std::string temporary = FolderOf(*target) + ".tq7-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // created 0600
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // created 0600
     if (fd < 0) {
         SetReason(reason, ErrnoText(errno));
         return std::nullopt;
     }
-    PendingFile file(std::move(*target), std::move(temporary));
-    bool good = WriteAll(fd, bytes);
-    if (good && replacing)
-        good = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    if (good)
-        good = ::fsync(fd) == 0;
-    int error = good ? 0 : errno;
-    if (::close(fd) != 0 && good) {
+    SetReason(reason, {});
+    return PendingFile(std::move(*target), std::move(temporary), fd,
+        replacing ? static_cast<int>(existing.st_mode & 07777) : -1);
+}
+
+bool PendingFile::Append(std::string_view bytes)
+{
+    if (m_fd < 0 || m_error != 0)
+        return false;
+    if (!WriteAll(m_fd, bytes)) {
+        m_error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    m_written += static_cast<long long>(bytes.size());
+    if (m_written - m_flushedTo >= kWriteBehindBytes) {
+        ::sync_file_range(m_fd, m_flushedTo, m_written - m_flushedTo, SYNC_FILE_RANGE_WRITE);
+        m_flushedTo = m_written;
+    }
+    return true;
+}
+
+void PendingFile::StartFlush()
+{
+    if (m_fd < 0 || m_error != 0 || m_flush.valid())
+        return;
+    const int fd = m_fd;
+    try {
+        m_flush = std::async(std::launch::async, [fd] { return ::fdatasync(fd) == 0 ? 0 : errno; });
+    } catch (const std::system_error&) {
+        // No thread for it: Finish flushes alone.
+    }
+}
+
+bool PendingFile::Finish(std::string* reason)
+{
+    if (m_fd < 0) {
+        SetReason(reason, "the file has already been finished");
+        return false;
+    }
+    bool good = m_error == 0;
+    int error = m_error;
+    if (m_flush.valid()) {
+        const int flushError = m_flush.get();
+        if (good && flushError != 0) {
+            good = false;
+            error = flushError;
+        }
+    }
+    if (good && m_mode >= 0 && ::fchmod(m_fd, static_cast<mode_t>(m_mode)) != 0) {
         good = false;
         error = errno;
     }
-    if (!good) {
-        SetReason(reason, ErrnoText(error));
-        return std::nullopt;
+    if (good && ::fsync(m_fd) != 0) {
+        good = false;
+        error = errno;
     }
-    SetReason(reason, {});
+    if (::close(m_fd) != 0 && good) {
+        good = false;
+        error = errno;
+    }
+    m_fd = -1;
+    SetReason(reason, good ? std::string() : ErrnoText(error));
+    return good;
+}
+
+std::optional<PendingFile> PendingFile::Write(const std::string& path, std::string_view bytes, std::string* reason)
+{
+    std::optional<PendingFile> file = Create(path, reason);
+    if (!file)
+        return std::nullopt;
+    file->Append(bytes);
+    if (!file->Finish(reason))
+        return std::nullopt;
     return file;
 }
 
@@ -193,6 +282,10 @@ bool PendingFile::RenameTo(const std::string& path, std::string* reason)
 {
     if (m_temporary.empty()) {
         SetReason(reason, "the file has already been placed");
+        return false;
+    }
+    if (m_fd >= 0) {
+        SetReason(reason, "the file has not been finished");
         return false;
     }
     if (::rename(m_temporary.c_str(), path.c_str()) != 0) {

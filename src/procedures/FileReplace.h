@@ -2,6 +2,7 @@
 
 #include "InterruptCleanup.h"
 
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,17 @@ public:
     static std::optional<PendingFile> Write(const std::string& path, std::string_view bytes,
         std::string* reason = nullptr);
 
+    // Starts a file for the target `path` whose bytes come in pieces: Append them, then
+    // Finish. None, with the reason, when the target is refused or the file cannot be made.
+    static std::optional<PendingFile> Create(const std::string& path, std::string* reason = nullptr);
+    // Adds bytes; false once a write has failed (Finish then says why).
+    bool Append(std::string_view bytes);
+    // Starts flushing what was added to the disk on a thread of its own, so that the flush
+    // goes on while the caller waits for something else; Finish waits for it.
+    void StartFlush();
+    // Gives the file the target's permissions, flushes it to the disk and closes it.
+    bool Finish(std::string* reason = nullptr);
+
     PendingFile(PendingFile&& other) noexcept;
     PendingFile& operator=(PendingFile&& other) noexcept;
     PendingFile(const PendingFile&) = delete;
@@ -47,11 +59,18 @@ public:
     std::optional<std::string> KeepUnverified(std::string* reason = nullptr);
 
 private:
-    PendingFile(std::string target, std::string temporary);
+    PendingFile(std::string target, std::string temporary, int fd, int mode);
     bool RenameTo(const std::string& path, std::string* reason);
+    void CloseFile();
 
     std::string m_target;
-    std::string m_temporary;  // empty once renamed
+    std::string m_temporary; // empty once renamed
+    int m_fd = -1;           // open while bytes are being added
+    int m_mode = -1;         // the permissions of the file replaced, or -1
+    int m_error = 0;         // the errno of a failed write
+    long long m_written = 0;
+    long long m_flushedTo = 0; // the disk has been asked to write up to here
+    std::future<int> m_flush;  // StartFlush's flush: 0, or its errno
     InterruptRemoval m_removal;
 };
 

@@ -34,13 +34,12 @@ std::size_t FileListNameWidth(const PythonFileList& files);
 
 // A file as a download or a deletion acts on it.
 struct PythonFileItem {
-    std::string name;      // what is asked of the device
-    std::string sizeText;  // as shown in the progress prompt
-    long long size = 0;    // its decimal value; 0 when there is none
+    std::string name;     // what is asked of the device
+    std::string sizeText; // as shown in the progress prompt
+    long long size = 0;   // its decimal value; 0 when there is none
 };
 // The item for a listed entry, its name whole as the device gave it.
 PythonFileItem ItemForEntry(const PythonFileEntry& entry);
-
 
 // The entries of a listing reply: the first child of do_command/ls whatever its name, then
 // each later sibling named `file`; only those with both attributes. Empty when the reply
@@ -57,17 +56,17 @@ void AddListingRows(CommandBatch& batch);
 PythonFileList ListPythonFiles(DeviceRunner& runner, bool* listed = nullptr);
 
 enum class PythonUploadOutcome {
-    NoFile,       // the path was empty; nothing was sent
-    NameRefused,  // the file's name cannot be carried to the device; nothing was sent
-    Verified,     // the device's digest matched; the list was refreshed
-    Cancelled,    // the digests differed and the user gave up; the list was refreshed
+    NoFile,      // the path was empty; nothing was sent
+    NameRefused, // the file's name cannot be carried to the device; nothing was sent
+    Verified,    // the device's digest matched; the list was refreshed
+    Cancelled,   // the digests differed and the user gave up; the list was refreshed
 };
 
 struct PythonUploadResult {
     PythonUploadOutcome outcome = PythonUploadOutcome::NoFile;
     int uploads = 0;
     UploadResult lastUpload;
-    bool listRefreshed = false;  // `files` is the device's list after the upload
+    bool listRefreshed = false; // `files` is the device's list after the upload
     PythonFileList files;
 };
 
@@ -76,23 +75,24 @@ struct PythonUploadResult {
 PythonUploadResult UploadPythonFile(const std::string& path, DeviceRunner& runner, ProcedureQuestions& questions);
 
 enum class PythonDownloadOutcome {
-    Saved,        // written and its digest matched the device's
-    NotSaved,     // the user cancelled the save dialog; nothing was written
-    Cancelled,    // the user gave up at a failure question; the target is left as it was
-    NameRefused,  // the name cannot be carried to the device; nothing was sent
+    Saved,       // written and its digest matched the device's
+    NotSaved,    // the user cancelled the save dialog; nothing was written
+    Cancelled,   // the user gave up at a failure question; the target is left as it was
+    NameRefused, // the name cannot be carried to the device; nothing was sent
 };
 
 struct PythonDownloadResult {
     std::string name;
     PythonDownloadOutcome outcome = PythonDownloadOutcome::NotSaved;
-    std::string savedPath;       // where the verified file was written; empty when it was not
-    std::string unverifiedPath;  // Cancelled at a digest mismatch: where the download was kept
-    int exchanges = 0;         // file requests sent
-    long long savedBytes = 0;  // bytes written to savedPath (not the size the listing gave)
+    std::string savedPath;      // where the verified file was written; empty when it was not
+    std::string unverifiedPath; // Cancelled at a digest mismatch: where the download was kept
+    int exchanges = 0;          // file requests sent
+    long long savedBytes = 0;   // bytes written to savedPath (not the size the listing gave)
 };
 
-// Fetches each item in turn, asks where to save it, decodes it, writes it beside the chosen
-// file and checks its digest there; only a matching download replaces the chosen file. A
+// Fetches each item in turn: asks where to save it, then decodes the reply into a file beside
+// the chosen one as it arrives, hashing it as it is written, and checks its digest against
+// the device's; only a matching download replaces the chosen file. A
 // reply that names another file than the one asked for fails. A failure asks Retry (a new
 // exchange for that file) or Cancel (the next item); Cancel at a digest mismatch keeps the
 // download beside the chosen file as NAME.unverified. The list is not refreshed.
@@ -100,9 +100,9 @@ std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFi
     ProcedureQuestions& questions);
 
 struct PythonDeleteResult {
-    std::vector<std::string> refused;  // names not sent, each reported to the user
-    PythonFileList files;              // the list after the deletions
-    bool listed = false;               // that list came back (ListingCameBack)
+    std::vector<std::string> refused; // names not sent, each reported to the user
+    PythonFileList files;             // the list after the deletions
+    bool listed = false;              // that list came back (ListingCameBack)
 };
 
 // Deletes the items and refreshes the list in one batch. Nothing is asked first; with no
@@ -144,7 +144,6 @@ inline constexpr FieldId kAutoStartCommandField = 1110;
 BindingTable PythonBindings();
 // Stores the fields into the settings document and applies it (send, settle, read back).
 // False when there is no settings document, and so nothing was sent.
-bool ApplyAutoStart(RciDocuments& documents, DeviceRunner& runner, const BindingTable& table,
-    const FieldStore& fields);
+bool ApplyAutoStart(RciDocuments& documents, DeviceRunner& runner, const BindingTable& table, const FieldStore& fields);
 
 } // namespace tervane

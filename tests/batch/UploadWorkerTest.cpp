@@ -479,25 +479,38 @@ TEST_F(ChunkLoop, AShortWriteGoesOnFromTheFirstByteNotTaken)
     EXPECT_EQ(observer.steps, 4);
 }
 
-TEST_F(ChunkLoop, ChunksAreDueEveryPauseFromTheStartWhateverTheWritesTake)
+// A port that stalls: the writes take 7 ms, one of them 300 ms and a short one 120 ms.
+// Every chunk still gets its whole pause after it has gone out; none is sent early to make
+// up for the stall.
+TEST_F(ChunkLoop, EveryChunkWaitsAWholePauseAfterTheOneBeforeHasGoneOut)
 {
-    const std::string bytes = Pattern(5 * 1024);
+    const std::string bytes = Pattern(6 * 1024);
     clock.now = 1000;
-    // Writes take 7 ms, and the third one 120 ms: the pauses make up the difference, and
-    // after the slow write the next chunks catch up with their due times.
+    const uint32_t writeTimes[] = {7, 7, 300, 7, 120, 7, 7};
     int calls = 0;
-    std::vector<uint32_t> writtenAt;
+    std::vector<std::pair<uint32_t, uint32_t>> writes;  // start and end of each write
     auto port = [&](const char*, std::size_t length) -> long {
-        writtenAt.push_back(clock.now);
-        clock.now += ++calls == 3 ? 120 : 7;
-        return static_cast<long>(length);
+        const uint32_t took = writeTimes[calls];
+        const auto taken = static_cast<long>(++calls == 5 ? 100 : length);
+        writes.emplace_back(clock.now, clock.now + took);
+        clock.now += took;
+        return taken;
     };
     const auto result = tervane::WriteUploadData(bytes, port, clock, nullptr, nullptr);
 
     EXPECT_FALSE(result.failed);
-    EXPECT_EQ(writtenAt, (std::vector<uint32_t>{1000, 1050, 1100, 1220, 1227}));
-    EXPECT_EQ(clock.pauses, (std::vector<uint32_t>{43, 43, 16}));
-    EXPECT_EQ(clock.now, 1250u);
+    EXPECT_EQ(result.sent, 6 * 1024);
+    ASSERT_EQ(writes.size(), 7u);
+    uint32_t floor = 0;
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (i > 0) {
+            EXPECT_GE(writes[i].first - writes[i - 1].second, tervane::kChunkPauseMs) << "chunk " << i;
+        }
+        floor += writes[i].second - writes[i].first + tervane::kChunkPauseMs;
+    }
+    // Exactly the writes and their pauses: no pause is lengthened either.
+    EXPECT_EQ(clock.now - 1000, floor);
+    EXPECT_EQ(clock.pauses, std::vector<uint32_t>(7, tervane::kChunkPauseMs));
 }
 
 TEST_F(ChunkLoop, SixShortWritesInARowGiveUp)

@@ -45,6 +45,11 @@ void ScriptedRunner::RunBatch(CommandBatch& batch)
         row.response.clear();
         if (answer)
             answer(row);
+        // A streamed row takes the scripted answer as it would arrive, and keeps none.
+        if (row.stream != nullptr) {
+            row.stream->Take(row.response);
+            row.response.clear();
+        }
     }
     batches.emplace_back(batch.begin(), batch.end());
 }

@@ -1,4 +1,5 @@
 // The Python files procedures against the simulated device: list, upload, download, delete.
+#include "CommandLog.h"
 #include "PythonFiles.h"
 #include "RciRequests.h"
 #include "SimEncoding.h"
@@ -145,10 +146,11 @@ struct FileReplyShape {
 std::string WithReplyAround(const std::string& getFileInside)
 {
     return "<rci_reply version=\"1.1\"><do_command target=\"file_system\">"
-           "<get_file name=\"/WEB/python/main.py\">" + getFileInside + "</get_file></do_command></rci_reply>";
+           "<get_file name=\"/WEB/python/main.py\">" +
+        getFileInside + "</get_file></do_command></rci_reply>";
 }
 
-class FileReplyShapes : public PythonFilesTest, public ::testing::WithParamInterface<FileReplyShape> {};
+class FileReplyShapes : public PythonFilesTest, public ::testing::WithParamInterface<FileReplyShape> { };
 
 TEST_P(FileReplyShapes, DecodeToTheDevicesFile)
 {
@@ -166,13 +168,12 @@ TEST_P(FileReplyShapes, DecodeToTheDevicesFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FileReplyShapes,
-    ::testing::Values(
-        FileReplyShape {"cdata_and_comment_inside",
-            [](const std::string& b) {
-                const std::size_t half = b.size() / 2;
-                return WithReplyAround("<data>" + b.substr(0, half) + "<!-- part --><![CDATA[" + b.substr(half)
-                    + "]]></data>");
-            }},
+    ::testing::Values(FileReplyShape {"cdata_and_comment_inside",
+                          [](const std::string& b) {
+                              const std::size_t half = b.size() / 2;
+                              return WithReplyAround("<data>" + b.substr(0, half) + "<!-- part --><![CDATA[" +
+                                  b.substr(half) + "]]></data>");
+                          }},
         FileReplyShape {"text_in_a_child_element",
             [](const std::string& b) { return WithReplyAround("<data><part>" + b + "</part></data>"); }},
         FileReplyShape {"a_later_data_element_ignored",
@@ -190,7 +191,7 @@ struct HostileFileReply {
     std::string reply;
 };
 
-class HostileFileReplies : public PythonFilesTest, public ::testing::WithParamInterface<HostileFileReply> {};
+class HostileFileReplies : public PythonFilesTest, public ::testing::WithParamInterface<HostileFileReply> { };
 
 TEST_P(HostileFileReplies, AreRefusedAndWriteNothing)
 {
@@ -209,18 +210,17 @@ TEST_P(HostileFileReplies, AreRefusedAndWriteNothing)
     const std::string& text = questions.asked[0].text;
     EXPECT_EQ(text.rfind("File download failed. The device", 0), 0u) << text;
     EXPECT_TRUE(text.ends_with(".\r\nSelect Retry to attempt the file download again.")) << text;
-    EXPECT_TRUE(questions.saveChoices.empty());
-    EXPECT_FALSE(std::filesystem::exists(Saved("main.py")));
+    // Nothing was saved, and what was decoded as it came is gone.
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, HostileFileReplies,
-    ::testing::Values(
-        HostileFileReply {"internal_entity",
-            "<!DOCTYPE r [<!ENTITY x \"QUJD\">]>" + WithReplyAround("<data>&x;</data>")},
+    ::testing::Values(HostileFileReply {"internal_entity",
+                          "<!DOCTYPE r [<!ENTITY x \"QUJD\">]>" + WithReplyAround("<data>&x;</data>")},
         HostileFileReply {"external_entity",
             "<!DOCTYPE r [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + WithReplyAround("<data>&x;</data>")},
-        HostileFileReply {"doctype_alone", "<!DOCTYPE rci_reply SYSTEM \"http://example.com/r.dtd\">"
-            + WithReplyAround("<data>QUJD</data>")},
+        HostileFileReply {"doctype_alone",
+            "<!DOCTYPE rci_reply SYSTEM \"http://example.com/r.dtd\">" + WithReplyAround("<data>QUJD</data>")},
         HostileFileReply {"undeclared_entity", WithReplyAround("<data>QUJD&x;</data>")},
         // Far more than the listed size can need, with bytes outside the alphabet: the reply
         // is cut at its receive room and never ends.
@@ -229,12 +229,128 @@ INSTANTIATE_TEST_SUITE_P(Replies, HostileFileReplies,
         HostileFileReply {"not_well_formed", WithReplyAround("<data>QUJD</dta>")}),
     [](const ::testing::TestParamInfo<HostileFileReply>& row) { return std::string(row.param.name); });
 
+// A file whose reply is longer than what is read whole goes into the file as it arrives.
+// The device's own output mixed into the reply (a <pyPrint> span after the echo, a <usb> span
+// in the middle of the data), answers that come in pieces of any size, and the command log,
+// which reads the answer whole, leave the same file.
+struct StreamedDownload {
+    const char* name;
+    std::size_t fragmentBytes;
+    bool printSpans;
+    bool logged;
+};
+
+class StreamedDownloads : public PythonFilesTest, public ::testing::WithParamInterface<StreamedDownload> { };
+
+TEST_P(StreamedDownloads, SaveTheDevicesFile)
+{
+    const std::string bytes = Pattern(3u << 19, 9);
+    device.PutFile("/WEB/python/stream.py", bytes);
+    const PythonFileList list = ListPythonFiles(runner);
+    sim::Faults faults;
+    faults.fragmentBytes = GetParam().fragmentBytes;
+    faults.printSpans = GetParam().printSpans;
+    device.SetFaults(faults);
+    const std::string logDir = MakeScratchDir("tervane-download-log");
+    CommandLog log;
+    if (GetParam().logged) {
+        ASSERT_TRUE(log.Open(logDir + "/command.log"));
+        link.SetLog(&log);
+    }
+    questions.savePaths = {Saved("stream.py")};
+
+    const auto results = DownloadPythonFiles(Ticked(list, {"stream.py"}), runner, questions);
+    link.SetLog(nullptr);
+    log.Close();
+    std::filesystem::remove_all(logDir);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
+    EXPECT_EQ(results[0].savedBytes, static_cast<long long>(bytes.size()));
+    EXPECT_TRUE(questions.asked.empty());
+    EXPECT_TRUE(ReadWholeFile(Saved("stream.py")) == bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, StreamedDownloads,
+    ::testing::Values(StreamedDownload {"as_it_comes", 0, false, false},
+        StreamedDownload {"with_the_devices_output", 0, true, false},
+        StreamedDownload {"in_odd_pieces_with_output", 4093, true, false},
+        StreamedDownload {"in_small_pieces_with_output", 701, true, false},
+        StreamedDownload {"logged_with_output", 0, true, true}),
+    [](const ::testing::TestParamInfo<StreamedDownload>& row) { return std::string(row.param.name); });
+
+// Long replies no file may come from: the reply is read as it arrives, the file decoded so
+// far is dropped, the user is asked, and nothing is left beside the target.
+struct HostileLongReply {
+    const char* name;
+    std::string reply;      // empty: the device's own reply
+    std::string listedSize; // not empty: the size the listing gives instead
+};
+
+std::string LongBase64()
+{
+    return sim::Base64Encode(Pattern(3u << 19, 4), 64);
+}
+
+std::string GetFileOpen()
+{
+    return "<rci_reply version=\"1.1\"><do_command target=\"file_system\"><get_file name=\"/WEB/python/main.py\">";
+}
+
+class HostileLongReplies : public PythonFilesTest, public ::testing::WithParamInterface<HostileLongReply> { };
+
+TEST_P(HostileLongReplies, AreRefusedAndLeaveNothing)
+{
+    device.PutFile("/WEB/python/main.py", Pattern(3u << 19, 4));
+    sim::Faults faults;
+    faults.fileReply = GetParam().reply;
+    faults.listedSize = GetParam().listedSize;
+    device.SetFaults(faults);
+    const std::string existing = LocalFile("main.py", "what was there\n");
+    questions.savePaths = {existing};
+    questions.answers = {Answer::Cancel};
+
+    const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
+
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Cancelled);
+    ASSERT_EQ(questions.asked.size(), 1u);
+    EXPECT_EQ(questions.asked[0].text, kDownloadUnreadableText);
+    EXPECT_EQ(ReadWholeFile(existing), "what was there\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, HostileLongReplies,
+    ::testing::Values(HostileLongReply {"markup_inside_the_data",
+                          WithReplyAround("<data>" + LongBase64() + "<x/>QUJD</data>"), {}},
+        HostileLongReply {"reference_inside_the_data", WithReplyAround("<data>" + LongBase64() + "&#65;QUJD</data>"),
+            {}},
+        HostileLongReply {"data_of_another_element_first",
+            WithReplyAround("<x><data>" + LongBase64() + "</data></x><data>QUJD</data>"), {}},
+        HostileLongReply {"print_span_never_closed_in_the_data",
+            WithReplyAround("<data>" + LongBase64() + "<pyPrint>QUJD</data>"), {}},
+        HostileLongReply {"data_never_ends", GetFileOpen() + "<data>" + LongBase64(), {}},
+        HostileLongReply {"not_well_formed_after_the_data", WithReplyAround("<data>" + LongBase64() + "</dta>"), {}},
+        HostileLongReply {"too_much_before_the_data",
+            "<!--" + std::string(70000, 'x') + "-->" + WithReplyAround("<data>" + LongBase64() + "</data>"), {}},
+        HostileLongReply {"too_much_after_the_data",
+            WithReplyAround("<data>" + LongBase64() + "</data><!--" + std::string(70000, 'x') + "-->"), {}},
+        HostileLongReply {"doctype_around_the_data",
+            "<!DOCTYPE rci_reply SYSTEM \"http://example.com/r.dtd\">" +
+                WithReplyAround("<data>" + LongBase64() + "</data>"),
+            {}},
+        // The listing says far less than the file holds: its reply outgrows its room and is cut.
+        HostileLongReply {"longer_than_its_room", {}, "1200000"}),
+    [](const ::testing::TestParamInfo<HostileLongReply>& row) { return std::string(row.param.name); });
+
 TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
 {
     // The file went away after the list was read: the device's answer holds get_file
     // without data.
     const PythonFileList list = ListPythonFiles(runner);
     ASSERT_TRUE(device.RemoveFile("/WEB/python/xbee.py"));
+    questions.savePaths = {Saved("xbee.py"), Saved("xbee.py")};
     questions.answers = {Answer::Retry, Answer::Cancel};
 
     const auto results = DownloadPythonFiles(Ticked(list, {"xbee.py"}), runner, questions);
@@ -245,12 +361,13 @@ TEST_F(PythonFilesTest, DownloadOfAFileTheDeviceLacksAsksAndWritesNothing)
     ASSERT_EQ(questions.asked.size(), 2u);
     EXPECT_EQ(questions.asked[0].text,
         "File download failed. The device's reply holds no file.\r\nSelect Retry to attempt the file download again.");
-    EXPECT_TRUE(questions.saveChoices.empty());
+    EXPECT_EQ(questions.saveChoices.size(), 2u);
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
     EXPECT_TRUE(Received("<get_file name='/WEB/python/xbee.py'/>"));
 }
 
 // Names longer than the list's narrowest column, and names with blanks, reach the device whole.
-class PythonFileNames : public PythonFilesTest, public ::testing::WithParamInterface<const char*> {};
+class PythonFileNames : public PythonFilesTest, public ::testing::WithParamInterface<const char*> { };
 
 TEST_P(PythonFileNames, DownloadAndDeleteActOnTheWholeName)
 {
@@ -294,7 +411,7 @@ struct BadDownload {
     sim::Faults faults;
 };
 
-class PythonBadDownloadTest : public PythonFilesTest, public ::testing::WithParamInterface<BadDownload> {};
+class PythonBadDownloadTest : public PythonFilesTest, public ::testing::WithParamInterface<BadDownload> { };
 
 TEST_P(PythonBadDownloadTest, KeepsTheGoodCopyAndTheDownloadBesideIt)
 {
@@ -312,8 +429,11 @@ TEST_P(PythonBadDownloadTest, KeepsTheGoodCopyAndTheDownloadBesideIt)
     EXPECT_EQ(results[0].unverifiedPath, target + ".unverified");
     ASSERT_EQ(questions.asked.size(), 2u);
     const std::string kept = FileDigestHex(target + ".unverified").value_or("none");
-    EXPECT_EQ(questions.asked[1].text.rfind("File download failed.  MD5 sum should have been " + kept
-        + ", but came back as ", 0), 0u) << questions.asked[1].text;
+    EXPECT_EQ(questions.asked[1].text.rfind("File download failed.  MD5 sum should have been " + kept +
+                      ", but came back as ",
+                  0),
+        0u)
+        << questions.asked[1].text;
     EXPECT_EQ(ReadWholeFile(target), "the good copy\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2)
         << "the retry's download is not left behind";
@@ -327,7 +447,7 @@ sim::Faults ShortFileData()
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, PythonBadDownloadTest,
-    ::testing::Values(BadDownload{"WrongDigest", WrongDigests()}, BadDownload{"Base64EndsEarly", ShortFileData()}),
+    ::testing::Values(BadDownload {"WrongDigest", WrongDigests()}, BadDownload {"Base64EndsEarly", ShortFileData()}),
     [](const auto& row) { return std::string(row.param.label); });
 
 // The reply names a file of the device's choosing; the digest of the asked file still
@@ -337,6 +457,7 @@ TEST_F(PythonFilesTest, AReplyForAnotherFileIsAFailedDownload)
     sim::Faults faults;
     faults.fileReplyName = "/WEB/python/.bashrc";
     device.SetFaults(faults);
+    questions.savePaths = {Saved("main.py"), Saved("main.py")};
     questions.answers = {Answer::Retry, Answer::Cancel};
 
     const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
@@ -345,9 +466,9 @@ TEST_F(PythonFilesTest, AReplyForAnotherFileIsAFailedDownload)
     EXPECT_EQ(results[0].exchanges, 2);
     ASSERT_EQ(questions.asked.size(), 2u);
     EXPECT_EQ(questions.asked[0].kind, QuestionKind::RetryCancel);
-    EXPECT_EQ(questions.asked[0].text, "File download failed: the device sent /WEB/python/.bashrc instead of "
+    EXPECT_EQ(questions.asked[0].text,
+        "File download failed: the device sent /WEB/python/.bashrc instead of "
         "/WEB/python/main.py.\r\nSelect Retry to attempt the file download again.");
-    EXPECT_TRUE(questions.saveChoices.empty());
     EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 
@@ -359,8 +480,9 @@ TEST_F(PythonFilesTest, DownloadToAnUnwritablePlaceIsReportedAndRetried)
 
     const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {"main.py"}), runner, questions);
 
+    // Nothing is fetched for a place that cannot be written.
     EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);
-    EXPECT_EQ(results[0].exchanges, 2);
+    EXPECT_EQ(results[0].exchanges, 1);
     ASSERT_EQ(questions.asked.size(), 1u);
     EXPECT_TRUE(questions.asked[0].text.starts_with("Unable to write the file " + unwritable + ": "));
     EXPECT_FALSE(std::filesystem::exists(dir + "/no-such-folder"));
@@ -387,7 +509,7 @@ TEST_F(PythonFilesTest, DeleteWithNothingTickedOnlyReadsTheList)
 
     EXPECT_EQ(result.files.size(), 3u);
     EXPECT_EQ(device.ReceivedCommands(),
-        (std::vector<std::string>{"at&usbinterface=22", std::string(kListPythonFilesRequest)}));
+        (std::vector<std::string> {"at&usbinterface=22", std::string(kListPythonFilesRequest)}));
 }
 
 } // namespace
