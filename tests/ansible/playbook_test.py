@@ -163,7 +163,7 @@ class StagingPlaybook(unittest.TestCase):
             self.assertEqual(hosts[host]['changed'], 2, host)
             self.assertEqual(self.apn(host), 'fleet.example', host)
         self.assertEqual(hosts[BAD_HOST]['failed'], 1)
-        self.assertRegex(run.stdout, r'fatal: \[%s\]: FAILED!.*"msg": "[^"]*the device did not keep' % BAD_HOST)
+        self.assertRegex(run.stdout, r'fatal: \[%s\]: FAILED!.*"msg": "[^"]*the device refused' % BAD_HOST)
         self.assertNotIn(SECRET, run.stdout)
         python = self.gateway('gw1', 'python', 'ls')
         self.assertNotIn('xbee.py', json.dumps(python))

@@ -195,7 +195,7 @@ TEST_F(CliFleetTest, AGatewayNamedTwiceRunsOnce)
                                    "--port", ports[0], "info"},
         setting);
     ASSERT_EQ(run.status, 0) << run.err;
-    const QJsonArray results = ParseJson(run.out)["devices"].toArray();
+    const QJsonArray results = ParseJson(run.out)["gateways"].toArray();
     ASSERT_EQ(results.size(), 2) << run.out;
     EXPECT_EQ(results[0].toObject()["port"].toString().toStdString(), ports[0]);
     EXPECT_EQ(results[1].toObject()["port"].toString().toStdString(), ports[1]);

@@ -65,8 +65,8 @@ TEST(InventoryLine, IdentityFieldsAreBounded)
         *field = endless + "\r\nOK";
     const std::string bounded = std::string(64, '7') + "\xE2\x80\xA6";
     EXPECT_EQ(InventoryLine(record),
-        ",," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded +
-            ",,false,\r\n");
+        ",,,," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded + "," + bounded + "," +
+            bounded + ",,false,,0,\r\n");
 }
 
 } // namespace

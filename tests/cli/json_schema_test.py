@@ -46,6 +46,7 @@ WORKING_RUNS = (
     ('python', 'rm', 'sensor.py'),
     ('--check', '--diff', 'apply', 'PROFILE'),
     ('apply', 'PROFILE'),
+    ('capture', 'DIR/golden.yaml'),
     ('devices',),
     ('--probe', 'devices'),
     ('send', 'AT+CGMI\\r\\n', 'AT+NOPE\\r\\n'),
@@ -122,8 +123,22 @@ class JsonSchemas(unittest.TestCase):
                 self.assert_valid(subcommand_of(args).replace(' ', '-'), document)
                 # The runs that go wrong on purpose: a setting path the device lacks (a usage
                 # error), a command it answers with ERROR.
-                expected = 2 if 'no_such/setting' in args else 1 if args[0] == 'send' else 0
+                # A check of a gateway that differs from its profile says so by its status.
+                expected = (2 if 'no_such/setting' in args else 1 if args[0] == 'send'
+                            else 4 if args[:3] == ('--check', '--diff', 'apply') else 0)
                 self.assertEqual(run.returncode, expected, run.stderr)
+
+    def test_watch_lines(self):
+        # watch writes JSON Lines: each reading is a document of its own.
+        line = [self.tool, '--speed-up', str(SPEED_UP), '--port', self.ports[0], '--json', 'watch', '--count', '2',
+                '--interval', '0.1']
+        run = subprocess.run(line, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True, timeout=300)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        readings = run.stdout.splitlines()
+        self.assertEqual(len(readings), 2, run.stdout)
+        for reading in readings:
+            self.assert_valid('watch', json.loads(reading))
 
     def test_a_run_without_a_device(self):
         for args in WORKING_RUNS:

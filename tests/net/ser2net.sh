@@ -79,8 +79,8 @@ grep -q "^Serial Number (IMEI): *[0-9]" <<<"$out" || fail "info has no IMEI: $ou
 # settings set: applied, and what the device kept read back.
 run --json settings set mobile_simple/apn=bench.example "system/location=Rack 3 <left> & \"top\""
 [ $status -eq 0 ] || fail "settings set exited $status: $out"
-[ "$(json 'd["settings"][0]["kept"]')" = bench.example ] || fail "the APN was not read back: $out"
-[ "$(json 'd["settings"][1]["asRequested"]')" = True ] || fail "the location was not kept: $out"
+[ "$(json 'd["requests"][0]["kept"]')" = bench.example ] || fail "the APN was not read back: $out"
+[ "$(json 'd["requests"][1]["asRequested"]')" = True ] || fail "the location was not kept: $out"
 run settings get mobile_simple/apn
 grep -q "bench.example" <<<"$out" || fail "settings get does not show the new APN: $out"
 

@@ -51,7 +51,7 @@ private:
             return nullptr;
         m_f->ClickTab(m_f->kMainTab);
         auto* button = m_f->main->findChild<QPushButton*>(QStringLiteral("watchSignal"));
-        if (button == nullptr || button->text() != QStringLiteral("Watch signal"))
+        if (button == nullptr || QString(button->text()).remove(QLatin1Char('&')) != QStringLiteral("Watch signal"))
             return nullptr;
         // The view takes its interval before the first click; later clicks only raise it.
         m_f->main->OnWatchSignal();
