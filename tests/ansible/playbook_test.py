@@ -245,7 +245,8 @@ class BenchLoop(unittest.TestCase):
         with open(self.record) as stream:
             lines = stream.read().splitlines()
         self.assertEqual(len(lines), 1 + self.GATEWAYS, lines)
-        self.assertEqual(sorted(line.split(',')[2] for line in lines[1:]), sorted(imeis))
+        imei = lines[0].split(',').index('imei')
+        self.assertEqual(sorted(line.split(',')[imei] for line in lines[1:]), sorted(imeis))
 
 
 class DevicesAndVars(unittest.TestCase):
