@@ -15,7 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(problem.starts_with(path + ":"));
     if (read.Good()) {
         FUZZ_CHECK(read.profile.pythonPresent.empty());
-        FUZZ_CHECK(!read.profile.firmware && !read.profile.radioFirmware);
+        // A version alone is a check; an image would have to be a file in that folder.
+        FUZZ_CHECK(!read.profile.firmware || read.profile.firmware->imagePath.empty());
+        FUZZ_CHECK(!read.profile.radioFirmware || read.profile.radioFirmware->imagePath.empty());
     }
     return 0;
 }
