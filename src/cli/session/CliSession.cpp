@@ -23,8 +23,10 @@ protected:
 
 std::ostream& NullStream()
 {
-    static NullBuffer buffer;
-    static std::ostream stream(&buffer);
+    // One for each thread: the gateways of a run on several ports write their text (and set
+    // its format flags) at once.
+    static thread_local NullBuffer buffer;
+    static thread_local std::ostream stream(&buffer);
     return stream;
 }
 
