@@ -49,6 +49,18 @@ const PythonFileEntry* FindEntry(const PythonFileList& files, const std::string&
     return nullptr;
 }
 
+// The device's Python files; none, and the session failed, when the device did not list them.
+std::optional<PythonFileList> DeviceFiles(CliSession& session)
+{
+    bool listed = false;
+    PythonFileList files = ListPythonFiles(session.Runner(), &listed);
+    if (!listed) {
+        session.Fail(kExitRefused, "the device did not list its Python files");
+        return std::nullopt;
+    }
+    return files;
+}
+
 std::optional<int> CheckDeviceName(CliSession& session, const std::string& name, std::string_view subcommand)
 {
     if (!IsSafeListedFileName(name))
@@ -62,12 +74,11 @@ int RunPythonLs(CliSession& session, const Operands& /*operands*/)
 {
     if (const auto status = session.Connect())
         return *status;
-    bool listed = false;
-    const PythonFileList files = ListPythonFiles(session.Runner(), &listed);
-    if (!listed)
-        return session.Fail(kExitRefused, "the device did not list its Python files");
-    PrintFiles(session.Out(), files);
-    session.Result().Set("files", FilesJson(files));
+    const std::optional<PythonFileList> files = DeviceFiles(session);
+    if (!files)
+        return kExitRefused;
+    PrintFiles(session.Out(), *files);
+    session.Result().Set("files", FilesJson(*files));
     return kExitDone;
 }
 
@@ -121,11 +132,10 @@ int RunPythonGet(CliSession& session, const Operands& operands)
         return *status;
 
     // The listed size sizes the receive room for the reply that carries the file.
-    bool listed = false;
-    const PythonFileList files = ListPythonFiles(session.Runner(), &listed);
-    if (!listed)
-        return session.Fail(kExitRefused, "the device did not list its Python files");
-    const PythonFileEntry* entry = FindEntry(files, name);
+    const std::optional<PythonFileList> files = DeviceFiles(session);
+    if (!files)
+        return kExitRefused;
+    const PythonFileEntry* entry = FindEntry(*files, name);
     if (entry == nullptr)
         return session.Fail(kExitRefused, "the device has no Python file " + name);
 
@@ -172,12 +182,11 @@ int RunPythonRm(CliSession& session, const Operands& operands)
 
     // Some devices answer the removal of a file they do not hold as done: what is not
     // listed is not asked for.
-    bool listed = false;
-    const PythonFileList before = ListPythonFiles(session.Runner(), &listed);
-    if (!listed)
-        return session.Fail(kExitRefused, "the device did not list its Python files");
+    const std::optional<PythonFileList> before = DeviceFiles(session);
+    if (!before)
+        return kExitRefused;
     for (const auto& name : operands) {
-        if (FindEntry(before, name) == nullptr)
+        if (FindEntry(*before, name) == nullptr)
             return session.Fail(kExitRefused, "the device has no Python file " + name);
     }
 
