@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 
 namespace tervane::test {
 namespace {
@@ -107,9 +109,41 @@ TEST_F(PythonFilesTest, DownloadsTickedFilesAndSkipsOneWhoseSaveIsCancelled)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 2);
 }
 
-// Files whose replies outgrow the room other replies have come back whole.
+// Real time whose tick count moves `slowDown` times slower, so that every wait the link
+// measures in ticks lasts that much longer: for moving more bytes through the simulated
+// device than a loaded machine can promise within the device's own time-outs.
+class PatientClock : public Clock {
+public:
+    explicit PatientClock(uint32_t slowDown)
+        : m_slowDown(slowDown)
+    {
+    }
+    uint32_t TickCount() override { return static_cast<uint32_t>(MicroTicks() / 1000); }
+    uint64_t MicroTicks() override
+    {
+        const auto elapsed = std::chrono::steady_clock::now() - m_start;
+        return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count()) /
+            m_slowDown;
+    }
+    void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+private:
+    const uint32_t m_slowDown;
+    const std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+// Files whose replies outgrow the room other replies have come back whole. The 17 MiB reply
+// takes seconds under the sanitizers; its 40 s time-out runs on a clock four times slower, so
+// that a busy machine cannot make it run out.
 TEST_F(PythonFilesTest, DownloadsLargerThanTheirRoomComeBackWhole)
 {
+    link.ClosePort();
+    PatientClock patient {4};
+    SerialLink patientLink {patient};
+    patientLink.SetPortName(device.PortPath());
+    ASSERT_TRUE(patientLink.OpenPort());
+    DirectRunner patientRunner {patientLink};
+
     const struct {
         const char* name;
         std::size_t size;
@@ -126,7 +160,8 @@ TEST_F(PythonFilesTest, DownloadsLargerThanTheirRoomComeBackWhole)
         device.PutFile(std::string("/WEB/python/") + file.name, bytes);
         questions.savePaths = {Saved(file.name)};
 
-        const auto results = DownloadPythonFiles(Ticked(ListPythonFiles(runner), {file.name}), runner, questions);
+        const auto results =
+            DownloadPythonFiles(Ticked(ListPythonFiles(patientRunner), {file.name}), patientRunner, questions);
 
         ASSERT_EQ(results.size(), 1u);
         EXPECT_EQ(results[0].outcome, PythonDownloadOutcome::Saved);

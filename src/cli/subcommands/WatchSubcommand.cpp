@@ -231,9 +231,14 @@ int RunWatch(CliSession& session, const Operands& /*operands*/)
                 return false;
         return true;
     };
-    while (!allCounted() && !StopRequested()) {
-        // Ctrl-C is noticed within a fifth of a second.
-        const std::optional<Arrival> arrival = arrivals.Pop(std::chrono::milliseconds(200));
+    while (!allCounted()) {
+        // Ctrl-C is noticed within a fifth of a second; readings that had already arrived
+        // are still shown before the watch ends.
+        const bool stopping = StopRequested();
+        const std::optional<Arrival> arrival =
+            arrivals.Pop(stopping ? std::chrono::milliseconds(0) : std::chrono::milliseconds(200));
+        if (!arrival && stopping)
+            break;
         if (!arrival || arrival->event.kind == SignalPollEvent::Kind::Held)
             continue;
         Watched& gateway = *gateways[arrival->gateway];
