@@ -3,8 +3,10 @@
 #include "AppImages.h"
 #include "CTolbrinApp.h"
 #include "CommandLine.h"
+#include "FirstPaintNotice.h"
 #include "SimulatedGateways.h"
 #include "SimulatedModemRegistry.h"
+#include "TBPropertySheet.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -77,6 +79,7 @@ int main(int argc, char** argv)
     tervane::SimulatedGateways simulated;
     tervane::CTolbrinApp app(line.text);
     app.SetBeforeXmlCleanup([&simulated] { simulated.Stop(); });
+    app.SetSheetObserver([](tervane::TBPropertySheet& sheet) { tervane::FirstPaintNotice::Watch(sheet); });
 
     tervane::SimulatedModemRegistry simulatedRegistry;
     if (line.simulate) {
