@@ -7,7 +7,8 @@
 //
 // The dashboard writes "painted\n" to the descriptor TERVANE_FIRST_PAINT_FD names once its
 // window has been painted; the clock starts before the process is spawned. The platform is
-// QT_QPA_PLATFORM as set, offscreen otherwise.
+// QT_QPA_PLATFORM as set, offscreen otherwise (under Xvfb: QT_QPA_PLATFORM=xcb xvfb-run -a ...).
+// Another build of the dashboard to compare with may be named as the first argument.
 #include "DeviceQuery.h"
 #include "SerialLink.h"
 #include "SimulatedQ7.h"
@@ -59,13 +60,13 @@ struct Run {
 };
 
 // One dashboard process with `arguments`, ended once its window has been painted.
-Run StartOnce(const std::vector<std::string>& arguments)
+Run StartOnce(const std::string& program, const std::vector<std::string>& arguments)
 {
     constexpr int kNoticeDescriptor = 3;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return {};
-    std::vector<std::string> words {TERVANE_DASHBOARD_PROGRAM};
+    std::vector<std::string> words {program};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& word : words)
@@ -103,13 +104,14 @@ Run StartOnce(const std::vector<std::string>& arguments)
     return run;
 }
 
-void Report(const char* name, const std::vector<std::string>& arguments, double floorSeconds)
+void Report(const std::string& program, const char* name, const std::vector<std::string>& arguments,
+    double floorSeconds)
 {
-    constexpr int rounds = 5;
+    constexpr int rounds = 7;
     std::vector<double> times;
     double peak = 0;
     for (int i = 0; i < rounds; ++i) {
-        const Run run = StartOnce(arguments);
+        const Run run = StartOnce(program, arguments);
         if (run.seconds < 0) {
             std::fprintf(stderr, "%s: the window was not painted\n", name);
             return;
@@ -130,8 +132,9 @@ void Report(const char* name, const std::vector<std::string>& arguments, double 
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const std::string program = argc > 1 ? argv[1] : TERVANE_DASHBOARD_PROGRAM;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     tervane::sim::SimulatedQ7 device;
     if (!device.Start()) {
@@ -145,7 +148,8 @@ int main()
     }
     const double floorSeconds = 11 * 0.100 + answers;
     std::printf("query floor          %.3f s (11 x 100 ms drains + %.3f s of answers)\n", floorSeconds, answers);
-    Report("--port", {"--port=" + device.PortPath()}, floorSeconds);
-    Report("--simulate", {"--simulate"}, floorSeconds);
+    std::printf("dashboard            %s\n", program.c_str());
+    Report(program, "--port", {"--port=" + device.PortPath()}, floorSeconds);
+    Report(program, "--simulate", {"--simulate"}, floorSeconds);
     return 0;
 }

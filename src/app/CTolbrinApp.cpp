@@ -209,13 +209,16 @@ bool CTolbrinApp::InitInstance()
     m_documents.FreeAll();
     m_documents.SetRadioPageFlag(true);
 
-    CreateWindow();
-
     // Detection as begun before the window: a port already open is found, and its query
     // runs; with none or several ports, detection happens here as without the early start.
+    // Its outcome comes before the window, which shows the port's name.
+    const StartupQuery::Discovery discovery = begun ? m_start.AwaitDiscovery() : StartupQuery::Discovery::Undecided;
+
+    CreateWindow();
+
     bool found = false;
     bool queryBegun = false;
-    switch (begun ? m_start.AwaitDiscovery() : StartupQuery::Discovery::Undecided) {
+    switch (discovery) {
     case StartupQuery::Discovery::Found:
         found = queryBegun = true;
         break;
