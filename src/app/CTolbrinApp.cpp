@@ -14,6 +14,7 @@
 #include "SerialPage.h"
 #include "SysfsModemRegistry.h"
 #include "TBPropertySheet.h"
+#include "USBDialog.h"
 #include "UtilsPage.h"
 #include "AppImages.h"
 
@@ -21,6 +22,7 @@
 #include <QSettings>
 
 #include <ctime>
+#include <utility>
 
 namespace tervane {
 
@@ -59,6 +61,10 @@ std::string CurrentCtimeText()
 
 CTolbrinApp::CTolbrinApp(std::string commandLineText, RciDocuments& documents)
     : m_commandLine(std::move(commandLineText))
+    , m_ownStart(std::make_unique<StartupQuery>())
+    , m_start(*m_ownStart)
+    , m_log(m_start.Log())
+    , m_link(m_start.Link())
     , m_runner(m_link)
     , m_documents(documents)
     , m_chooser(ChoosePortWithComSearch)
@@ -67,6 +73,18 @@ CTolbrinApp::CTolbrinApp(std::string commandLineText, RciDocuments& documents)
 
 CTolbrinApp::CTolbrinApp(std::string commandLineText)
     : CTolbrinApp(std::move(commandLineText), RciDocuments::Instance())
+{
+}
+
+CTolbrinApp::CTolbrinApp(std::string commandLineText, StartupQuery& started)
+    : m_commandLine(std::move(commandLineText))
+    , m_start(started)
+    , m_startPending(started.Started())
+    , m_log(m_start.Log())
+    , m_link(m_start.Link())
+    , m_runner(m_link)
+    , m_documents(RciDocuments::Instance())
+    , m_chooser(ChoosePortWithComSearch)
 {
 }
 
@@ -116,23 +134,21 @@ std::string CTolbrinApp::GetProductVersionText()
     return version.empty() ? std::string() : "Version " + version;
 }
 
+void CTolbrinApp::OpenCommandLog(const std::string& commandLineText, CommandLog& log, SerialLink& link)
+{
+    if (!WantsCommandLog(commandLineText) || !log.Open("command.log"))
+        return;
+    link.SetLog(&log);
+    log.WriteBanner(kProductTitle, GetProductVersionText(), CurrentCtimeText());
+}
+
 bool CTolbrinApp::DetectDevice()
 {
-    if (!m_fixedPort.empty()) {
-        m_link.ClosePort();
-        m_link.SetPortName(m_fixedPort);
-        if (m_link.OpenPortNoDrain())
-            return true;
-        // The detection box keeps its fixed text; the command log says why.
-        if (m_log.IsOpen())
-            m_log.WriteNote(DescribeOpenFailure(m_fixedPort, m_link.LastOpenFailure()));
-        return false;
-    }
     if (m_registry == nullptr) {
         m_systemRegistry = std::make_unique<SysfsModemRegistry>();
         m_registry = m_systemRegistry.get();
     }
-    return tervane::DetectDevice(*m_registry, m_link, m_chooser);
+    return DetectStartupDevice(*m_registry, m_fixedPort, m_link, m_chooser);
 }
 
 std::vector<std::unique_ptr<PropertyPage>> CTolbrinApp::CreatePages(RciDocuments& documents, DeviceRunner& runner)
@@ -183,19 +199,35 @@ bool CTolbrinApp::InitInstance()
 {
     m_ending = Ending::NotRun;
     m_icon = ApplicationIcon();
-    if (WantsCommandLog(m_commandLine) && m_log.Open("command.log"))
-        m_link.SetLog(&m_log);
+    // A query begun before the application has opened the log and written its banner.
+    const bool begun = std::exchange(m_startPending, false);
+    if (!begun)
+        OpenCommandLog(m_commandLine, m_log, m_link);
     // A reply that gives no document says why in the log (nothing is written without one).
     m_documents.SetParseFailureNote([this](std::string_view note) { m_log.WriteNote(note); });
     InitXmlLibrary();
     m_documents.FreeAll();
     m_documents.SetRadioPageFlag(true);
-    if (m_log.IsOpen())
-        m_log.WriteBanner(kProductTitle, GetProductVersionText(), CurrentCtimeText());
+
+    // Detection as begun before the window: a port already open is found, and its query
+    // runs; with none or several ports, detection happens here as without the early start.
+    // Its outcome comes before the window, which shows the port's name.
+    const StartupQuery::Discovery discovery = begun ? m_start.AwaitDiscovery() : StartupQuery::Discovery::Undecided;
 
     CreateWindow();
 
-    bool found = DetectDevice();
+    bool found = false;
+    bool queryBegun = false;
+    switch (discovery) {
+    case StartupQuery::Discovery::Found:
+        found = queryBegun = true;
+        break;
+    case StartupQuery::Discovery::NotFound:
+        break;
+    case StartupQuery::Discovery::Undecided:
+        found = DetectDevice();
+        break;
+    }
     while (!found) {
         if (!AskRetry(kDetectionErrorText, QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Device detection error"))) {
             m_ending = Ending::DetectionCancelled;
@@ -208,13 +240,15 @@ bool CTolbrinApp::InitInstance()
     m_runner.Status().SetConnected(true);
     ShowLinkStatus();
 
-    while (!m_mainPage->QueryDevice()) {
+    bool answered = queryBegun ? TakeStartupQuery() : m_mainPage->QueryDevice();
+    while (!answered) {
         if (!AskRetry(kCommunicationErrorText,
                 QT_TRANSLATE_NOOP("tervane::CTolbrinApp", "Device communication error"))) {
             m_ending = Ending::CommunicationCancelled;
             Shutdown();
             return false;
         }
+        answered = m_mainPage->QueryDevice();
     }
 
     for (const auto& page : m_pages)
@@ -233,6 +267,16 @@ bool CTolbrinApp::InitInstance()
     m_ending = Ending::SheetClosed;
     Shutdown();
     return false;
+}
+
+bool CTolbrinApp::TakeStartupQuery()
+{
+    if (!m_start.QueryFinished()) {
+        // The window's thread waits for the device only inside the query's progress dialog.
+        USBDialog dialog(m_link, &m_runner.Status());
+        dialog.Follow(m_start.Batch(), [this](BatchObserver& observer) { m_start.Follow(observer); });
+    }
+    return m_mainPage->TakeDeviceQuery(m_start.AwaitQuery());
 }
 
 void CTolbrinApp::Shutdown()

@@ -4,6 +4,7 @@
 #include "DetectDevice.h"
 #include "DialogRunner.h"
 #include "SerialLink.h"
+#include "StartupQuery.h"
 
 #include <QIcon>
 
@@ -40,6 +41,9 @@ public:
     // `commandLineText`: the arguments after the program name, joined by blanks.
     explicit CTolbrinApp(std::string commandLineText, RciDocuments& documents);
     explicit CTolbrinApp(std::string commandLineText);
+    // With start-up's detection and device query begun already, before the toolkit started:
+    // the application goes on with their link and log, and takes the query's answers.
+    CTolbrinApp(std::string commandLineText, StartupQuery& started);
     ~CTolbrinApp();
     CTolbrinApp(const CTolbrinApp&) = delete;
     CTolbrinApp& operator=(const CTolbrinApp&) = delete;
@@ -62,6 +66,10 @@ public:
     // Runs the program and returns false, as the application ends without a loop of its own.
     bool InitInstance();
     Ending LastEnding() const { return m_ending; }
+
+    // Opens "command.log" when the command line holds "/debug", hands it to the link and
+    // writes the start banner. Before anything talks to the device.
+    static void OpenCommandLog(const std::string& commandLineText, CommandLog& log, SerialLink& link);
 
     // "Version 1.0.22.0", from the build's own version; empty when the build has none.
     static std::string GetProductVersionText();
@@ -86,11 +94,20 @@ private:
     void Shutdown();
     // The Device Information page's status from the link's.
     void ShowLinkStatus();
+    // The device query begun before the window: followed behind its progress dialog while
+    // it still runs, then read as QueryDevice reads its own.
+    bool TakeStartupQuery();
 
     std::string m_commandLine;
-    CommandLog m_log;
+    // The link and the log are start-up's query's: the application's own, or one begun
+    // before the application.
+    std::unique_ptr<StartupQuery> m_ownStart;
+    StartupQuery& m_start;
+    // Whether InitInstance still has the begun query's outcome to take.
+    bool m_startPending = false;
+    CommandLog& m_log;
     QIcon m_icon;
-    SerialLink m_link;
+    SerialLink& m_link;
     DialogRunner m_runner;
     RciDocuments& m_documents;
     std::unique_ptr<ModemRegistry> m_systemRegistry;

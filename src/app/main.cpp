@@ -3,8 +3,12 @@
 #include "AppImages.h"
 #include "CTolbrinApp.h"
 #include "CommandLine.h"
+#include "FirstPaintNotice.h"
 #include "SimulatedGateways.h"
 #include "SimulatedModemRegistry.h"
+#include "StartupQuery.h"
+#include "SysfsModemRegistry.h"
+#include "TBPropertySheet.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -21,6 +25,9 @@
 
 namespace {
 
+// The built-in simulated gateways, which a missing display must not leave behind.
+tervane::SimulatedGateways* g_simulated = nullptr;
+
 // While QApplication connects to the display, Qt's complaints about a missing or unreachable
 // display become one line of the program's own, and the program ends with status 1 instead
 // of Qt's abort.
@@ -33,6 +40,8 @@ void ReportMissingDisplay(QtMsgType type, const QMessageLogContext& context, con
         return;
     }
     std::fputs("tervane-q7-dashboard: cannot open a display (is DISPLAY or WAYLAND_DISPLAY set?)\n", stderr);
+    if (g_simulated != nullptr)
+        g_simulated->Stop();
     std::_Exit(1);
 }
 
@@ -54,6 +63,27 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // The simulated devices are found like real ones: through modem registrations. Their
+    // threads parse requests with libxml2, so they stop before the application cleans it up.
+    tervane::SimulatedGateways simulated;
+    tervane::SimulatedModemRegistry simulatedRegistry;
+    tervane::SysfsModemRegistry systemRegistry;
+    if (line.simulate) {
+        if (!simulated.Start(line.simulator, simulatedRegistry)) {
+            std::cerr << "tervane-q7-dashboard: the simulated device could not start\n";
+            return 3;
+        }
+        g_simulated = &simulated;
+    }
+    tervane::ModemRegistry& registry =
+        line.simulate ? static_cast<tervane::ModemRegistry&>(simulatedRegistry) : systemRegistry;
+
+    // Detection and the device query begin before the toolkit connects to the display, so
+    // that the device answers meanwhile; the window takes the answers when it is built.
+    tervane::StartupQuery started;
+    tervane::CTolbrinApp::OpenCommandLog(line.text, started.Log(), started.Link());
+    started.Start(registry, line.port);
+
     const QtMessageHandler previousHandler = qInstallMessageHandler(ReportMissingDisplay);
     QApplication application(argc, argv);
     qInstallMessageHandler(previousHandler);
@@ -72,22 +102,12 @@ int main(int argc, char** argv)
             QStringLiteral(TERVANE_TRANSLATIONS_DIR)))
         QApplication::installTranslator(&windowTexts);
 
-    // The simulated devices are found like real ones: through modem registrations. Their
-    // threads parse requests with libxml2, so they stop before the application cleans it up.
-    tervane::SimulatedGateways simulated;
-    tervane::CTolbrinApp app(line.text);
+    tervane::CTolbrinApp app(line.text, started);
     app.SetBeforeXmlCleanup([&simulated] { simulated.Stop(); });
+    app.SetSheetObserver([](tervane::TBPropertySheet& sheet) { tervane::FirstPaintNotice::Watch(sheet); });
 
-    tervane::SimulatedModemRegistry simulatedRegistry;
-    if (line.simulate) {
-        if (!simulated.Start(line.simulator, simulatedRegistry)) {
-            std::cerr << "tervane-q7-dashboard: the simulated device could not start\n";
-            return 3;
-        }
-        app.SetModemRegistry(&simulatedRegistry);
-    } else if (!line.port.empty()) {
-        app.SetFixedPort(line.port);
-    }
+    app.SetModemRegistry(&registry);
+    app.SetFixedPort(line.port);
 
     app.InitInstance();
     return 0;

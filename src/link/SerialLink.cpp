@@ -335,18 +335,18 @@ bool SerialLink::SendCommand(std::string_view command)
             const uint32_t now = m_clock.TickCount();
             if (TickPassed(now, giveUp) || Stopping())
                 break;
-            if (m_watcher)
-                m_watcher->WaitingForDevice(giveUp - now);
+            if (LinkWatcher* watcher = m_watcher.load())
+                watcher->WaitingForDevice(giveUp - now);
             m_clock.Sleep(1000);
         }
-        if (IsOpen() && m_watcher)
-            m_watcher->DeviceBack();
+        if (LinkWatcher* watcher = m_watcher.load(); IsOpen() && watcher)
+            watcher->DeviceBack();
         written = IsOpen() && WriteAll(command, nullptr, giveUp);
     }
     if (written && m_network)
         m_unanswered = std::string(command);
-    if (!written && m_watcher)
-        m_watcher->DeviceNotConnected();
+    if (LinkWatcher* watcher = m_watcher.load(); !written && watcher)
+        watcher->DeviceNotConnected();
     if (m_log)
         m_log->WriteCommand(command);
     m_gaveUp = !written;
@@ -425,15 +425,15 @@ std::string_view SerialLink::ReadLoop(std::string_view command, std::size_t capa
             }
             ClosePort();
             if (OpenPort()) {
-                if (m_watcher)
-                    m_watcher->DeviceBack();
+                if (LinkWatcher* watcher = m_watcher.load())
+                    watcher->DeviceBack();
                 if (reconnectWait) {
                     m_lastReadEnd = ReadEnd::Reconnected;
                     break;
                 }
-            } else if (m_watcher) {
+            } else if (LinkWatcher* watcher = m_watcher.load()) {
                 const uint32_t now = m_clock.TickCount();
-                m_watcher->WaitingForDevice(TickPassed(now, deadline) ? 0 : deadline - now);
+                watcher->WaitingForDevice(TickPassed(now, deadline) ? 0 : deadline - now);
             }
             if (IsOpen() && !rewrite.empty()) {
                 if (m_log)
@@ -523,11 +523,11 @@ bool SerialLink::ReadResponse(std::string_view command, std::string& response, s
     response = std::move(buffer);
     if (m_log)
         m_log->WriteRawResponse(response);
-    if (m_watcher) {
+    if (LinkWatcher* watcher = m_watcher.load()) {
         if (!IsOpen())
-            m_watcher->DeviceNotConnected();
+            watcher->DeviceNotConnected();
         else if (m_lastReadEnd == ReadEnd::ResultCode)
-            m_watcher->DeviceAnswered();
+            watcher->DeviceAnswered();
     }
     return true;
 }

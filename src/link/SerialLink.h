@@ -122,7 +122,8 @@ private:
 
     Clock& m_clock;
     CommandLog* m_log = nullptr;
-    LinkWatcher* m_watcher = nullptr;
+    // Set from the window's thread while start-up's query may already run on the link.
+    std::atomic<LinkWatcher*> m_watcher {nullptr};
     LinkLimits m_limits;
     std::string m_portName;
     int m_fd = -1;

@@ -192,11 +192,18 @@ void MainPage::OnRefresh()
 
 bool MainPage::QueryDevice()
 {
+    CommandBatch batch = DeviceQueryBatch();
+    Runner().RunBatch(batch);
+    return TakeDeviceQuery(batch);
+}
+
+bool MainPage::TakeDeviceQuery(const CommandBatch& answered)
+{
     DeviceFacts facts = Facts();
     // The lamps stored an unknown quality as 0; a query that reads no new one keeps it unknown.
     if (m_signalQualityUnknown)
         facts.signalQuality = kUnknownSignalQuality;
-    const bool answered = tervane::QueryDevice(facts, Documents(), Runner());
+    const bool read = WalkDeviceQuery(answered, facts, Documents());
     Fields().SetText(IDC_MODEM_TYPE, facts.modemType);
     Fields().SetText(IDC_IMEI, facts.imei);
     Fields().SetText(IDC_IMSI, facts.imsi);
@@ -204,7 +211,7 @@ bool MainPage::QueryDevice()
     Fields().SetText(IDC_PHONE_NUMBER, facts.phoneNumber);
     Fields().SetInt(FIELD_SIGNAL_QUALITY, facts.signalQuality);
     m_signalQualityUnknown = false;
-    return answered;
+    return read;
 }
 
 DeviceFacts MainPage::Facts() const

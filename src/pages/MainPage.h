@@ -52,6 +52,8 @@ public:
     // The device query: modem facts into the fields, the three documents replaced. False when
     // the device gave no settings or no state; the fields of the rows read are set anyway.
     bool QueryDevice();
+    // The same from the device query's batch already run by someone else (start-up's).
+    bool TakeDeviceQuery(const CommandBatch& answered);
     // "Connected (<port>)", or how the link stands otherwise; shown at once.
     void SetStatus(const QString& status);
     // Lamps from the signal quality (99 becomes 0, and the lamps' words say "unknown"), the

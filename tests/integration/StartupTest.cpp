@@ -8,6 +8,7 @@
 #include "SerialLink.h"
 #include "SimulatedGateways.h"
 #include "SimulatedQ7.h"
+#include "StartupQuery.h"
 #include "TBPropertySheet.h"
 #include "TestSupport.h"
 
@@ -61,6 +62,7 @@ struct SheetSeen {
     QString caption;
     QString status;
     QString activeCaption;
+    QString imei;
 };
 
 QString ReadLog()
@@ -104,6 +106,8 @@ private slots:
     void remembersTheWindowBetweenRuns();
     void statusAfterTheDeviceWentAway();
     void simulatedGatewaysAsTheCommandLineAsks();
+    void queryBegunBeforeTheWindow_data();
+    void queryBegunBeforeTheWindow();
 
 private:
     // Starts the simulated device and registers its port as a modem.
@@ -124,6 +128,12 @@ private:
     // The window's remembered state, in the scratch folder: never the user's own.
     std::unique_ptr<QSettings> m_windowSettings;
     std::optional<LinkLimits> m_limits;
+    // Run begins detection and the device query before the application, as the program does.
+    bool m_beginEarly = false;
+    std::unique_ptr<StartupQuery> m_started;
+    std::string m_fixedPort;
+    // The candidates each port choice offered.
+    std::vector<std::vector<std::string>> m_choices;
 };
 
 void StartupTest::init()
@@ -135,6 +145,9 @@ void StartupTest::init()
     m_seen = SheetSeen();
     m_whileRunning = nullptr;
     m_limits.reset();
+    m_beginEarly = false;
+    m_fixedPort.clear();
+    m_choices.clear();
     QStandardPaths::setTestModeEnabled(true);
     m_windowSettings = std::make_unique<QSettings>(m_scratch + QStringLiteral("/window.ini"), QSettings::IniFormat);
     MessageBox::setAnswerer([](const MessageBoxRequest&) { return QMessageBox::Cancel; });
@@ -145,6 +158,7 @@ void StartupTest::cleanup()
 {
     MessageBox::setAnswerer({});
     m_app.reset();
+    m_started.reset();
     m_device.reset();
     m_windowSettings.reset();
     QDir::setCurrent(m_previousDir);
@@ -168,13 +182,27 @@ void StartupTest::StopDeviceBeforeXmlCleanup()
 
 void StartupTest::Run(const QString& commandLine)
 {
-    m_app = std::make_unique<CTolbrinApp>(commandLine.toStdString());
+    m_app.reset();
+    if (m_beginEarly) {
+        m_started = std::make_unique<StartupQuery>();
+        if (m_limits)
+            m_started->Link().SetLimits(*m_limits);
+        CTolbrinApp::OpenCommandLog(commandLine.toStdString(), m_started->Log(), m_started->Link());
+        m_started->Start(m_registry, m_fixedPort);
+        m_app = std::make_unique<CTolbrinApp>(commandLine.toStdString(), *m_started);
+    } else {
+        m_app = std::make_unique<CTolbrinApp>(commandLine.toStdString());
+        if (m_limits)
+            m_app->Link().SetLimits(*m_limits);
+    }
     m_app->SetModemRegistry(&m_registry);
+    m_app->SetFixedPort(m_fixedPort);
     m_app->SetWindowSettings(m_windowSettings.get());
-    if (m_limits)
-        m_app->Link().SetLimits(*m_limits);
     StopDeviceBeforeXmlCleanup();
-    m_app->SetPortChooser([](const std::vector<std::string>& ports) { return ports.front(); });
+    m_app->SetPortChooser([this](const std::vector<std::string>& ports) {
+        m_choices.push_back(ports);
+        return ports.front();
+    });
     m_app->SetSheetObserver([this](TBPropertySheet& sheet) {
         QTimer::singleShot(0, &sheet, [this, &sheet] {
             m_seen.ran = true;
@@ -185,6 +213,8 @@ void StartupTest::Run(const QString& commandLine)
                 m_seen.activeCaption = page->Caption();
             if (auto* status = sheet.findChild<QLineEdit*>(QStringLiteral("status")))
                 m_seen.status = status->text();
+            if (auto* imei = sheet.findChild<QLineEdit*>(QStringLiteral("imei")))
+                m_seen.imei = imei->text();
             if (m_whileRunning)
                 m_whileRunning(sheet);
             sheet.reject();
@@ -557,6 +587,123 @@ void StartupTest::simulatedGatewaysAsTheCommandLineAsks()
     QCOMPARE(offered.size(), std::size_t {2});
     QCOMPARE(tabs, 7);
     QVERIFY2(product.contains(QStringLiteral("Q7R")), qPrintable(product));
+}
+
+namespace {
+
+// The commands a log records, in order.
+QStringList LoggedCommands(const QString& log)
+{
+    const QString opening = QStringLiteral("COMMAND:\r\n") + kRule;
+    QStringList commands;
+    for (qsizetype at = log.indexOf(opening); at >= 0; at = log.indexOf(opening, at)) {
+        at += opening.size();
+        commands << log.mid(at, log.indexOf(kRule, at) - at);
+    }
+    return commands;
+}
+
+} // namespace
+
+void StartupTest::queryBegunBeforeTheWindow_data()
+{
+    QTest::addColumn<int>("devices");
+    QTest::addColumn<bool>("missingFixedPort");
+    QTest::addColumn<bool>("settingsRefused");
+    QTest::newRow("one device") << 1 << false << false;
+    QTest::newRow("no device") << 0 << false << false;
+    QTest::newRow("several devices") << 2 << false << false;
+    QTest::newRow("settings query answered with ERROR, then Retry") << 1 << false << true;
+    QTest::newRow("fixed port that is not there") << 1 << true << false;
+}
+
+// Detection and the device query begun on their own thread before the application gives
+// what the window's thread alone gives: the same boxes, port choice, window and exchanges.
+void StartupTest::queryBegunBeforeTheWindow()
+{
+    QFETCH(int, devices);
+    QFETCH(bool, missingFixedPort);
+    QFETCH(bool, settingsRefused);
+    if (missingFixedPort)
+        m_fixedPort = m_scratch.toStdString() + "/no-such-port";
+
+    struct Outcome {
+        CTolbrinApp::Ending ending = CTolbrinApp::Ending::NotRun;
+        SheetSeen seen;
+        QStringList boxes;
+        // The devices each port choice offered, by the order they were plugged in.
+        std::vector<std::vector<int>> choices;
+        QStringList commands;
+    };
+    const auto runOnce = [&](bool early) {
+        // Fresh devices for each run: shutdown stops the first one.
+        std::vector<std::unique_ptr<sim::SimulatedQ7>> others;
+        m_registry = CountingRegistry();
+        if (devices > 0)
+            StartDevice();
+        for (int i = 1; i < devices; ++i) {
+            others.push_back(std::make_unique<sim::SimulatedQ7>());
+            [&] { QVERIFY(others.back()->Start()); }();
+            m_registry.Add("WAVECOM", others.back()->PortPath());
+        }
+        if (settingsRefused) {
+            m_device->ChangeFaults([](sim::Faults& f) { f.errorFor = {"<query_setting></query_setting>"}; });
+            MessageBox::setAnswerer([this](const MessageBoxRequest&) {
+                m_device->ChangeFaults([](sim::Faults& f) { f.errorFor.clear(); });
+                return QMessageBox::Retry;
+            });
+        }
+        MessageBox::clearHistory();
+        m_seen = SheetSeen();
+        m_choices.clear();
+        QFile::remove(QStringLiteral("command.log"));
+        m_beginEarly = early;
+        Run(QStringLiteral("/debug"));
+        Outcome outcome;
+        outcome.ending = m_app->LastEnding();
+        outcome.seen = m_seen;
+        if (m_device)
+            outcome.seen.status.replace(QString::fromStdString(m_device->PortPath()), QStringLiteral("PORT"));
+        for (const MessageBoxRequest& box : MessageBox::history())
+            outcome.boxes << box.caption;
+        for (const auto& offered : m_choices) {
+            std::vector<int> which;
+            for (const std::string& port : offered) {
+                int index = m_device && port == m_device->PortPath() ? 0 : -1;
+                for (std::size_t i = 0; i < others.size(); ++i)
+                    if (port == others[i]->PortPath())
+                        index = static_cast<int>(i) + 1;
+                which.push_back(index);
+            }
+            outcome.choices.push_back(which);
+        }
+        outcome.commands = LoggedCommands(ReadLog());
+        for (auto& other : others)
+            other->Stop();
+        return outcome;
+    };
+    const Outcome alone = runOnce(false);
+    const Outcome begun = runOnce(true);
+
+    QCOMPARE(begun.ending, alone.ending);
+    QCOMPARE(begun.boxes, alone.boxes);
+    QCOMPARE(begun.choices, alone.choices);
+    QCOMPARE(begun.commands, alone.commands);
+    QCOMPARE(begun.seen.ran, alone.seen.ran);
+    QCOMPARE(begun.seen.tabs, alone.seen.tabs);
+    QCOMPARE(begun.seen.status, alone.seen.status);
+    QCOMPARE(begun.seen.imei, alone.seen.imei);
+    // What each case is, so that the comparison cannot pass on two empty runs.
+    const bool opens = devices > 0 && !missingFixedPort;
+    QCOMPARE(begun.seen.ran, opens);
+    QCOMPARE(begun.choices.size(), std::size_t {devices > 1 && !missingFixedPort ? 1u : 0u});
+    QCOMPARE(begun.boxes.size(), qsizetype {opens ? (settingsRefused ? 1 : 0) : 1});
+    if (opens) {
+        QVERIFY(!begun.seen.imei.isEmpty());
+        QCOMPARE(begun.commands.size(), qsizetype {settingsRefused ? 22 : 11});
+    } else {
+        QVERIFY(begun.commands.isEmpty());
+    }
 }
 
 QTEST_MAIN(StartupTest)

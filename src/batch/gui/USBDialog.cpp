@@ -40,13 +40,18 @@ USBDialog::USBDialog(SerialLink& link, LinkStatus* status, QWidget* parent)
 
 int USBDialog::DoModal(CommandBatch& batch)
 {
+    return Follow(batch, [this, &batch](BatchObserver& observer) { RunBatch(m_link, batch, &observer); });
+}
+
+int USBDialog::Follow(CommandBatch& batch, const std::function<void(BatchObserver&)>& follow)
+{
     m_batch = &batch;
     m_position = 0;
     ShowLinkStatus();
     m_prompt->clear();
     m_progress->setRange(0, BatchProgressRange(batch));
     m_progress->setValue(0);
-    const int result = RunJob([this, &batch] { RunBatch(m_link, batch, this); });
+    const int result = RunJob([this, follow] { follow(*this); });
     m_batch = nullptr;
     return result;
 }

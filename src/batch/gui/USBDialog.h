@@ -6,6 +6,7 @@
 #include "WorkerDialog.h"
 
 #include <atomic>
+#include <functional>
 
 class QLabel;
 class QProgressBar;
@@ -29,6 +30,10 @@ public:
     // Shows the dialog, runs the batch and returns once the worker has finished; the batch
     // holds every answer then.
     int DoModal(CommandBatch& batch);
+    // Shows the dialog in front of a batch another thread runs already: `follow` runs on the
+    // dialog's worker, reports that batch's progress to the dialog and returns once it has
+    // been run.
+    int Follow(CommandBatch& batch, const std::function<void(BatchObserver&)>& follow);
 
     QString StatusText() const;
     QString PromptText() const;
