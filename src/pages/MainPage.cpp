@@ -196,7 +196,7 @@ bool MainPage::QueryDevice()
     // The lamps stored an unknown quality as 0; a query that reads no new one keeps it unknown.
     if (m_signalQualityUnknown)
         facts.signalQuality = kUnknownSignalQuality;
-    const bool answered = tervane::QueryDevice(facts, Documents(), Runner());
+    const bool answered = tervane::QueryDevice(facts, Documents(), Runner()).documentsRead;
     Fields().SetText(IDC_MODEM_TYPE, facts.modemType);
     Fields().SetText(IDC_IMEI, facts.imei);
     Fields().SetText(IDC_IMSI, facts.imsi);

@@ -316,7 +316,7 @@ protected:
         if (!link.OpenPort())
             return false;
         DirectRunner runner(link);
-        return QueryDevice(facts, documents, runner);
+        return QueryDevice(facts, documents, runner).documentsRead;
     }
 
     std::unique_ptr<sim::SimulatedQ7> device;
