@@ -316,13 +316,15 @@ protected:
         if (!link.OpenPort())
             return false;
         DirectRunner runner(link);
-        return QueryDevice(facts, documents, runner).documentsRead;
+        outcome = QueryDevice(facts, documents, runner);
+        return outcome.documentsRead;
     }
 
     std::unique_ptr<sim::SimulatedQ7> device;
     SerialLink link;
     RciDocuments documents;
     DeviceFacts facts;
+    DeviceQueryOutcome outcome;
 };
 
 TEST_F(SimulatedQueryTest, ReadsTheDevicesFacts)
@@ -370,6 +372,44 @@ TEST_F(SimulatedQueryTest, RefusedSettingsQueryIsNoAnswer)
     EXPECT_EQ(documents.SettingsDocument(), nullptr);
     EXPECT_EQ(documents.StateDocument(), nullptr);
 }
+
+// What the query says besides the facts: whether the device answered at all, gave its
+// settings, measured the signal, and ended each identity answer.
+struct QueryAnswers {
+    const char* label;
+    std::vector<std::string> errorFor;
+    std::vector<std::string> unendedFor;
+    bool documentsRead;
+    bool settingsAnswered;
+    bool signalMeasured;
+    std::string unendedIdentity;
+};
+
+class QueryOutcomeTest : public SimulatedQueryTest, public ::testing::WithParamInterface<QueryAnswers> { };
+
+TEST_P(QueryOutcomeTest, SaysWhatTheDeviceDid)
+{
+    const QueryAnswers& row = GetParam();
+    EXPECT_EQ(Query({},
+                  [&row](sim::Faults& f) {
+                      f.errorFor = row.errorFor;
+                      f.unendedFor = row.unendedFor;
+                  }),
+        row.documentsRead);
+    EXPECT_EQ(outcome.documentsRead, row.documentsRead);
+    EXPECT_TRUE(outcome.anyAnswer);
+    EXPECT_EQ(outcome.settingsAnswered, row.settingsAnswered);
+    EXPECT_EQ(outcome.signalMeasured, row.signalMeasured);
+    EXPECT_EQ(outcome.unendedIdentity, row.unendedIdentity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, QueryOutcomeTest,
+    ::testing::Values(QueryAnswers {"all", {}, {}, true, true, true, ""},
+        QueryAnswers {"signalError", {"AT+CSQ"}, {}, true, true, false, ""},
+        QueryAnswers {"revisionUnended", {}, {"AT+CGMR"}, true, true, true, "AT+CGMR"},
+        QueryAnswers {"settingsError", {"<query_setting></query_setting>"}, {}, false, false, true, ""},
+        QueryAnswers {"stateError", {"<query_state"}, {}, false, true, true, ""}),
+    [](const auto& row) { return std::string(row.param.label); });
 
 } // namespace
 } // namespace tervane
