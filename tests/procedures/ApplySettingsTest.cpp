@@ -9,6 +9,7 @@
 #include "SerialLink.h"
 #include "SetValues.h"
 #include "SettingPath.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,7 @@ protected:
     void SetUp() override
     {
         InitXmlLibrary();
-        ASSERT_TRUE(device.Start());
-        link.SetPortName(device.PortPath());
-        ASSERT_TRUE(link.OpenPort());
+        ASSERT_TRUE(test::StartAndOpen(device, link));
     }
 
     // Reads the settings the way the device query does.

@@ -5,6 +5,7 @@
 #include "RciRequests.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 
 #include <gtest/gtest.h>
@@ -308,12 +309,10 @@ protected:
     bool Query(const sim::DeviceConfig& config, const std::function<void(sim::Faults&)>& faults = {})
     {
         device = std::make_unique<sim::SimulatedQ7>(config);
-        if (!device->Start())
-            return false;
+        sim::Faults chosen;
         if (faults)
-            device->ChangeFaults(faults);
-        link.SetPortName(device->PortPath());
-        if (!link.OpenPort())
+            faults(chosen);
+        if (!test::StartAndOpen(*device, link, chosen))
             return false;
         DirectRunner runner(link);
         outcome = QueryDevice(facts, documents, runner);
