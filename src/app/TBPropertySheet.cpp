@@ -4,6 +4,7 @@
 #include "CAboutDlg.h"
 #include "LinkStatus.h"
 #include "MessageBox.h"
+#include "ProcedureSteps.h"
 #include "PropertyPage.h"
 
 #include <QAction>
@@ -174,14 +175,30 @@ void TBPropertySheet::OnMinimize()
     showMinimized();
 }
 
+void TBPropertySheet::ReportRefusal(const ApplyOutcome& outcome, const QString& heading)
+{
+    // An error answer or none is left to the page, which shows the settings the device kept.
+    // A device that answers OK and says why it kept them has its words shown as well: its
+    // control characters as "?", and only so much of it as a box can hold.
+    if (!outcome.refused || !outcome.refusedInReply)
+        return;
+    QString words = QString::fromStdString(ShownName(*outcome.refused));
+    if (words.size() > kShownRefusalLength) {
+        const bool splitsPair = words.at(kShownRefusalLength - 1).isHighSurrogate();
+        words = words.left(kShownRefusalLength - (splitsPair ? 1 : 0)) + QChar(0x2026);
+    }
+    MessageBox::Show(this, heading + QStringLiteral("\n\n") + words, tr("Error"), QMessageBox::Warning,
+        QMessageBox::Ok);
+}
+
 long TBPropertySheet::OnMessage(int message)
 {
     switch (message) {
     case WM_APPLY_SETTINGS:
-        OnApplySettings(m_documents, m_runner);
+        ReportRefusal(OnApplySettings(m_documents, m_runner), tr("The device refused the new settings:"));
         return 0;
     case WM_APPLY_RADIO_SETTINGS:
-        OnApplyRadioSettings(m_documents, m_runner);
+        ReportRefusal(OnApplyRadioSettings(m_documents, m_runner), tr("The device refused the new Ravlo settings:"));
         return 0;
     default:
         return PropertySheet::OnMessage(message);

@@ -10,6 +10,7 @@ class QStatusBar;
 
 namespace tervane {
 
+struct ApplyOutcome;
 class DeviceRunner;
 class LinkStatus;
 class RciDocuments;
@@ -54,6 +55,11 @@ protected:
 
 private:
     void ShowLinkStatus();
+    // Tells the user when the device refused an apply in its own words, under `heading`.
+    void ReportRefusal(const ApplyOutcome& outcome, const QString& heading);
+
+    // How much of the device's words a refusal box shows.
+    static constexpr int kShownRefusalLength = 300;
 
     RciDocuments& m_documents;
     DeviceRunner& m_runner;

@@ -30,8 +30,11 @@ ApplyOutcome Apply(RciDocuments& documents, DeviceRunner& runner, const std::vec
     WalkResults(documents, batch, routes);
     outcome.sent = true;
     const int last = batch.GetCount() - 1;
-    for (int i = 0; i < last && !outcome.refused; ++i)
-        outcome.refused = RowRefusal(*batch.GetAt(i));
+    for (int i = 0; i < last && !outcome.refused; ++i) {
+        const USBCommand& row = *batch.GetAt(i);
+        outcome.refused = RowRefusal(row);
+        outcome.refusedInReply = outcome.refused && !row.failed;
+    }
     const USBCommand& readBack = *batch.GetAt(last);
     outcome.readBack = !readBack.failed && !CutReply(readBack.response).empty();
     return outcome;

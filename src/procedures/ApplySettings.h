@@ -15,6 +15,8 @@ struct ApplyOutcome {
     // Why the device did not take the new values: the RCI error text of its reply, or
     // "an error answer or none" when a step failed outright. None when it took them.
     std::optional<std::string> refused;
+    // The refusal is the device's own words: its reply came with OK and held an RCI error.
+    bool refusedInReply = false;
     // The read-back answered and parsed: the document holds what the device holds. When
     // false, the document still holds the values as stored and proves nothing.
     bool readBack = false;

@@ -6,6 +6,7 @@
 #include "ProcedureQuestions.h"
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
+#include "RciErrors.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
 #include "SettingPath.h"
@@ -107,6 +108,9 @@ RestoreResult RestoreConfig(const std::string& path, RciDocuments& documents, De
     runner.RunBatch(batch);
 
     WalkResults(documents, batch, kApplySettingsRoutes);
+    result.refused = RowRefusal(*batch.GetAt(0));
+    if (!result.refused)
+        result.refused = RowRefusal(*batch.GetAt(1));
     result.settingsRead = batch.GetTail()->failed == 0 && documents.SettingsRoot() != nullptr;
     questions.DocumentsReplaced();
     result.outcome = RestoreOutcome::Sent;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tervane {
@@ -35,6 +36,9 @@ struct RestoreResult {
     RestoreOutcome outcome = RestoreOutcome::NoFile;
     std::string reason;         // FileRejected: why
     bool settingsRead = false;  // the read-back answered and replaced the settings document
+    // Sent: why the device did not take the file's settings, "an error answer or none" or
+    // the RCI error text of its reply; none when it took them.
+    std::optional<std::string> refused;
 };
 
 // Sends the configuration file at `path` to the device as a raw request, reboots it and

@@ -23,6 +23,9 @@ void EraseAll(std::string& text, std::string_view part)
         text.erase(at, part.size());
 }
 
+// The modem's identity commands: their answers are shown as the device's identity.
+constexpr std::array<std::string_view, 5> kIdentityCommands {"AT+CGMI", "AT+CGSN", "AT+CGMR", "AT+CIMI", "AT+CNUM"};
+
 constexpr std::array kFiveLampThresholds{-109, -102, -93, -87, -78};
 constexpr std::array kThreeLampThresholds{-109, -94, -78};
 
@@ -117,11 +120,27 @@ bool WalkDeviceQuery(const CommandBatch& batch, DeviceFacts& facts, RciDocuments
     return true;
 }
 
-bool QueryDevice(DeviceFacts& facts, RciDocuments& documents, DeviceRunner& runner)
+DeviceQueryOutcome QueryDevice(DeviceFacts& facts, RciDocuments& documents, DeviceRunner& runner)
 {
     CommandBatch batch = DeviceQueryBatch();
     runner.RunBatch(batch);
-    return WalkDeviceQuery(batch, facts, documents);
+    DeviceQueryOutcome outcome;
+    outcome.documentsRead = WalkDeviceQuery(batch, facts, documents);
+    for (const USBCommand& row : batch) {
+        const std::string_view command = row.command;
+        outcome.anyAnswer = outcome.anyAnswer || DeviceResponded(row);
+        if (Contains(command, kQuerySettingsRequest)) {
+            outcome.settingsAnswered = !row.response.empty();
+        } else if (Contains(command, "AT+CSQ")) {
+            outcome.signalMeasured = !row.response.empty() && row.failed == 0;
+        } else if (outcome.unendedIdentity.empty() && row.readEnd == ReadEnd::Unended) {
+            for (const std::string_view identity : kIdentityCommands) {
+                if (Contains(command, identity))
+                    outcome.unendedIdentity = identity;
+            }
+        }
+    }
+    return outcome;
 }
 
 SignalLamps SignalLampsFor(int32_t signalQuality, std::string_view product)

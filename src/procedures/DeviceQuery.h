@@ -31,9 +31,28 @@ CommandBatch DeviceQueryBatch();
 // settings or the state answer is empty; the rows after it are not read then.
 bool WalkDeviceQuery(const CommandBatch& batch, DeviceFacts& facts, RciDocuments& documents);
 
+// What a device query found besides the facts and the documents.
+struct DeviceQueryOutcome {
+    // The device gave its settings and its state (WalkDeviceQuery's answer).
+    bool documentsRead = false;
+    // The device answered at least one command: one that answered nothing is as good as none.
+    bool anyAnswer = false;
+    // The settings query got an answer, whatever the state query got.
+    bool settingsAnswered = false;
+    // AT+CSQ was answered without error: the signal quality was measured (99 still means
+    // the modem could not tell). Otherwise it stands unknown.
+    bool signalMeasured = false;
+    // The first modem identity command (AT+CGMI, AT+CGSN, AT+CGMR, AT+CIMI, AT+CNUM, in
+    // the batch's order) whose answer never ended, without its line end; empty when each
+    // ended. An endless or echoing device is at fault then: the answer is not its identity.
+    std::string unendedIdentity;
+
+    explicit operator bool() const { return documentsRead; }
+};
+
 // Runs the device query through `runner` and walks its answers. Only fields whose rows were
 // read change. False when the device gave no settings or no state.
-bool QueryDevice(DeviceFacts& facts, RciDocuments& documents, DeviceRunner& runner);
+DeviceQueryOutcome QueryDevice(DeviceFacts& facts, RciDocuments& documents, DeviceRunner& runner);
 
 // The phone number in an AT+CNUM answer: the second field of the first "+CNUM:" line,
 // without quotes.

@@ -5,6 +5,7 @@
 #include "ProcedureQuestions.h"
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
+#include "RciErrors.h"
 #include "RciRequests.h"
 
 namespace tervane {
@@ -40,6 +41,7 @@ FactoryDefaultsResult RestoreDefaults(RciDocuments& documents, DeviceRunner& run
     WalkResults(documents, batch, kFactoryDefaultRoutes);
     FactoryDefaultsResult result;
     result.accepted = batch.GetAt(0)->failed == 0;
+    result.refused = RowRefusal(*batch.GetAt(0));
     result.settingsRead = batch.GetAt(2)->failed == 0 && documents.SettingsRoot() != nullptr;
     result.stateRead = batch.GetAt(3)->failed == 0 && documents.StateRoot() != nullptr;
     questions.DocumentsReplaced();

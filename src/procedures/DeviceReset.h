@@ -1,5 +1,8 @@
 #pragma once
 
+#include <optional>
+#include <string>
+
 namespace tervane {
 
 class DeviceRunner;
@@ -11,6 +14,9 @@ bool RebootDevice(DeviceRunner& runner);
 
 struct FactoryDefaultsResult {
     bool accepted = false;       // the device answered the factory default request without error
+    // Why the device did not restore its defaults: "an error answer or none", or the RCI
+    // error text of its reply, which comes with OK. None when it took the request.
+    std::optional<std::string> refused;
     bool settingsRead = false;   // the settings read back replaced the settings document
     bool stateRead = false;      // the state read back replaced the state document
 };

@@ -7,6 +7,7 @@
 #include "ProcedureQuestions.h"
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
+#include "RciErrors.h"
 #include "RciRequests.h"
 #include "SafeXml.h"
 #include "SettingPath.h"
@@ -835,9 +836,13 @@ PythonDeleteResult DeletePythonFiles(const std::vector<PythonFileItem>& items, D
         }
         batch.AddTail(CommandRow(FillRciRequest(kRemovePythonFileRequest, item.name).value_or(""),
             "Deleting file from the device...", kDeleteTimeout));
+        result.sent.push_back({item.name, std::nullopt});
     }
     AddListingRows(batch);
     runner.RunBatch(batch);
+    // The removal rows come first, one per name sent.
+    for (std::size_t i = 0; i < result.sent.size(); ++i)
+        result.sent[i].refused = RowRefusal(*batch.GetAt(static_cast<int>(i)));
     result.files = ReadFileList(batch.GetTail()->response);
     result.listed = ListingCameBack(*batch.GetTail());
     return result;

@@ -3,6 +3,7 @@
 #include "BindingTable.h"
 #include "UploadWorker.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,8 +100,17 @@ struct PythonDownloadResult {
 std::vector<PythonDownloadResult> DownloadPythonFiles(const std::vector<PythonFileItem>& items, DeviceRunner& runner,
     ProcedureQuestions& questions);
 
+// One removal request that went to the device.
+struct PythonDeletion {
+    std::string name;
+    // Why the device did not remove the file: "an error answer or none", or the RCI error
+    // text of its reply; none when it answered that it did.
+    std::optional<std::string> refused;
+};
+
 struct PythonDeleteResult {
     std::vector<std::string> refused; // names not sent, each reported to the user
+    std::vector<PythonDeletion> sent; // the removals sent, in order
     PythonFileList files;             // the list after the deletions
     bool listed = false;              // that list came back (ListingCameBack)
 };

@@ -1,11 +1,12 @@
 #include "RadioFirmwareUpdate.h"
 
 #include "CommandBatch.h"
-#include "ImageUpload.h"
 #include "DeviceRunner.h"
+#include "ImageUpload.h"
 #include "ProcedureQuestions.h"
 #include "ProcedureSteps.h"
 #include "RciDocuments.h"
+#include "RciErrors.h"
 #include "RciRequests.h"
 #include "SettingPath.h"
 #include "TransferVerification.h"
@@ -70,6 +71,7 @@ RadioFirmwareUpdateResult UpdateRadioFirmware(const std::string& imagePath, RciD
         kQueryTimeout));
     runner.RunBatch(batch);
 
+    result.flashRefused = RowRefusal(*batch.GetHead());
     for (const USBCommand& row : batch) {
         if (row.failed)
             continue;

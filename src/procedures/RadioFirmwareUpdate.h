@@ -2,6 +2,7 @@
 
 #include "UploadWorker.h"
 
+#include <optional>
 #include <string>
 
 namespace tervane {
@@ -27,10 +28,13 @@ struct RadioFirmwareUpdateResult {
     int uploads = 0;
     UploadResult lastUpload;
     std::string localDigest;
+    // Flashed: why the device did not take the flash request, "an error answer or none" or
+    // the RCI error text of its reply; none when it took it.
+    std::optional<std::string> flashRefused;
     bool stateRead = false;          // the state query answered and was parsed
     bool radioSettingsRead = false;  // the radio settings query answered and was parsed
     // zigbee_state/firmware_version of the state document after the read-back; empty when
-    // it holds none. The flash request's own outcome is not reported: this is the result.
+    // it holds none: what the radio runs now, whatever the flash request's answer.
     std::string radioFirmwareVersion;
 };
 

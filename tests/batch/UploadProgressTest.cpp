@@ -1,7 +1,8 @@
+#include "UploadProgress.h"
 #include "SerialLink.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 #include "TestSupport.h"
-#include "UploadProgress.h"
 
 #include <QLineEdit>
 #include <QProgressBar>
@@ -17,10 +18,8 @@ class UploadProgressTest : public QObject {
 private slots:
     void init()
     {
-        QVERIFY(device.Start());
         link = std::make_unique<tervane::SerialLink>(clock);
-        link->SetPortName(device.PortPath());
-        QVERIFY(link->OpenPort());
+        QVERIFY(tervane::test::StartAndOpen(device, *link));
         dir = tervane::test::MakeScratchDir("tervane-upload-dialog");
     }
 

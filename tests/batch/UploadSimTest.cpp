@@ -1,6 +1,7 @@
 #include "BatchWorker.h"
 #include "CommandLog.h"
 #include "SerialLink.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 #include "TestSupport.h"
 #include "TransferVerification.h"
@@ -25,9 +26,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(dir.empty());
-        ASSERT_TRUE(device.Start());
-        link.SetPortName(device.PortPath());
-        ASSERT_TRUE(link.OpenPort());
+        ASSERT_TRUE(tervane::test::StartAndOpen(device, link));
         ASSERT_TRUE(log.Open(dir + "/command.log"));
         link.SetLog(&log);
     }

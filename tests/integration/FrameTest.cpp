@@ -10,6 +10,7 @@
 #include "SafeXml.h"
 #include "SerialLink.h"
 #include "SettingPath.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 #include "TBPropertySheet.h"
 #include "XmlText.h"
@@ -220,12 +221,10 @@ void FrameTest::aboutFromTheKeyboardReturnsToTheSameSheet()
 void FrameTest::applyMessagesReachTheDevice()
 {
     sim::SimulatedQ7 device;
-    QVERIFY(device.Start());
     // The settings need 20 s to take effect; this clock lets the wait pass quickly.
     FastClock clock(1000);
     SerialLink link(clock);
-    link.SetPortName(device.PortPath());
-    QVERIFY(link.OpenPort());
+    QVERIFY(test::StartAndOpen(device, link));
     DirectRunner runner(link);
     DeviceFacts facts;
     QVERIFY(QueryDevice(facts, m_documents, runner));

@@ -93,10 +93,8 @@ void WindowTest::initTestCase()
     InitXmlLibrary();
     m_device = std::make_unique<sim::SimulatedQ7>(test::FastRestarts());
     test::HoldDuringRestarts(m_clock, *m_device);
-    QVERIFY(m_device->Start());
     m_link = std::make_unique<SerialLink>(m_clock);
-    m_link->SetPortName(m_device->PortPath());
-    QVERIFY(m_link->OpenPort());
+    QVERIFY(test::StartAndOpen(*m_device, *m_link));
     m_runner = std::make_unique<DirectRunner>(*m_link);
     m_documents.SetRadioPageFlag(true);
 

@@ -30,6 +30,8 @@ private slots:
     void applyWhileAnotherTabShowsSendsNothing();
     void unappliedEditIsReplacedOnReturn();
     void refusedApplyShowsWhatTheDeviceKept();
+    void refusalInTheDevicesWordsIsShown_data();
+    void refusalInTheDevicesWordsIsShown();
     void screenshot();
 
 private:
@@ -257,6 +259,48 @@ void CellPageTest::refusedApplyShowsWhatTheDeviceKept()
     QCOMPARE(Edit("pin")->text(), QString());
     QCOMPARE(Band()->currentText(), QStringLiteral("900/1800 MHz (Europe/World)"));
     QVERIFY(!m_f->sheet->IsApplyEnabled());
+    // An error answer says nothing more than the settings the page shows: no box.
+    QVERIFY(MessageBox::history().isEmpty());
+}
+
+void CellPageTest::refusalInTheDevicesWordsIsShown_data()
+{
+    QTest::addColumn<QString>("apn");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << "refused.apn"
+                           << "Invalid value for apn: refused.apn";
+    // The device's words reach the screen without their control characters.
+    QTest::newRow("control characters") << QStringLiteral("bad\u009b2J\t.apn") << "Invalid value for apn: bad?2J?.apn";
+    QTest::newRow("too long for a box") << QString(400, QLatin1Char('a'))
+                                        << QStringLiteral("Invalid value for apn: ") + QString(277, QLatin1Char('a')) +
+            QChar(0x2026);
+}
+
+// The device answers OK and keeps its settings, saying why in its reply: the user sees its
+// words, and the page what the device kept.
+void CellPageTest::refusalInTheDevicesWordsIsShown()
+{
+    QFETCH(QString, apn);
+    QFETCH(QString, shown);
+    QVERIFY(m_f->Open());
+    m_f->device->ChangeFaults([](sim::Faults& f) { f.refusedSettings = {"apn"}; });
+    // Typed, then put in whole as a paste does, control characters and all.
+    Retype(Edit("apn"), QStringLiteral("x"));
+    Edit("apn")->selectAll();
+    Edit("apn")->insert(apn);
+    QCOMPARE(Edit("apn")->text(), apn);
+    MessageBox::clearHistory();
+
+    m_f->ClickApply();
+
+    QCOMPARE(m_f->DeviceSetting("mobile_simple/apn"), std::string("internet.tervane"));
+    QCOMPARE(Edit("apn")->text(), QStringLiteral("internet.tervane"));
+    QVERIFY(!m_f->sheet->IsApplyEnabled());
+    QCOMPARE(MessageBox::history().size(), 1);
+    const MessageBoxRequest& box = MessageBox::history().first();
+    QCOMPARE(box.caption, QStringLiteral("Error"));
+    QCOMPARE(box.text, QStringLiteral("The device refused the new settings:\n\n") + shown);
+    QCOMPARE(box.icon, QMessageBox::Warning);
 }
 
 void CellPageTest::screenshot()

@@ -1,11 +1,12 @@
+#include "MainPage.h"
 #include "DeviceRunner.h"
 #include "EditLooks.h"
-#include "MainPage.h"
 #include "PropertySheet.h"
 #include "RciDocuments.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
 #include "SettingPath.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 
 #include <QLineEdit>
@@ -66,11 +67,8 @@ void MainPageTest::cleanup()
 void MainPageTest::StartAndShow(const sim::DeviceConfig& config, const sim::Faults& faults)
 {
     m_device = std::make_unique<sim::SimulatedQ7>(config);
-    QVERIFY(m_device->Start());
-    m_device->SetFaults(faults);
     m_link = std::make_unique<SerialLink>();
-    m_link->SetPortName(m_device->PortPath());
-    QVERIFY(m_link->OpenPort());
+    QVERIFY(test::StartAndOpen(*m_device, *m_link, faults));
     m_runner = std::make_unique<DirectRunner>(*m_link);
     m_documents = std::make_unique<RciDocuments>();
     m_page = std::make_unique<MainPage>(*m_documents, *m_runner);
@@ -114,10 +112,8 @@ void MainPageTest::showsTheDevicesFacts()
 void MainPageTest::lampsAreHiddenUntilThePageIsShown()
 {
     m_device = std::make_unique<sim::SimulatedQ7>();
-    QVERIFY(m_device->Start());
     SerialLink link;
-    link.SetPortName(m_device->PortPath());
-    QVERIFY(link.OpenPort());
+    QVERIFY(test::StartAndOpen(*m_device, link));
     DirectRunner runner(link);
     RciDocuments documents;
     MainPage page(documents, runner);

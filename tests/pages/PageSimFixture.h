@@ -133,12 +133,8 @@ public:
     bool StartDevice(const sim::DeviceConfig& config = FastRestarts(), const sim::Faults& faults = {})
     {
         device = std::make_unique<sim::SimulatedQ7>(config);
-        if (dir.empty() || !device->Start())
-            return false;
-        device->SetFaults(faults);
         link = std::make_unique<SerialLink>(clock);
-        link->SetPortName(device->PortPath());
-        if (!link->OpenPort())
+        if (dir.empty() || !StartAndOpen(*device, *link, faults))
             return false;
         runner = std::make_unique<DirectRunner>(*link);
         return true;

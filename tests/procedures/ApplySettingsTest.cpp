@@ -9,6 +9,7 @@
 #include "SerialLink.h"
 #include "SetValues.h"
 #include "SettingPath.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,7 @@ protected:
     void SetUp() override
     {
         InitXmlLibrary();
-        ASSERT_TRUE(device.Start());
-        link.SetPortName(device.PortPath());
-        ASSERT_TRUE(link.OpenPort());
+        ASSERT_TRUE(test::StartAndOpen(device, link));
     }
 
     // Reads the settings the way the device query does.
@@ -101,6 +100,7 @@ TEST_F(ApplySettingsTest, RefusedValueLeavesWhatTheDeviceKept)
     const ApplyOutcome outcome = OnApplySettings(documents, runner);
     ASSERT_TRUE(outcome.sent);
     EXPECT_EQ(outcome.refused, "Invalid value for baud: 12345");
+    EXPECT_TRUE(outcome.refusedInReply);
     EXPECT_TRUE(outcome.readBack);
     EXPECT_EQ(device.Setting("serial&index=1/baud").value_or("<missing>"), kept);
     EXPECT_EQ(TextAt(documents.SettingsRoot(), "serial&index=1/baud"), kept);
@@ -127,6 +127,7 @@ TEST_F(ApplySettingsTest, AnErrorAnswerIsARefusal)
     device.ChangeFaults([](sim::Faults& f) { f.errorFor = {"set_setting"}; });
     const ApplyOutcome outcome = OnApplySettings(documents, runner);
     EXPECT_EQ(outcome.refused, "an error answer or none");
+    EXPECT_FALSE(outcome.refusedInReply);
     EXPECT_TRUE(outcome.readBack);
     EXPECT_EQ(TextAt(documents.SettingsRoot(), "mobile_simple/apn"), "internet.tervane");
 }

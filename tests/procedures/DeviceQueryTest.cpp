@@ -5,6 +5,7 @@
 #include "RciRequests.h"
 #include "SafeXml.h"
 #include "SerialLink.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 
 #include <gtest/gtest.h>
@@ -308,21 +309,21 @@ protected:
     bool Query(const sim::DeviceConfig& config, const std::function<void(sim::Faults&)>& faults = {})
     {
         device = std::make_unique<sim::SimulatedQ7>(config);
-        if (!device->Start())
-            return false;
+        sim::Faults chosen;
         if (faults)
-            device->ChangeFaults(faults);
-        link.SetPortName(device->PortPath());
-        if (!link.OpenPort())
+            faults(chosen);
+        if (!test::StartAndOpen(*device, link, chosen))
             return false;
         DirectRunner runner(link);
-        return QueryDevice(facts, documents, runner);
+        outcome = QueryDevice(facts, documents, runner);
+        return outcome.documentsRead;
     }
 
     std::unique_ptr<sim::SimulatedQ7> device;
     SerialLink link;
     RciDocuments documents;
     DeviceFacts facts;
+    DeviceQueryOutcome outcome;
 };
 
 TEST_F(SimulatedQueryTest, ReadsTheDevicesFacts)
@@ -370,6 +371,44 @@ TEST_F(SimulatedQueryTest, RefusedSettingsQueryIsNoAnswer)
     EXPECT_EQ(documents.SettingsDocument(), nullptr);
     EXPECT_EQ(documents.StateDocument(), nullptr);
 }
+
+// What the query says besides the facts: whether the device answered at all, gave its
+// settings, measured the signal, and ended each identity answer.
+struct QueryAnswers {
+    const char* label;
+    std::vector<std::string> errorFor;
+    std::vector<std::string> unendedFor;
+    bool documentsRead;
+    bool settingsAnswered;
+    bool signalMeasured;
+    std::string unendedIdentity;
+};
+
+class QueryOutcomeTest : public SimulatedQueryTest, public ::testing::WithParamInterface<QueryAnswers> { };
+
+TEST_P(QueryOutcomeTest, SaysWhatTheDeviceDid)
+{
+    const QueryAnswers& row = GetParam();
+    EXPECT_EQ(Query({},
+                  [&row](sim::Faults& f) {
+                      f.errorFor = row.errorFor;
+                      f.unendedFor = row.unendedFor;
+                  }),
+        row.documentsRead);
+    EXPECT_EQ(outcome.documentsRead, row.documentsRead);
+    EXPECT_TRUE(outcome.anyAnswer);
+    EXPECT_EQ(outcome.settingsAnswered, row.settingsAnswered);
+    EXPECT_EQ(outcome.signalMeasured, row.signalMeasured);
+    EXPECT_EQ(outcome.unendedIdentity, row.unendedIdentity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, QueryOutcomeTest,
+    ::testing::Values(QueryAnswers {"all", {}, {}, true, true, true, ""},
+        QueryAnswers {"signalError", {"AT+CSQ"}, {}, true, true, false, ""},
+        QueryAnswers {"revisionUnended", {}, {"AT+CGMR"}, true, true, true, "AT+CGMR"},
+        QueryAnswers {"settingsError", {"<query_setting></query_setting>"}, {}, false, false, true, ""},
+        QueryAnswers {"stateError", {"<query_state"}, {}, false, true, true, ""}),
+    [](const auto& row) { return std::string(row.param.label); });
 
 } // namespace
 } // namespace tervane

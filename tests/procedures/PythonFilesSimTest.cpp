@@ -539,6 +539,33 @@ TEST_F(PythonFilesTest, DeleteRemovesTickedFilesAndRefreshes)
     ASSERT_EQ(result.files.size(), 1u);
     EXPECT_EQ(result.files[0].name, "sensor_report.py");
     EXPECT_TRUE(questions.asked.empty());
+    ASSERT_EQ(result.sent.size(), 2u);
+    EXPECT_EQ(result.sent[0].name, "main.py");
+    EXPECT_EQ(result.sent[0].refused, std::nullopt);
+    EXPECT_EQ(result.sent[1].name, "xbee.py");
+    EXPECT_EQ(result.sent[1].refused, std::nullopt);
+}
+
+// Each removal says what the device answered: a file it no longer holds is refused in its
+// own words, and an ERROR answer is refused too; the other removals go through.
+TEST_F(PythonFilesTest, DeleteSaysPerFileWhetherTheDeviceRefused)
+{
+    const std::vector<PythonFileItem> items =
+        Ticked(ListPythonFiles(runner), {"main.py", "xbee.py", "sensor_report.py"});
+    ASSERT_TRUE(device.RemoveFile("/WEB/python/main.py"));
+    device.ChangeFaults([](sim::Faults& faults) { faults.errorFor = {"sensor_report.py"}; });
+
+    const PythonDeleteResult result = DeletePythonFiles(items, runner, questions);
+
+    ASSERT_EQ(result.sent.size(), 3u);
+    EXPECT_EQ(result.sent[0].name, "main.py");
+    EXPECT_EQ(result.sent[0].refused, std::optional<std::string>("File not found: /WEB/python/main.py"));
+    EXPECT_EQ(result.sent[1].name, "xbee.py");
+    EXPECT_EQ(result.sent[1].refused, std::nullopt);
+    EXPECT_EQ(result.sent[2].name, "sensor_report.py");
+    EXPECT_EQ(result.sent[2].refused, std::optional<std::string>("an error answer or none"));
+    EXPECT_FALSE(device.HasFile("/WEB/python/xbee.py"));
+    EXPECT_TRUE(device.HasFile("/WEB/python/sensor_report.py"));
 }
 
 TEST_F(PythonFilesTest, DeleteWithNothingTickedOnlyReadsTheList)

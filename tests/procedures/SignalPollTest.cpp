@@ -3,6 +3,7 @@
 #include "DeviceConfig.h"
 #include "DeviceRunner.h"
 #include "SerialLink.h"
+#include "SimTestSupport.h"
 #include "SimulatedQ7.h"
 
 #include <gtest/gtest.h>
@@ -181,10 +182,7 @@ protected:
     bool Open(const sim::DeviceConfig& config)
     {
         device = std::make_unique<sim::SimulatedQ7>(config);
-        if (!device->Start())
-            return false;
-        link.SetPortName(device->PortPath());
-        return link.OpenPort();
+        return test::StartAndOpen(*device, link);
     }
 
     std::unique_ptr<sim::SimulatedQ7> device;

@@ -81,11 +81,7 @@ protected:
     bool Start(sim::DeviceConfig config = test::FastRestarts(), const sim::Faults& faults = {})
     {
         device = std::make_unique<sim::SimulatedQ7>(config);
-        if (!device->Start())
-            return false;
-        device->SetFaults(faults);
-        link.SetPortName(device->PortPath());
-        if (!link.OpenPort())
+        if (!test::StartAndOpen(*device, link, faults))
             return false;
         poller = std::make_unique<SignalPoller>(link, [this](const SignalPollEvent& event) {
             const std::lock_guard lock(mutex);

@@ -25,9 +25,7 @@ protected:
     {
         ASSERT_FALSE(dir.empty());
         HoldDuringRestarts(clock, device);
-        ASSERT_TRUE(device.Start());
-        link.SetPortName(device.PortPath());
-        ASSERT_TRUE(link.OpenPort());
+        ASSERT_TRUE(StartAndOpen(device, link));
     }
 
     void TearDown() override

@@ -188,6 +188,7 @@ TEST_F(UtilitiesTest, FactoryDefaultsKeepTheSettingsWhenTheirQueryFails)
     const FactoryDefaultsResult result = RestoreDefaults(documents, runner, questions);
 
     EXPECT_TRUE(result.accepted);
+    EXPECT_EQ(result.refused, std::nullopt);
     EXPECT_FALSE(result.settingsRead);
     EXPECT_TRUE(result.stateRead);
     EXPECT_EQ(documents.SettingsDocument(), settingsBefore);
@@ -196,6 +197,61 @@ TEST_F(UtilitiesTest, FactoryDefaultsKeepTheSettingsWhenTheirQueryFails)
     EXPECT_EQ(device.RestartCount(), 1);
     EXPECT_TRUE(questions.asked.empty());
 }
+
+TEST_F(UtilitiesTest, FactoryDefaultsAnsweredWithErrorAreRefused)
+{
+    device.ChangeFaults([](sim::Faults& faults) { faults.errorFor = {"set_factory_default"}; });
+
+    const FactoryDefaultsResult result = RestoreDefaults(documents, runner, questions);
+
+    EXPECT_FALSE(result.accepted);
+    EXPECT_EQ(result.refused, std::optional<std::string>("an error answer or none"));
+}
+
+// What became of a restored file's settings: taken, refused in the device's words inside
+// its reply, or refused with an error answer to the announcement or to the file.
+struct RestoreRefusal {
+    const char* label;
+    sim::Faults faults;
+    std::optional<std::string> refused;
+};
+
+class RestoreRefusals : public UtilitiesTest, public ::testing::WithParamInterface<RestoreRefusal> { };
+
+TEST_P(RestoreRefusals, SayWhatTheDeviceAnswered)
+{
+    ReadSettings();
+    const std::string backup = dir + "/backup.cfg";
+    questions.savePaths = {backup};
+    ASSERT_EQ(BackupConfig(documents, questions).outcome, BackupOutcome::Written);
+    // The file's APN is a new value for the device now.
+    ASSERT_TRUE(device.SetSetting("mobile_simple/apn", "changed.apn"));
+    device.SetFaults(GetParam().faults);
+
+    const RestoreResult result = RestoreConfig(backup, documents, runner, questions);
+
+    EXPECT_EQ(result.outcome, RestoreOutcome::Sent);
+    EXPECT_EQ(result.refused, GetParam().refused);
+    EXPECT_EQ(device.Setting("mobile_simple/apn"), GetParam().refused ? "changed.apn" : "internet.tervane");
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, RestoreRefusals,
+    ::testing::Values(RestoreRefusal {"taken", {}, std::nullopt},
+        RestoreRefusal {"inTheReply",
+            [] {
+                sim::Faults faults;
+                faults.refusedSettings = {"apn"};
+                return faults;
+            }(),
+            "Invalid value for apn: internet.tervane"},
+        RestoreRefusal {"announcementError",
+            [] {
+                sim::Faults faults;
+                faults.errorFor = {"at&usbinterface=22"};
+                return faults;
+            }(),
+            "an error answer or none"}),
+    [](const auto& row) { return std::string(row.param.label); });
 
 TEST_F(UtilitiesTest, RebootRestartsTheDevice)
 {

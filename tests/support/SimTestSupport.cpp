@@ -16,6 +16,15 @@ void HoldDuringRestarts(FastClock& clock, const sim::SimulatedQ7& device)
     clock.HoldWhile([&device] { return device.Restarting(); });
 }
 
+bool StartAndOpen(sim::SimulatedQ7& device, SerialLink& link, const sim::Faults& faults)
+{
+    if (!device.Start())
+        return false;
+    device.SetFaults(faults);
+    link.SetPortName(device.PortPath());
+    return link.OpenPort();
+}
+
 bool AnyReceived(const sim::SimulatedQ7& device, std::string_view fragment)
 {
     return FindReceived(device, fragment) >= 0;

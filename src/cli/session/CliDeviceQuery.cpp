@@ -3,7 +3,6 @@
 #include "CliRunner.h"
 #include "CliSession.h"
 #include "CommandText.h"
-#include "RciRequests.h"
 
 #include <array>
 #include <string_view>
@@ -21,38 +20,30 @@ constexpr std::array kIdentityRows {IdentityRow {"AT+CGMI", "modem type"}, Ident
     IdentityRow {"AT+CGMR", "modem revision"}, IdentityRow {"AT+CIMI", "IMSI"},
     IdentityRow {"AT+CNUM", "phone number"}};
 
-std::optional<int> Query(CliSession& session, DeviceFacts& facts)
+std::optional<int> Query(CliSession& session, DeviceFacts& facts, DeviceQueryOutcome& outcome)
 {
     if (const auto status = session.Connect())
         return status;
-    CliRunner& runner = session.Runner();
-    if (QueryDevice(facts, session.Documents(), runner))
+    outcome = QueryDevice(facts, session.Documents(), session.Runner());
+    if (outcome)
         return std::nullopt;
-
-    // A device that answered nothing at all is as good as none.
-    bool anyAnswer = false;
-    for (const KeptRow& kept : runner.LastBatch())
-        anyAnswer = anyAnswer || DeviceResponded(kept.row);
-    if (!anyAnswer)
+    if (!outcome.anyAnswer)
         return session.Fail(kExitNoDevice, "the device on " + session.PortName() + " does not answer");
-    // The query batch is the last one and always holds the settings row.
-    const KeptRow* settings = runner.LastRowWith(kQuerySettingsRequest);
-    const bool noSettings = settings == nullptr || !settings->answered;
     return session.Fail(kExitRefused,
-        std::string("the device answered the ") + (noSettings ? "settings" : "state") + " query with nothing");
+        std::string("the device answered the ") + (outcome.settingsAnswered ? "state" : "settings") +
+            " query with nothing");
 }
 
 } // namespace
 
-std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
+std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts, DeviceQueryOutcome& outcome)
 {
-    if (const auto status = Query(session, facts))
+    if (const auto status = Query(session, facts, outcome))
         return status;
     // An answer that never ended (an endless or echoing device) is the device's fault, not
     // its identity; what did end is its first line, bounded.
     for (const IdentityRow& identity : kIdentityRows) {
-        const KeptRow* kept = session.Runner().LastRowWith(identity.command);
-        if (kept != nullptr && kept->row.readEnd == ReadEnd::Unended)
+        if (outcome.unendedIdentity == identity.command)
             return session.Fail(kExitRefused,
                 "the device never ended its answer to " + std::string(identity.command) + " (the " +
                     std::string(identity.what) + ")");
@@ -62,10 +53,17 @@ std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
     return std::nullopt;
 }
 
+std::optional<int> ReadDevice(CliSession& session, DeviceFacts& facts)
+{
+    DeviceQueryOutcome outcome;
+    return ReadDevice(session, facts, outcome);
+}
+
 std::optional<int> ReadDevice(CliSession& session)
 {
     DeviceFacts facts;
-    return Query(session, facts);
+    DeviceQueryOutcome outcome;
+    return Query(session, facts, outcome);
 }
 
 } // namespace tervane

@@ -45,19 +45,6 @@ void CliRunner::RunBatch(CommandBatch& batch)
         tervane::RunBatch(m_link, batch, &observer);
         m_progress.End();
     }
-    m_lastBatchStart = m_rows.size();
-    for (const USBCommand& row : batch) {
-        KeptRow& kept = m_rows.emplace_back();
-        kept.row.command = row.command;
-        kept.row.prompt = row.prompt;
-        kept.row.timeout = row.timeout;
-        kept.row.failed = row.failed;
-        kept.row.readEnd = row.readEnd;
-        kept.row.responseReserve = row.responseReserve;
-        kept.answered = !row.response.empty();
-        if (row.response.size() <= static_cast<std::size_t>(kResponseBase))
-            kept.row.response = row.response;
-    }
 }
 
 UploadResult CliRunner::Upload(const UploadSource& source)
@@ -80,20 +67,6 @@ UploadResult CliRunner::Upload(const UploadSource& source)
 bool CliRunner::DeviceGone() const
 {
     return m_link.GaveUp();
-}
-
-std::span<const KeptRow> CliRunner::LastBatch() const
-{
-    return std::span<const KeptRow>(m_rows).subspan(m_lastBatchStart);
-}
-
-const KeptRow* CliRunner::LastRowWith(std::string_view text) const
-{
-    for (auto kept = m_rows.rbegin(); kept != m_rows.rend(); ++kept) {
-        if (kept->row.command.find(text) != std::string::npos)
-            return &*kept;
-    }
-    return nullptr;
 }
 
 } // namespace tervane

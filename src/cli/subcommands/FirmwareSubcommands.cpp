@@ -10,8 +10,6 @@
 #include "ProcedureSteps.h"
 #include "RadioFirmwareUpdate.h"
 #include "RciDocuments.h"
-#include "RciErrors.h"
-#include "RciRequests.h"
 #include "SubcommandHandlers.h"
 
 #include <ostream>
@@ -110,12 +108,9 @@ int RunRadioFirmware(CliSession& session, const Operands& operands)
         break;
     }
 
-    // The procedure leaves the flash request's outcome to what the device reports after;
-    // a script needs a verdict, so a refused request counts as a failure here.
+    // A script needs a verdict: a refused flash request counts as a failure.
     int status = kExitDone;
-    const auto flashRequest = FillRciRequest(kRadioFirmwareUpdateRequest, result.fileName);
-    const KeptRow* flash = flashRequest ? session.Runner().LastRowWith(*flashRequest) : nullptr;
-    const std::optional<std::string> refusal = flash ? RowRefusal(flash->row) : std::optional<std::string>("not sent");
+    const std::optional<std::string>& refusal = result.flashRefused;
     const bool flashed = !refusal;
     json.Set("flashed", flashed);
     json.Set("radioFirmwareVersion", result.radioFirmwareVersion);

@@ -1,7 +1,6 @@
 // info: the device query of the Device Information page, shown as text or JSON.
 
 #include "CliDeviceQuery.h"
-#include "CliRunner.h"
 #include "CliSession.h"
 #include "CommandText.h"
 #include "ProcedureSteps.h"
@@ -29,7 +28,8 @@ void Line(std::ostream& out, const char* label, const std::string& value)
 int RunInfo(CliSession& session, const Operands& /*operands*/)
 {
     DeviceFacts facts;
-    if (const auto status = ReadDevice(session, facts))
+    DeviceQueryOutcome query;
+    if (const auto status = ReadDevice(session, facts, query))
         return *status;
 
     // The fields the Device Information page binds from the state document.
@@ -46,9 +46,7 @@ int RunInfo(CliSession& session, const Operands& /*operands*/)
     const std::optional<std::string> mobileIp = SettingText(state, "ppp_stats/ip_address");
 
     // No answer to AT+CSQ (or ERROR) measured nothing: unknown, as the modem's own 99 is.
-    const KeptRow* csq = session.Runner().LastRowWith("AT+CSQ");
-    const bool measured = csq != nullptr && csq->answered && csq->row.failed == 0;
-    const bool known = measured && facts.signalQuality != kUnknownSignalQuality;
+    const bool known = query.signalMeasured && facts.signalQuality != kUnknownSignalQuality;
     const SignalLamps lamps = SignalLampsFor(known ? facts.signalQuality : 0, model.value_or(""));
     const long long dbm = SignalLevelDbm(facts.signalQuality);
     const bool stateRead = state != nullptr;

@@ -9,11 +9,10 @@
 #include "ProcedureSteps.h"
 #include "PythonFiles.h"
 #include "RciDocuments.h"
-#include "RciErrors.h"
-#include "RciRequests.h"
 #include "SubcommandHandlers.h"
 #include "UploadSource.h"
 
+#include <algorithm>
 #include <iomanip>
 #include <ostream>
 
@@ -195,16 +194,16 @@ int RunPythonRm(CliSession& session, const Operands& operands)
         items.push_back(ItemForEntry({name, {}}));
     CliQuestions questions(session, session.Options().retries);
     const PythonDeleteResult result = DeletePythonFiles(items, session.Runner(), questions);
-    CliRunner& runner = session.Runner();
 
     int status = result.refused.empty() ? kExitDone : kExitUsage;
     JsonValue deleted = JsonValue::Array();
     for (const auto& name : operands) {
-        const auto request = FillRciRequest(kRemovePythonFileRequest, name);
-        const KeptRow* kept = request ? runner.LastRowWith(*request) : nullptr;
-        if (kept == nullptr)
+        // A name given twice was sent twice: its last removal says what became of it.
+        const auto sent = std::find_if(result.sent.rbegin(), result.sent.rend(),
+            [&name](const PythonDeletion& deletion) { return deletion.name == name; });
+        if (sent == result.sent.rend())
             continue;
-        if (const auto refusal = RowRefusal(kept->row))
+        if (const auto& refusal = sent->refused)
             status = session.Fail(kExitRefused, "the device did not delete " + name + ": " + *refusal);
         else if (FindEntry(result.files, name) != nullptr)
             status = session.Fail(kExitRefused, "the device still lists " + name + " after deleting it");

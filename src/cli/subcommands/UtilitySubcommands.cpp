@@ -7,8 +7,6 @@
 #include "ConfigBackup.h"
 #include "DeviceReset.h"
 #include "LocalFiles.h"
-#include "RciErrors.h"
-#include "RciRequests.h"
 #include "SubcommandHandlers.h"
 
 #include <ostream>
@@ -61,20 +59,9 @@ int RunRestore(CliSession& session, const Operands& operands)
     }
 
     int status = kExitDone;
-    // The procedure reports only the read-back; a refused payload shows in its rows.
-    const CliRunner& runner = session.Runner();
-    const std::span<const KeptRow> batch = runner.LastBatch();
-    std::optional<std::string> refusal;
-    for (std::size_t i = 0; i + 1 < batch.size() && !refusal; ++i) {
-        if (batch[i].row.command == kRawRequestAnnounce) {
-            refusal = RowRefusal(batch[i].row);
-            if (!refusal)
-                refusal = RowRefusal(batch[i + 1].row);
-        }
-    }
-    const bool refused = refusal.has_value();
+    const bool refused = result.refused.has_value();
     if (refused)
-        status = session.Fail(kExitRefused, "the device refused the settings in " + path + ": " + *refusal);
+        status = session.Fail(kExitRefused, "the device refused the settings in " + path + ": " + *result.refused);
     if (!result.settingsRead)
         status = session.Fail(kExitRefused, "the device's settings could not be read back after its restart");
     session.Result().Set("sent", !refused);
@@ -110,11 +97,7 @@ int RunFactoryReset(CliSession& session, const Operands& /*operands*/)
 
     CliQuestions questions(session, 0);
     const FactoryDefaultsResult result = RestoreDefaults(session.Documents(), session.Runner(), questions);
-    // The procedure looks at the answer's result code; the reply may still say no.
-    const KeptRow* request = session.Runner().LastRowWith(kFactoryDefaultRequest);
-    std::optional<std::string> refusal = result.accepted ? std::nullopt : std::optional<std::string>("an error answer or none");
-    if (!refusal && request)
-        refusal = RowRefusal(request->row);
+    const std::optional<std::string>& refusal = result.refused;
     JsonValue& json = session.Result();
     json.Set("accepted", !refusal);
     json.Set("settingsRead", result.settingsRead);
