@@ -9,6 +9,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cctype>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace tervane {
@@ -22,6 +25,29 @@ constexpr DWORD kOpenReadIntervalMs = 250;
 constexpr DWORD kWriteWaitMs = 1000;
 // Reads that wait at least this long tell a port that hung up by coming back empty at once.
 constexpr int kEarlyEmptyMinWaitMs = 20;
+
+// The holds of the ports this process has open, by descriptor: a named mutex per port, so that
+// two programs of ours never share one port even where the system lets a second open through
+// (Wine maps a COM port onto a terminal and does not keep it exclusive).
+std::mutex holdsMutex;
+std::map<int, HANDLE> holds;
+
+// Takes the hold of the port named `path`; none, with ERROR_BUSY set, when another holds it.
+HANDLE TakeHold(const std::string& path)
+{
+    std::string name = "Local\\tervane-q7-port-";
+    for (const char c : WindowsDevicePath(path).substr(4))
+        name += std::isalnum(static_cast<unsigned char>(c))
+            ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
+            : '_';
+    const HANDLE hold = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    if (hold != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(hold);
+        ::SetLastError(ERROR_BUSY);
+        return nullptr;
+    }
+    return hold;
+}
 
 HANDLE PortHandle(int fd)
 {
@@ -107,16 +133,23 @@ int OpenSerialPort(const std::string& path, OpenFailure* failure, Rfc2217Codec*)
             *failure = OpenFailure {OpenFailure::Kind::BadUrl, 0, 0};
         return -1;
     }
+    const HANDLE hold = TakeHold(path);
+    if (hold == nullptr)
+        return fail(::GetLastError(), INVALID_HANDLE_VALUE);
+    const auto failHeld = [&](DWORD error, HANDLE port) {
+        ::CloseHandle(hold);
+        return fail(error, port);
+    };
     // No sharing: a port is held by one program at a time, and a second open is refused.
     const HANDLE port = ::CreateFileA(WindowsDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
         OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
-        return fail(::GetLastError(), port);
+        return failHeld(::GetLastError(), port);
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(port, &dcb))
-        return fail(::GetLastError() ? ::GetLastError() : ERROR_INVALID_FUNCTION, port);
+        return failHeld(::GetLastError() ? ::GetLastError() : ERROR_INVALID_FUNCTION, port);
     dcb.BaudRate = CBR_115200;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
@@ -135,13 +168,17 @@ int OpenSerialPort(const std::string& path, OpenFailure* failure, Rfc2217Codec*)
     dcb.fDtrControl = DTR_CONTROL_ENABLE;
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!::SetCommState(port, &dcb))
-        return fail(::GetLastError(), port);
+        return failHeld(::GetLastError(), port);
     if (!SetTimeouts(port, kOpenReadIntervalMs, 0))
-        return fail(::GetLastError(), port);
+        return failHeld(::GetLastError(), port);
 
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(port), _O_BINARY);
     if (fd < 0)
-        return fail(ERROR_TOO_MANY_OPEN_FILES, port);
+        return failHeld(ERROR_TOO_MANY_OPEN_FILES, port);
+    {
+        std::lock_guard lock(holdsMutex);
+        holds[fd] = hold;
+    }
     if (failure)
         *failure = {};
     return fd;
@@ -175,8 +212,15 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
 
 void CloseSerialPort(int fd)
 {
-    if (fd >= 0)
-        ::_close(fd); // closes the HANDLE too
+    if (fd < 0)
+        return;
+    ::_close(fd); // closes the HANDLE too
+    std::lock_guard lock(holdsMutex);
+    const auto held = holds.find(fd);
+    if (held != holds.end()) {
+        ::CloseHandle(held->second);
+        holds.erase(held);
+    }
 }
 
 void SetUucpLockDir(const std::string&)
