@@ -1,6 +1,7 @@
 // The serial port on Windows: a HANDLE from CreateFile, wrapped in a C runtime descriptor so
 // the link keeps one kind of port value on every system. Compiled instead of SerialPort.cpp.
 #include "SerialPortWindows.h"
+#include "NetworkPort.h"
 #include "SerialPort.h"
 
 #include <windows.h>
@@ -8,14 +9,45 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cctype>
+#include <map>
+#include <mutex>
 #include <string>
 
 namespace tervane {
 
 namespace {
 
-// The read interval time-out the port is opened with; every other time-out is 0.
+// The read interval time-out the port is opened with.
 constexpr DWORD kOpenReadIntervalMs = 250;
+// How long one write waits for the port to take bytes before it tells how many it took: the
+// link's own bound on a device that takes nothing goes on from there.
+constexpr DWORD kWriteWaitMs = 1000;
+// Reads that wait at least this long tell a port that hung up by coming back empty at once.
+constexpr int kEarlyEmptyMinWaitMs = 20;
+
+// The holds of the ports this process has open, by descriptor: a named mutex per port, so that
+// two programs of ours never share one port even where the system lets a second open through
+// (Wine maps a COM port onto a terminal and does not keep it exclusive).
+std::mutex holdsMutex;
+std::map<int, HANDLE> holds;
+
+// Takes the hold of the port named `path`; none, with ERROR_BUSY set, when another holds it.
+HANDLE TakeHold(const std::string& path)
+{
+    std::string name = "Local\\tervane-q7-port-";
+    for (const char c : WindowsDevicePath(path).substr(4))
+        name += std::isalnum(static_cast<unsigned char>(c))
+            ? static_cast<char>(std::toupper(static_cast<unsigned char>(c)))
+            : '_';
+    const HANDLE hold = ::CreateMutexA(nullptr, FALSE, name.c_str());
+    if (hold != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(hold);
+        ::SetLastError(ERROR_BUSY);
+        return nullptr;
+    }
+    return hold;
+}
 
 HANDLE PortHandle(int fd)
 {
@@ -44,6 +76,7 @@ bool SetTimeouts(HANDLE port, DWORD interval, DWORD totalConstant)
     timeouts.ReadIntervalTimeout = interval;
     timeouts.ReadTotalTimeoutMultiplier = interval == MAXDWORD ? MAXDWORD : 0;
     timeouts.ReadTotalTimeoutConstant = totalConstant;
+    timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
     return ::SetCommTimeouts(port, &timeouts) != 0;
 }
 
@@ -78,7 +111,7 @@ std::string WindowsDevicePath(const std::string& portName)
     return "\\\\.\\" + portName;
 }
 
-int OpenSerialPort(const std::string& path, OpenFailure* failure)
+int OpenSerialPort(const std::string& path, OpenFailure* failure, Rfc2217Codec*)
 {
     const auto fail = [&](DWORD error, HANDLE port) {
         if (port != INVALID_HANDLE_VALUE)
@@ -90,29 +123,62 @@ int OpenSerialPort(const std::string& path, OpenFailure* failure)
         }
         return -1;
     };
+    if (failure)
+        *failure = {};
+    if (path.empty())
+        return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (IsPortUrl(path)) {
+        // Network ports (raw TCP and RFC 2217) are not in the Windows build.
+        if (failure)
+            *failure = OpenFailure {OpenFailure::Kind::BadUrl, 0, 0};
+        return -1;
+    }
+    const HANDLE hold = TakeHold(path);
+    if (hold == nullptr)
+        return fail(::GetLastError(), INVALID_HANDLE_VALUE);
+    const auto failHeld = [&](DWORD error, HANDLE port) {
+        ::CloseHandle(hold);
+        return fail(error, port);
+    };
     // No sharing: a port is held by one program at a time, and a second open is refused.
     const HANDLE port = ::CreateFileA(WindowsDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
         OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
-        return fail(::GetLastError(), port);
+        return failHeld(::GetLastError(), port);
 
     DCB dcb {};
     dcb.DCBlength = sizeof dcb;
     if (!::GetCommState(port, &dcb))
-        return fail(::GetLastError() ? ::GetLastError() : ERROR_INVALID_FUNCTION, port);
+        return failHeld(::GetLastError() ? ::GetLastError() : ERROR_INVALID_FUNCTION, port);
     dcb.BaudRate = CBR_115200;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    // Raw, as on POSIX: no flow control of either kind, no characters replaced or dropped.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!::SetCommState(port, &dcb))
-        return fail(::GetLastError(), port);
+        return failHeld(::GetLastError(), port);
     if (!SetTimeouts(port, kOpenReadIntervalMs, 0))
-        return fail(::GetLastError(), port);
+        return failHeld(::GetLastError(), port);
 
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(port), _O_BINARY);
     if (fd < 0)
-        return fail(ERROR_TOO_MANY_OPEN_FILES, port);
+        return failHeld(ERROR_TOO_MANY_OPEN_FILES, port);
+    {
+        std::lock_guard lock(holdsMutex);
+        holds[fd] = hold;
+    }
     if (failure)
         *failure = {};
     return fd;
@@ -132,6 +198,12 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
         return head + "no such port; is the gateway plugged in?";
     case OpenFailure::Kind::NotATerminal:
         return head + "not a serial port";
+    case OpenFailure::Kind::BadUrl:
+    case OpenFailure::Kind::NotRfc2217:
+    case OpenFailure::Kind::ServerClosed:
+    case OpenFailure::Kind::Unresolved:
+    case OpenFailure::Kind::Unreachable:
+        return head + "network ports (socket://, rfc2217://) are not in the Windows build; name a COM port";
     case OpenFailure::Kind::Other:
         break;
     }
@@ -140,8 +212,15 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
 
 void CloseSerialPort(int fd)
 {
-    if (fd >= 0)
-        ::_close(fd); // closes the HANDLE too
+    if (fd < 0)
+        return;
+    ::_close(fd); // closes the HANDLE too
+    std::lock_guard lock(holdsMutex);
+    const auto held = holds.find(fd);
+    if (held != holds.end()) {
+        ::CloseHandle(held->second);
+        holds.erase(held);
+    }
 }
 
 void SetUucpLockDir(const std::string&)
@@ -188,6 +267,71 @@ void PurgeSerialPort(int fd)
     const HANDLE port = PortHandle(fd);
     if (port != INVALID_HANDLE_VALUE)
         ::PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+}
+
+long ReadPort(int fd, char* into, std::size_t room, int waitMs, bool)
+{
+    std::size_t got = 0;
+    const ULONGLONG start = ::GetTickCount64();
+    if (!ReadSerialPort(fd, into, room, waitMs, got))
+        return -1;
+    // A read of a port returns early only with bytes: one that comes back empty well before
+    // its time-out has no device behind it any more (a port that hung up reads as at its end).
+    if (got == 0 && waitMs >= kEarlyEmptyMinWaitMs && ::GetTickCount64() - start < static_cast<ULONGLONG>(waitMs) / 2)
+        return -1;
+    return static_cast<long>(got);
+}
+
+long WritePort(int fd, const char* bytes, std::size_t size, bool)
+{
+    const HANDLE port = PortHandle(fd);
+    if (port == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD n = 0;
+    // Waits up to the write time-out for the port to take the bytes; what it took counts.
+    if (!::WriteFile(port, bytes, size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size), &n, nullptr))
+        return ::GetLastError() == ERROR_TIMEOUT ? static_cast<long>(n) : -1;
+    return static_cast<long>(n);
+}
+
+bool PortHangUpMayBeSilent()
+{
+    return true;
+}
+
+bool WaitPortWritable(int fd, int)
+{
+    // The write itself waited for room; only a port that is gone has no room coming.
+    return PortPresent(fd);
+}
+
+bool PortPresent(int fd)
+{
+    const HANDLE port = PortHandle(fd);
+    DWORD errors = 0;
+    COMSTAT status {};
+    return port != INVALID_HANDLE_VALUE && ::ClearCommError(port, &errors, &status) != 0;
+}
+
+void PurgePort(int fd)
+{
+    PurgeSerialPort(fd);
+}
+
+bool IsSerialPort(int fd)
+{
+    const HANDLE port = PortHandle(fd);
+    return port != INVALID_HANDLE_VALUE && ::GetFileType(port) == FILE_TYPE_CHAR;
+}
+
+long PortOutputQueued(int fd)
+{
+    const HANDLE port = PortHandle(fd);
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (port == INVALID_HANDLE_VALUE || !::ClearCommError(port, &errors, &status))
+        return -1;
+    return static_cast<long>(status.cbOutQue);
 }
 
 } // namespace tervane
