@@ -5,9 +5,7 @@
 
 #include "Md5.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SystemCalls.h"
 
 #include <algorithm>
 #include <array>
@@ -37,7 +35,7 @@ public:
             m_fd = -1;
         }
         if (m_fd >= 0)
-            ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            AdviseSequential(m_fd);
     }
     ~BlockStream()
     {

@@ -3,9 +3,7 @@
 #include "CommandLog.h"
 #include "SerialLink.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SystemCalls.h"
 
 #include <cerrno>
 #include <new>

@@ -1,6 +1,8 @@
 #include "Clock.h"
 
+#ifdef __linux__
 #include <sys/prctl.h>
+#endif
 #include <time.h>
 
 #include <algorithm>
@@ -36,8 +38,10 @@ void RealClock::SleepUntilMicro(uint64_t deadline)
 {
     // The kernel may wake a thread up to its timer slack (50 us by default) late; a paced
     // loop asks for its wake-ups on time.
+#ifdef __linux__
     static thread_local const bool slackSet = ::prctl(PR_SET_TIMERSLACK, 1000UL, 0UL, 0UL, 0UL) == 0;
     static_cast<void>(slackSet);
+#endif
     // The steady clock is CLOCK_MONOTONIC. The wake-up is absolute, so the time between
     // reading the clock and going to sleep is not added; it comes a little early, and the
     // last moment is waited out awake, so a slow wake-up on a busy machine does not

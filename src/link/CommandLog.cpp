@@ -1,8 +1,6 @@
 #include "CommandLog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SystemCalls.h"
 
 #include <cerrno>
 #include <cstring>
@@ -47,9 +45,7 @@ bool CommandLog::Open(const std::string& path, std::string* failure)
         ::close(fd);
         return fail("not a regular file");
     }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    ClearNonBlocking(fd);
     m_file = ::fdopen(fd, "ab");
     if (!m_file) {
         const int error = errno;

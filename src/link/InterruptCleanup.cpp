@@ -1,6 +1,10 @@
 #include "InterruptCleanup.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
+#endif
 #include <unistd.h>
 
 #include <atomic>
@@ -39,6 +43,21 @@ void RemoveArmed(InterruptRemoval::Kind kind)
     }
 }
 
+#ifdef _WIN32
+// Ctrl-C, Ctrl-Break, the console closed, logoff or shutdown: the handler runs on a thread of
+// its own, and the system's handler after it ends the process.
+BOOL WINAPI OnConsoleInterrupt(DWORD)
+{
+    RemoveArmed(InterruptRemoval::Kind::File);
+    RemoveArmed(InterruptRemoval::Kind::Folder);
+    if (g_lineShown.load()) {
+        static const char kClear[] = "\r\033[K";
+        DWORD written = 0;
+        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), kClear, sizeof kClear - 1, &written, nullptr);
+    }
+    return FALSE;
+}
+#else
 void OnInterrupt(int signal)
 {
     const int savedErrno = errno;
@@ -54,11 +73,15 @@ void OnInterrupt(int signal)
     // returns, ends the process the way the sender meant.
     ::raise(signal);
 }
+#endif
 
 } // namespace
 
 void InstallInterruptCleanup()
 {
+#ifdef _WIN32
+    ::SetConsoleCtrlHandler(OnConsoleInterrupt, TRUE);
+#else
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
@@ -70,6 +93,7 @@ void InstallInterruptCleanup()
             continue;
         ::sigaction(signal, &action, nullptr);
     }
+#endif
 }
 
 void SetInterruptLineShown(bool shown)

@@ -13,6 +13,13 @@ struct ModemEntry {
     std::optional<std::string> attachedTo;
 };
 
+// What else the system tells of a modem's USB device; empty texts for what it lacks.
+struct UsbIdentity {
+    std::string serialNumber;
+    std::string busPath;      // the USB device's place on the bus, "1-1.4" (Linux only)
+    std::string manufacturer; // its own manufacturer string
+};
+
 // The system's modem registrations, walked in the system's own order.
 class ModemRegistry {
 public:

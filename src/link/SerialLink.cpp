@@ -8,16 +8,7 @@
 #include "ResponseSink.h"
 #include "SerialPort.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -106,12 +97,7 @@ bool SerialLink::CheckPresent()
 {
     if (m_fd < 0)
         return false;
-    pollfd pfd {m_fd, POLLIN, 0};
-    int ready;
-    do {
-        ready = ::poll(&pfd, 1, 0);
-    } while (ready < 0 && errno == EINTR);
-    if (ready < 0 || (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))) {
+    if (!PortPresent(m_fd)) {
         ClosePort();
         return false;
     }
@@ -145,7 +131,7 @@ bool SerialLink::OpenPortNoDrain()
     m_network = IsPortUrl(m_portName);
     m_telnetOn = url && url->scheme == PortUrl::Scheme::Rfc2217;
     m_fd = OpenSerialPort(m_portName, &m_openFailure, m_telnetOn ? &m_telnet : nullptr);
-    m_isTerminal = m_fd >= 0 && !m_network && ::isatty(m_fd) == 1;
+    m_isTerminal = m_fd >= 0 && !m_network && IsSerialPort(m_fd);
     return m_fd >= 0;
 }
 
@@ -170,30 +156,10 @@ bool SerialLink::ReadSome(char* into, std::size_t room, long& got, int waitMs)
     got = 0;
     if (m_fd < 0)
         return false;
-    pollfd pfd {m_fd, POLLIN, 0};
-    int ready;
-    do {
-        ready = ::poll(&pfd, 1, waitMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready < 0)
-        return false;
-    if (ready == 0)
-        return true;
     for (int round = 1;; ++round) {
-        if (!(pfd.revents & POLLIN))
-            return !(pfd.revents & (POLLHUP | POLLERR | POLLNVAL));
-        const ssize_t n = ::read(m_fd, into, room);
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
-            return true;
-        // Zero bytes from a terminal that polled readable means it hung up.
+        const long n = ReadPort(m_fd, into, room, waitMs, m_network);
         if (n <= 0)
-            return false;
-        if (m_network) {
-            // Answer at once: a server whose small replies wait for our acknowledgement (Nagle
-            // against delayed acknowledgements) would hold each answer back by up to 40 ms.
-            const int on = 1;
-            ::setsockopt(m_fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-        }
+            return n == 0;
         if (!m_telnetOn) {
             got = n;
             m_unanswered.clear();
@@ -208,11 +174,6 @@ bool SerialLink::ReadSome(char* into, std::size_t room, long& got, int waitMs)
         if (got > 0 || round >= kTelnetOnlyReads)
             return true;
         // Only negotiation: wait on for data as a read of a serial port would.
-        do {
-            ready = ::poll(&pfd, 1, waitMs);
-        } while (ready < 0 && errno == EINTR);
-        if (ready <= 0)
-            return ready == 0;
     }
 }
 
@@ -237,9 +198,7 @@ bool SerialLink::WriteWire(std::string_view bytes, std::size_t* taken, std::opti
         return false;
     uint32_t lastProgress = m_clock.TickCount();
     while (done < bytes.size()) {
-        // A server that hung up is a failed write, not a signal that ends the program.
-        const ssize_t n = m_network ? ::send(m_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
-                                    : ::write(m_fd, bytes.data() + done, bytes.size() - done);
+        const long n = WritePort(m_fd, bytes.data() + done, bytes.size() - done, m_network);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
             if (taken)
@@ -247,17 +206,14 @@ bool SerialLink::WriteWire(std::string_view bytes, std::size_t* taken, std::opti
             lastProgress = m_clock.TickCount();
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN)
+        if (n < 0)
             return false;
         // The device is not taking bytes: wait for room, but not for ever.
         const uint32_t now = m_clock.TickCount();
         if (TickPassed(now, lastProgress + m_limits.reopenGiveUpMs) || (deadline && TickPassed(now, *deadline)) ||
             Stopping())
             return false;
-        pollfd pfd {m_fd, POLLOUT, 0};
-        if (::poll(&pfd, 1, kReadWaitMs) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        if (!WaitPortWritable(m_fd, kReadWaitMs))
             return false;
     }
     return true;
@@ -282,8 +238,7 @@ void SerialLink::WaitOutputSent()
         return;
     constexpr auto kQueueLook = std::chrono::microseconds(100);
     const uint32_t giveUp = m_clock.TickCount() + m_limits.reopenGiveUpMs;
-    int queued = 0;
-    while (::ioctl(m_fd, TIOCOUTQ, &queued) == 0 && queued > 0 && !TickPassed(m_clock.TickCount(), giveUp))
+    while (PortOutputQueued(m_fd) > 0 && !TickPassed(m_clock.TickCount(), giveUp))
         std::this_thread::sleep_for(kQueueLook);
 }
 
@@ -304,7 +259,7 @@ bool SerialLink::Drain()
         if (m_telnetOn)
             WriteWire(Rfc2217Codec::Purge(), nullptr, m_clock.TickCount());
         else if (!m_network)
-            ::tcflush(m_fd, TCIOFLUSH);
+            PurgePort(m_fd);
         long got = 0;
         if (!ReadSome(discard, sizeof discard, got, quietMs))
             return false;

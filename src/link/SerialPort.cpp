@@ -3,9 +3,13 @@
 #include "NetworkPort.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -196,6 +200,81 @@ void CloseSerialPort(int fd)
     // Leave the terminal open to others again; harmless on a terminal that hung up.
     ::ioctl(fd, TIOCNXCL);
     ::close(fd);
+}
+
+long ReadPort(int fd, char* into, std::size_t room, int waitMs, bool network)
+{
+    if (fd < 0)
+        return -1;
+    pollfd pfd {fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&pfd, 1, waitMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        return -1;
+    if (ready == 0)
+        return 0;
+    if (!(pfd.revents & POLLIN))
+        return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) ? -1 : 0;
+    const ssize_t n = ::read(fd, into, room);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return 0;
+    // Zero bytes from a terminal that polled readable means it hung up.
+    if (n <= 0)
+        return -1;
+    if (network) {
+        // Answer at once: a server whose small replies wait for our acknowledgement (Nagle
+        // against delayed acknowledgements) would hold each answer back by up to 40 ms.
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+    return static_cast<long>(n);
+}
+
+long WritePort(int fd, const char* bytes, std::size_t size, bool network)
+{
+    for (;;) {
+        // A server that hung up is a failed write, not a signal that ends the program.
+        const ssize_t n = network ? ::send(fd, bytes, size, MSG_NOSIGNAL) : ::write(fd, bytes, size);
+        if (n >= 0)
+            return static_cast<long>(n);
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN ? 0 : -1;
+    }
+}
+
+bool WaitPortWritable(int fd, int waitMs)
+{
+    pollfd pfd {fd, POLLOUT, 0};
+    return !(::poll(&pfd, 1, waitMs) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)));
+}
+
+bool PortPresent(int fd)
+{
+    pollfd pfd {fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&pfd, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    return !(ready < 0 || (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))));
+}
+
+void PurgePort(int fd)
+{
+    ::tcflush(fd, TCIOFLUSH);
+}
+
+bool IsSerialPort(int fd)
+{
+    return ::isatty(fd) == 1;
+}
+
+long PortOutputQueued(int fd)
+{
+    int queued = 0;
+    return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
 } // namespace tervane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tervane {
@@ -47,6 +48,32 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
 
 // Releases the exclusive hold and closes. Does nothing for -1.
 void CloseSerialPort(int fd);
+
+// The reads and writes of an open port, one set per system: SerialPort.cpp (POSIX, also for
+// network ports) and SerialPortWindows.cpp. `network` tells that the port is a network one.
+
+// Reads what is waiting, or waits up to `waitMs` for the first byte: the count read (0 when
+// nothing came in time), or -1 when the port failed or the device hung up.
+long ReadPort(int fd, char* into, std::size_t room, int waitMs, bool network);
+
+// Writes what the port takes of `size` bytes without waiting long: the count taken, 0 when
+// it takes nothing now (wait with WaitPortWritable and try again), or -1 when it failed.
+long WritePort(int fd, const char* bytes, std::size_t size, bool network);
+
+// Waits up to `waitMs` for room to write. False when the device hung up meanwhile.
+bool WaitPortWritable(int fd, int waitMs);
+
+// Whether the port is still there, without waiting: false once the device hung up.
+bool PortPresent(int fd);
+
+// Throws away what is waiting in both directions of a serial port.
+void PurgePort(int fd);
+
+// Whether the port is a serial port, with a driver's output queue.
+bool IsSerialPort(int fd);
+
+// How many bytes the port's driver still holds to send; -1 when it cannot tell.
+long PortOutputQueued(int fd);
 
 // Folder of UUCP lock files; "/var/lock" unless changed (tests point it elsewhere).
 void SetUucpLockDir(const std::string& dir);

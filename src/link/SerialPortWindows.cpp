@@ -1,6 +1,7 @@
 // The serial port on Windows: a HANDLE from CreateFile, wrapped in a C runtime descriptor so
 // the link keeps one kind of port value on every system. Compiled instead of SerialPort.cpp.
 #include "SerialPortWindows.h"
+#include "NetworkPort.h"
 #include "SerialPort.h"
 
 #include <windows.h>
@@ -14,8 +15,11 @@ namespace tervane {
 
 namespace {
 
-// The read interval time-out the port is opened with; every other time-out is 0.
+// The read interval time-out the port is opened with.
 constexpr DWORD kOpenReadIntervalMs = 250;
+// How long one write waits for the port to take bytes before it tells how many it took: the
+// link's own bound on a device that takes nothing goes on from there.
+constexpr DWORD kWriteWaitMs = 1000;
 
 HANDLE PortHandle(int fd)
 {
@@ -44,6 +48,7 @@ bool SetTimeouts(HANDLE port, DWORD interval, DWORD totalConstant)
     timeouts.ReadIntervalTimeout = interval;
     timeouts.ReadTotalTimeoutMultiplier = interval == MAXDWORD ? MAXDWORD : 0;
     timeouts.ReadTotalTimeoutConstant = totalConstant;
+    timeouts.WriteTotalTimeoutConstant = kWriteWaitMs;
     return ::SetCommTimeouts(port, &timeouts) != 0;
 }
 
@@ -78,7 +83,7 @@ std::string WindowsDevicePath(const std::string& portName)
     return "\\\\.\\" + portName;
 }
 
-int OpenSerialPort(const std::string& path, OpenFailure* failure)
+int OpenSerialPort(const std::string& path, OpenFailure* failure, Rfc2217Codec*)
 {
     const auto fail = [&](DWORD error, HANDLE port) {
         if (port != INVALID_HANDLE_VALUE)
@@ -90,6 +95,16 @@ int OpenSerialPort(const std::string& path, OpenFailure* failure)
         }
         return -1;
     };
+    if (failure)
+        *failure = {};
+    if (path.empty())
+        return fail(ERROR_FILE_NOT_FOUND, INVALID_HANDLE_VALUE);
+    if (IsPortUrl(path)) {
+        // Network ports (raw TCP and RFC 2217) are not in the Windows build.
+        if (failure)
+            *failure = OpenFailure {OpenFailure::Kind::BadUrl, 0, 0};
+        return -1;
+    }
     // No sharing: a port is held by one program at a time, and a second open is refused.
     const HANDLE port = ::CreateFileA(WindowsDevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
         OPEN_EXISTING, 0, nullptr);
@@ -105,6 +120,18 @@ int OpenSerialPort(const std::string& path, OpenFailure* failure)
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    // Raw, as on POSIX: no flow control of either kind, no characters replaced or dropped.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
     if (!::SetCommState(port, &dcb))
         return fail(::GetLastError(), port);
     if (!SetTimeouts(port, kOpenReadIntervalMs, 0))
@@ -132,6 +159,12 @@ std::string DescribeOpenFailure(const std::string& path, const OpenFailure& fail
         return head + "no such port; is the gateway plugged in?";
     case OpenFailure::Kind::NotATerminal:
         return head + "not a serial port";
+    case OpenFailure::Kind::BadUrl:
+    case OpenFailure::Kind::NotRfc2217:
+    case OpenFailure::Kind::ServerClosed:
+    case OpenFailure::Kind::Unresolved:
+    case OpenFailure::Kind::Unreachable:
+        return head + "network ports (socket://, rfc2217://) are not in the Windows build; name a COM port";
     case OpenFailure::Kind::Other:
         break;
     }
@@ -188,6 +221,61 @@ void PurgeSerialPort(int fd)
     const HANDLE port = PortHandle(fd);
     if (port != INVALID_HANDLE_VALUE)
         ::PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
+}
+
+long ReadPort(int fd, char* into, std::size_t room, int waitMs, bool)
+{
+    std::size_t got = 0;
+    if (!ReadSerialPort(fd, into, room, waitMs, got))
+        return -1;
+    return static_cast<long>(got);
+}
+
+long WritePort(int fd, const char* bytes, std::size_t size, bool)
+{
+    const HANDLE port = PortHandle(fd);
+    if (port == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD n = 0;
+    // Waits up to the write time-out for the port to take the bytes; what it took counts.
+    if (!::WriteFile(port, bytes, size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size), &n, nullptr))
+        return ::GetLastError() == ERROR_TIMEOUT ? static_cast<long>(n) : -1;
+    return static_cast<long>(n);
+}
+
+bool WaitPortWritable(int fd, int)
+{
+    // The write itself waited for room; only a port that is gone has no room coming.
+    return PortPresent(fd);
+}
+
+bool PortPresent(int fd)
+{
+    const HANDLE port = PortHandle(fd);
+    DWORD errors = 0;
+    COMSTAT status {};
+    return port != INVALID_HANDLE_VALUE && ::ClearCommError(port, &errors, &status) != 0;
+}
+
+void PurgePort(int fd)
+{
+    PurgeSerialPort(fd);
+}
+
+bool IsSerialPort(int fd)
+{
+    const HANDLE port = PortHandle(fd);
+    return port != INVALID_HANDLE_VALUE && ::GetFileType(port) == FILE_TYPE_CHAR;
+}
+
+long PortOutputQueued(int fd)
+{
+    const HANDLE port = PortHandle(fd);
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (port == INVALID_HANDLE_VALUE || !::ClearCommError(port, &errors, &status))
+        return -1;
+    return static_cast<long>(status.cbOutQue);
 }
 
 } // namespace tervane

@@ -21,12 +21,8 @@ public:
     // In the order of each device's first tty name. False when <sysRoot>/class/tty cannot be read.
     bool ForEachModem(const std::function<void(const ModemEntry&)>& visit) override;
 
-    // What else sysfs tells of a modem's USB device; empty texts for what it lacks.
-    struct UsbIdentity {
-        std::string serialNumber;
-        std::string busPath;       // the USB device's name, "1-1.4"
-        std::string manufacturer;  // its own manufacturer string
-    };
+    // What else sysfs tells of a modem's USB device (busPath: the USB device's name).
+    using UsbIdentity = tervane::UsbIdentity;
     // The same walk, with each modem's USB identity.
     bool ForEachUsbModem(const std::function<void(const ModemEntry&, const UsbIdentity&)>& visit);
 

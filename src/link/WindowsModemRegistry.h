@@ -20,7 +20,17 @@ public:
     // In the order of the subkey names. False when the class key cannot be opened or listed.
     bool ForEachModem(const std::function<void(const ModemEntry&)>& visit) override;
 
+    // The same walk, with the serial number of each modem's USB device where Windows gives
+    // it: the instance name of the USB device whose driver is the modem's subkey, under the
+    // USB device key (`usbKey`; tests may point it elsewhere). Windows makes up instance names
+    // with '&' in them for devices without a serial number: those give none.
+    bool ForEachUsbModem(const std::function<void(const ModemEntry&, const UsbIdentity&)>& visit,
+        const std::string& usbKey = "SYSTEM\\CurrentControlSet\\Enum\\USB");
+
 private:
+    // Every modem subkey with its name, in name order.
+    bool Walk(const std::function<void(const ModemEntry&, const std::string&)>& visit);
+
     std::string m_classKey;
 };
 

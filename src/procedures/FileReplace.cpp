@@ -1,10 +1,6 @@
 #include "FileReplace.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SystemCalls.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,13 +27,13 @@ std::string ErrnoText(int error)
 
 std::string FolderOf(const std::string& path)
 {
-    const auto slash = path.rfind('/');
+    const auto slash = path.find_last_of(kPathSeparators);
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 std::string NameOf(const std::string& path)
 {
-    const auto slash = path.rfind('/');
+    const auto slash = path.find_last_of(kPathSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -55,17 +51,6 @@ std::string KindRefusal(mode_t mode)
     if (S_ISSOCK(mode))
         return "it is a socket, not a regular file";
     return "it is not a regular file";
-}
-
-// Makes a new name in the folder durable; the content already is.
-void SyncFolder(const std::string& path)
-{
-    const std::string folder = FolderOf(path);
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
 }
 
 } // namespace
@@ -115,12 +100,12 @@ std::optional<std::string> ResolveWriteTarget(const std::string& path, std::stri
         SetReason(reason, std::move(refusal));
         return std::nullopt;
     }
-    const std::unique_ptr<char, decltype(&::free)> resolved(::realpath(path.c_str(), nullptr), &::free);
-    if (!resolved) {
+    std::string resolved = RealPath(path);
+    if (resolved.empty()) {
         SetReason(reason, ErrnoText(errno));
         return std::nullopt;
     }
-    return std::string(resolved.get());
+    return resolved;
 }
 
 namespace {
@@ -197,7 +182,7 @@ std::optional<PendingFile> PendingFile::Create(const std::string& path, std::str
     // A short name, so that a target whose own name is as long as a name may be still
     // has room for it beside it; the leading dot keeps it out of ordinary listings.
     std::string temporary = FolderOf(*target) + ".tq7-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC); // created 0600
+    const int fd = CreateUniqueFile(temporary);
     if (fd < 0) {
         SetReason(reason, ErrnoText(errno));
         return std::nullopt;
@@ -217,7 +202,7 @@ bool PendingFile::Append(std::string_view bytes)
     }
     m_written += static_cast<long long>(bytes.size());
     if (m_written - m_flushedTo >= kWriteBehindBytes) {
-        ::sync_file_range(m_fd, m_flushedTo, m_written - m_flushedTo, SYNC_FILE_RANGE_WRITE);
+        StartWriteBehind(m_fd, m_flushedTo, m_written - m_flushedTo);
         m_flushedTo = m_written;
     }
     return true;
@@ -229,7 +214,7 @@ void PendingFile::StartFlush()
         return;
     const int fd = m_fd;
     try {
-        m_flush = std::async(std::launch::async, [fd] { return ::fdatasync(fd) == 0 ? 0 : errno; });
+        m_flush = std::async(std::launch::async, [fd] { return FlushFileData(fd) == 0 ? 0 : errno; });
     } catch (const std::system_error&) {
         // No thread for it: Finish flushes alone.
     }
@@ -250,11 +235,11 @@ bool PendingFile::Finish(std::string* reason)
             error = flushError;
         }
     }
-    if (good && m_mode >= 0 && ::fchmod(m_fd, static_cast<mode_t>(m_mode)) != 0) {
+    if (good && m_mode >= 0 && SetFileMode(m_fd, m_mode) != 0) {
         good = false;
         error = errno;
     }
-    if (good && ::fsync(m_fd) != 0) {
+    if (good && FlushFile(m_fd) != 0) {
         good = false;
         error = errno;
     }
@@ -288,13 +273,13 @@ bool PendingFile::RenameTo(const std::string& path, std::string* reason)
         SetReason(reason, "the file has not been finished");
         return false;
     }
-    if (::rename(m_temporary.c_str(), path.c_str()) != 0) {
+    if (RenameOver(m_temporary, path) != 0) {
         SetReason(reason, ErrnoText(errno));
         return false;
     }
     m_temporary.clear();
     m_removal.Release();
-    SyncFolder(path);
+    SyncFolderOf(path);
     SetReason(reason, {});
     return true;
 }

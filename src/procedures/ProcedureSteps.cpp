@@ -6,9 +6,7 @@
 #include "XmlText.h"
 #include "UploadWorker.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SystemCalls.h"
 
 namespace tervane {
 

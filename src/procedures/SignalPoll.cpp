@@ -4,6 +4,7 @@
 #include "DeviceQuery.h"
 #include "DeviceRunner.h"
 #include "SerialLink.h"
+#include "SystemCalls.h"
 
 #include <cstdio>
 #include <ctime>
@@ -214,7 +215,7 @@ std::string SignalTimeText(std::chrono::system_clock::time_point time)
     const long long millis = duration_cast<milliseconds>(since - secs).count();
     const std::time_t whole = static_cast<std::time_t>(secs.count());
     std::tm parts {};
-    gmtime_r(&whole, &parts);
+    UtcParts(whole, parts);
     char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02dT%02d:%02d:%02d.%03lldZ", parts.tm_year + 1900, parts.tm_mon + 1,
         parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec, millis);

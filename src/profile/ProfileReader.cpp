@@ -1,5 +1,6 @@
 #include "ProfileReader.h"
 
+#include "Md5.h"
 #include "ProcedureSteps.h"
 #include "PythonFiles.h"
 #include "SettingPath.h"
@@ -7,10 +8,10 @@
 #include "UploadSource.h"
 #include "XmlText.h"
 
-#include <openssl/evp.h>
 #include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -440,13 +441,13 @@ ProfileRead ReadBoundedText(const std::optional<std::string>& text, const std::s
 
 std::string TextDigestHex(std::string_view text)
 {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1)
+    Md5 md5;
+    std::array<unsigned char, 16> digest {};
+    if (!md5.Update(reinterpret_cast<const unsigned char*>(text.data()), text.size()) || !md5.Final(digest))
         return {};
     static const char hex[] = "0123456789abcdef";
     std::string out;
-    for (unsigned int i = 0; i < length; ++i) {
+    for (std::size_t i = 0; i < digest.size(); ++i) {
         out += hex[digest[i] >> 4];
         out += hex[digest[i] & 15];
     }

@@ -4,10 +4,7 @@
 #include "FileReplace.h"
 #include "ProcedureSteps.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SystemCalls.h"
 
 #include <cerrno>
 #include <cstring>
@@ -82,7 +79,7 @@ bool AppendInventoryRecord(const std::string& path, const InventoryRecord& recor
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         failure = "the record " + path + " is not a file";
-    } else if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &info) != 0) {
+    } else if (LockWholeFile(fd) != 0 || ::fstat(fd, &info) != 0) {
         failure = "cannot lock the record " + path + ": " + std::strerror(errno);
     } else {
         const std::string bytes = (info.st_size == 0 ? InventoryHeader() : std::string()) + InventoryLine(record);
@@ -92,7 +89,7 @@ bool AppendInventoryRecord(const std::string& path, const InventoryRecord& recor
             // Under the lock nobody else has written since: cut back to the last whole line.
             if (::ftruncate(fd, info.st_size) != 0)
                 failure += " (and it could not be cut back)";
-        } else if (::fdatasync(fd) != 0) {
+        } else if (FlushFileData(fd) != 0) {
             failure = "cannot write the record " + path + ": " + std::strerror(errno);
             written = false;
         }
@@ -106,7 +103,7 @@ std::string InventoryTimeNow()
     const std::time_t now = std::time(nullptr);
     std::tm utc {};
     char text[32] = "";
-    if (::gmtime_r(&now, &utc) != nullptr)
+    if (UtcParts(now, utc))
         std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }

@@ -1,8 +1,9 @@
 #include "AttachedGateways.h"
 
 #include "DetectDevice.h"
-#include "SysfsModemRegistry.h"
+#include "SystemModemRegistry.h"
 
+#include <cctype>
 #include <filesystem>
 
 namespace tervane {
@@ -11,12 +12,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The file a port name leads to; empty when it leads nowhere.
+// The file a port name leads to; empty when it leads nowhere. On Windows a port is a device
+// name, the same whatever its case and with or without the "\\.\" device prefix.
 std::string Resolved(const std::string& path)
 {
+#ifdef _WIN32
+    std::string name = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
+    for (char& c : name)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+#else
     std::error_code error;
     const fs::path real = fs::canonical(path, error);
     return error ? std::string() : real.string();
+#endif
 }
 
 // The entries of serial/by-id, each with the file it leads to. Only so many are looked at:
@@ -37,8 +46,8 @@ std::vector<std::pair<std::string, std::string>> ByIdNames(const std::string& de
 std::vector<AttachedGateway> ListAttachedGateways(const std::string& sysRoot, const std::string& devDir)
 {
     std::vector<AttachedGateway> gateways;
-    SysfsModemRegistry registry(sysRoot, devDir);
-    registry.ForEachUsbModem([&gateways](const ModemEntry& entry, const SysfsModemRegistry::UsbIdentity& usb) {
+    SystemModemRegistry registry(sysRoot, devDir);
+    registry.ForEachUsbModem([&gateways](const ModemEntry& entry, const UsbIdentity& usb) {
         // Listed whether or not the port would open or has a usable name: the list shows
         // what is attached.
         if (!IsDeviceModem(entry))

@@ -2,10 +2,14 @@
 
 #include "CliOptions.h"
 #include "DetectDevice.h"
+#include "StopRequest.h"
+#include "SystemCalls.h"
+#include "SystemModemRegistry.h"
+
+#ifndef _WIN32
 #include "SimOptions.h"
 #include "SimulatedQ7.h"
-#include "StopRequest.h"
-#include "SysfsModemRegistry.h"
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -27,8 +31,10 @@ DeviceConnection::~DeviceConnection()
     // The port goes before the device behind it and before the log it writes to.
     m_link.ClosePort();
     m_link.SetLog(nullptr);
+#ifndef _WIN32
     if (m_simulated)
         m_simulated->Stop();
+#endif
     m_simulatedLink.Release();
     m_simulatedFolder.Release();
 }
@@ -44,8 +50,8 @@ bool DeviceConnection::OpenLog(const std::string& path, std::string& failure)
     }
     const std::time_t now = std::time(nullptr);
     char when[64] = "";
-    if (const std::tm* local = std::localtime(&now))
-        std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", local);
+    if (std::tm local {}; LocalParts(now, local))
+        std::strftime(when, sizeof when, "%a %b %d %H:%M:%S %Y", &local);
     m_log.WriteBanner("tervane-q7", TERVANE_VERSION, when);
     m_link.SetLog(&m_log);
     return true;
@@ -56,6 +62,11 @@ ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::stri
 {
     std::string port = options.port;
     if (options.simulate) {
+#ifdef _WIN32
+        m_simulatorError = "the built-in simulated device is not in the Windows build; "
+                           "connect a gateway and name its port with --port COMn";
+        return ConnectFailure::SimulatorFailed;
+#else
         const sim::SimOptions simOptions = sim::ParseSimOptions(options.simOptions);
         if (!simOptions.error.empty() || simOptions.help) {
             m_simulatorError = simOptions.help ? "--sim-option takes the options of tervane-q7-sim, not --help"
@@ -71,6 +82,7 @@ ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::stri
         port = m_simulated->PortPath();
         m_simulatedFolder = InterruptRemoval(m_simulated->OwnFolder(), InterruptRemoval::Kind::Folder);
         m_simulatedLink = InterruptRemoval(port, InterruptRemoval::Kind::File);
+#endif
     }
 
     if (!port.empty()) {
@@ -82,7 +94,7 @@ ConnectFailure DeviceConnection::Open(const CliOptions& options, const std::stri
         return ConnectFailure::PortUnusable;
     }
 
-    SysfsModemRegistry registry(sysRoot, devDir);
+    SystemModemRegistry registry(sysRoot, devDir);
     bool several = false;
     const auto refuseToGuess = [this, &several](const std::vector<std::string>& candidates) {
         several = true;

@@ -52,7 +52,10 @@ public:
     // The built-in device, when there is one.
 
 private:
+#ifndef _WIN32
+    // The built-in device needs a pseudo-terminal: Windows has none, and its build no simulator.
     std::unique_ptr<sim::SimulatedQ7> m_simulated;
+#endif
     // The built-in device's link and folder, removed when the tool is interrupted.
     InterruptRemoval m_simulatedLink;
     InterruptRemoval m_simulatedFolder;
