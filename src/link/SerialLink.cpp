@@ -30,6 +30,9 @@ constexpr int kTelnetOnlyReads = 16;
 // of the restart only by silence: in a reconnect wait this much silence re-connects to see
 // whether the port is still there.
 constexpr uint32_t kNetworkQuietMs = 2000;
+// A serial port whose hang-up reads as silence is re-opened this often in a reconnect wait:
+// well within the time a restarting device stays away, so that its absence is seen.
+constexpr uint32_t kSilentPortQuietMs = 500;
 
 bool StartsWithSleep(std::string_view command)
 {
@@ -399,9 +402,11 @@ std::string_view SerialLink::ReadLoop(std::string_view command, std::size_t capa
                 lastHeard = m_clock.TickCount();
             }
         }
-        if (reconnectWait && m_network && IsOpen() && TickPassed(m_clock.TickCount(), lastHeard + kNetworkQuietMs)) {
+        if (reconnectWait && (m_network || PortHangUpMayBeSilent()) && IsOpen() &&
+            TickPassed(m_clock.TickCount(), lastHeard + (m_network ? kNetworkQuietMs : kSilentPortQuietMs))) {
             // Silence: re-connect to see whether the port is still there. A server that cannot
-            // open it now hangs up, and the failed reads that follow re-connect until it is back.
+            // open it now hangs up, and the failed reads that follow re-connect until it is back;
+            // a serial port whose hang-up reads as silence fails to open while the device is away.
             ClosePort();
             OpenPort();
             lastHeard = m_clock.TickCount();

@@ -277,4 +277,9 @@ long PortOutputQueued(int fd)
     return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
 }
 
+bool PortHangUpMayBeSilent()
+{
+    return false; // a terminal that hung up polls as such
+}
+
 } // namespace tervane

@@ -75,6 +75,11 @@ bool IsSerialPort(int fd);
 // How many bytes the port's driver still holds to send; -1 when it cannot tell.
 long PortOutputQueued(int fd);
 
+// Whether a serial port whose device went away may go on reading as silent instead of
+// failing (Windows: a driver, or Wine's mapping of a terminal, that reports no hang-up). A
+// wait for the device's restart then re-opens after a silence to see whether it is back.
+bool PortHangUpMayBeSilent();
+
 // Folder of UUCP lock files; "/var/lock" unless changed (tests point it elsewhere).
 void SetUucpLockDir(const std::string& dir);
 

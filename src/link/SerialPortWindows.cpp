@@ -20,6 +20,8 @@ constexpr DWORD kOpenReadIntervalMs = 250;
 // How long one write waits for the port to take bytes before it tells how many it took: the
 // link's own bound on a device that takes nothing goes on from there.
 constexpr DWORD kWriteWaitMs = 1000;
+// Reads that wait at least this long tell a port that hung up by coming back empty at once.
+constexpr int kEarlyEmptyMinWaitMs = 20;
 
 HANDLE PortHandle(int fd)
 {
@@ -226,7 +228,12 @@ void PurgeSerialPort(int fd)
 long ReadPort(int fd, char* into, std::size_t room, int waitMs, bool)
 {
     std::size_t got = 0;
+    const ULONGLONG start = ::GetTickCount64();
     if (!ReadSerialPort(fd, into, room, waitMs, got))
+        return -1;
+    // A read of a port returns early only with bytes: one that comes back empty well before
+    // its time-out has no device behind it any more (a port that hung up reads as at its end).
+    if (got == 0 && waitMs >= kEarlyEmptyMinWaitMs && ::GetTickCount64() - start < static_cast<ULONGLONG>(waitMs) / 2)
         return -1;
     return static_cast<long>(got);
 }
@@ -241,6 +248,11 @@ long WritePort(int fd, const char* bytes, std::size_t size, bool)
     if (!::WriteFile(port, bytes, size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size), &n, nullptr))
         return ::GetLastError() == ERROR_TIMEOUT ? static_cast<long>(n) : -1;
     return static_cast<long>(n);
+}
+
+bool PortHangUpMayBeSilent()
+{
+    return true;
 }
 
 bool WaitPortWritable(int fd, int)
