@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace tervane {
 
 // The terminal the tool writes to, one file per system (ConsolePosix.cpp, ConsoleWindows.cpp).
@@ -14,5 +17,10 @@ bool IsTerminalStream(int stream);
 
 // The width of standard error's terminal in columns; 0 when it has none.
 int TerminalColumns();
+
+// The arguments after the program's name, in UTF-8. On Windows they are read from the wide
+// command line: the narrow ones main() is given are in the system's code page, which turns
+// what it lacks into "?".
+std::vector<std::string> CommandArguments(int argc, char** argv);
 
 } // namespace tervane

@@ -20,4 +20,9 @@ int TerminalColumns()
     return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? static_cast<int>(size.ws_col) : 0;
 }
 
+std::vector<std::string> CommandArguments(int argc, char** argv)
+{
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
 } // namespace tervane

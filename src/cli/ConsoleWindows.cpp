@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <fcntl.h>
 #include <stdlib.h>
 
@@ -51,6 +53,25 @@ int TerminalColumns()
     if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
         return 0;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+std::vector<std::string> CommandArguments(int argc, char** argv)
+{
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i) {
+        const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string argument(length > 0 ? static_cast<std::size_t>(length) : 1, '\0');
+        if (length > 0)
+            ::WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), length, nullptr, nullptr);
+        argument.resize(argument.size() - 1); // the terminating NUL
+        arguments.push_back(std::move(argument));
+    }
+    ::LocalFree(wide);
+    return arguments;
 }
 
 } // namespace tervane

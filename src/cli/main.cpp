@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     environment.outputIsTerminal = tervane::IsTerminalStream(1) && !(term && std::strcmp(term, "dumb") == 0);
     // Asked at every redraw, so that the bar follows the window's size.
     environment.terminalWidth = [] { return tervane::TerminalColumns(); };
-    const int status = tervane::RunCli(std::vector<std::string>(argv + 1, argv + argc), environment);
+    const int status = tervane::RunCli(tervane::CommandArguments(argc, argv), environment);
     std::cout.flush();
     tervane::CleanupXmlLibrary();
     return status;
