@@ -136,16 +136,16 @@ void SignalStrip::paintEvent(QPaintEvent*)
     const qreal width = std::max<qreal>(2.0, metrics.height() / 8.0);
     painter.setPen(QPen(line, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     QPainterPath path;
+    // While a run of known readings is open, `previous` is the time of its last one.
     bool open = false;
-    std::optional<std::chrono::system_clock::time_point> previous;
+    std::chrono::system_clock::time_point previous {};
     for (const auto& entry : m_entries) {
         if (!entry.reading.known) {
             open = false;
-            previous.reset();
             continue;
         }
         const QPointF point(xOf(entry.time), yOf(static_cast<double>(entry.reading.levelDbm)));
-        const bool joined = open && previous && entry.time - *previous <= 2 * m_interval;
+        const bool joined = open && entry.time - previous <= 2 * m_interval;
         if (joined)
             path.lineTo(point);
         else {

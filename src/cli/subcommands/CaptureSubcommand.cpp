@@ -140,7 +140,8 @@ int RunCapture(CliSession& session, const Operands& operands)
     }
     for (const auto& entry : files) {
         if (!IsSafeListedFileName(entry.name)) {
-            session.Note("'" + ShownName(entry.name) + "' cannot be a file name here; it is left out");
+            session.Note(
+                std::string("'").append(ShownName(entry.name)) + "' cannot be a file name here; it is left out");
             continue;
         }
         const std::string target = (folder / entry.name).string();
