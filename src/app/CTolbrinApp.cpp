@@ -1,7 +1,7 @@
 #include "CTolbrinApp.h"
 
+#include "AppImages.h"
 #include "CellPage.h"
-#include "CommandLine.h"
 #include "ComSearch.h"
 #include "DravexPage.h"
 #include "FirmwarePage.h"
@@ -12,16 +12,15 @@
 #include "RciDocuments.h"
 #include "SafeXml.h"
 #include "SerialPage.h"
+#include "StartupLog.h"
 #include "SysfsModemRegistry.h"
 #include "TBPropertySheet.h"
 #include "USBDialog.h"
 #include "UtilsPage.h"
-#include "AppImages.h"
 
 #include <QCoreApplication>
 #include <QSettings>
 
-#include <ctime>
 #include <utility>
 
 namespace tervane {
@@ -45,16 +44,6 @@ bool AskRetry(const char* text, const char* caption)
 {
     return MessageBox::Show(nullptr, Translated(text), Translated(caption), QMessageBox::Warning,
                QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
-}
-
-std::string CurrentCtimeText()
-{
-    const std::time_t now = std::time(nullptr);
-    char buffer[64] = {};
-    // ctime's own form, kept in a buffer of this thread's.
-    if (ctime_r(&now, buffer) == nullptr)
-        return "\n";
-    return buffer;
 }
 
 } // namespace
@@ -130,16 +119,12 @@ void CTolbrinApp::SetWindowSettings(QSettings* settings)
 
 std::string CTolbrinApp::GetProductVersionText()
 {
-    const std::string version = TERVANE_PRODUCT_VERSION;
-    return version.empty() ? std::string() : "Version " + version;
+    return ProductVersionText();
 }
 
 void CTolbrinApp::OpenCommandLog(const std::string& commandLineText, CommandLog& log, SerialLink& link)
 {
-    if (!WantsCommandLog(commandLineText) || !log.Open("command.log"))
-        return;
-    link.SetLog(&log);
-    log.WriteBanner(kProductTitle, GetProductVersionText(), CurrentCtimeText());
+    tervane::OpenCommandLog(commandLineText, log, link);
 }
 
 bool CTolbrinApp::DetectDevice()

@@ -3,6 +3,7 @@
 #include "BindingTable.h"
 #include "FieldStore.h"
 #include "ProcedureQuestions.h"
+#include "ProductTitle.h"
 
 #include <QString>
 #include <QWidget>
@@ -18,9 +19,6 @@ namespace tervane {
 class DeviceRunner;
 class PropertySheet;
 class RciDocuments;
-
-// The product title: the sheet's caption and the caption of the page's own prompts.
-inline constexpr const char* kProductTitle = "Tervane Q7 Dashboard";
 
 // One tab of the property sheet, with the life every page shares.
 //

@@ -1,10 +1,12 @@
 // The dashboard's command line: its own options, Qt's, "/debug", and the start without a
-// display, which the program reports in one line of its own.
+// display or without its window's part, which the program reports in one line of its own.
 
 #include "CommandLine.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <string>
@@ -22,6 +24,8 @@ private slots:
     void takesTheSimulatorsOptions();
     void noDisplayIsOneLineAndStatusOne_data();
     void noDisplayIsOneLineAndStatusOne();
+    void brokenWindowPartIsOneLineAndStatusOne_data();
+    void brokenWindowPartIsOneLineAndStatusOne();
 };
 
 void CommandLineTest::parses_data()
@@ -171,6 +175,53 @@ void CommandLineTest::noDisplayIsOneLineAndStatusOne()
     QCOMPARE(dashboard.exitCode(), 1);
     QCOMPARE(errors.count(u'\n'), 1);
     QVERIFY2(errors.startsWith(QStringLiteral("tervane-q7-dashboard: cannot open a display")), qPrintable(errors));
+}
+
+void CommandLineTest::brokenWindowPartIsOneLineAndStatusOne_data()
+{
+    QTest::addColumn<QString>("windowPart");
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("missing") << ""
+                             << "tervane-q7-dashboard: cannot load its window part ";
+    QTest::newRow("not a library") << "text"
+                                   << "tervane-q7-dashboard: cannot load its window part ";
+    QTest::newRow("another library") << "library"
+                                     << " is not its window part";
+}
+
+// The start's library from a folder of its own, where the window's part is missing or wrong:
+// the program says so and ends, leaving its query thread stopped and nothing open.
+void CommandLineTest::brokenWindowPartIsOneLineAndStatusOne()
+{
+    QFETCH(QString, windowPart);
+    QFETCH(QString, said);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString start = QStringLiteral(TERVANE_DASHBOARD_START);
+    QVERIFY(QFile::copy(start, folder.filePath(QFileInfo(start).fileName())));
+    const QString part = folder.filePath(QStringLiteral("tervane-q7-window.so"));
+    if (windowPart == QLatin1String("text")) {
+        QFile file(part);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a library\n");
+    } else if (windowPart == QLatin1String("library")) {
+        QVERIFY(QFile::copy(start, part));
+    }
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_LIBRARY_PATH"), folder.path());
+    QProcess dashboard;
+    dashboard.setProcessEnvironment(environment);
+    dashboard.start(QStringLiteral(TERVANE_DASHBOARD),
+        {QStringLiteral("--port"), folder.filePath(QStringLiteral("no-port"))});
+    QVERIFY(dashboard.waitForFinished(60000));
+    const QString errors = QString::fromLocal8Bit(dashboard.readAllStandardError());
+    QCOMPARE(dashboard.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(dashboard.exitCode(), 1);
+    QCOMPARE(errors.count(u'\n'), 1);
+    QVERIFY2(errors.startsWith(QStringLiteral("tervane-q7-dashboard: ")) && errors.contains(said), qPrintable(errors));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -98,19 +98,32 @@ done
 for program in "${programs[@]}"; do
     binary="$out/root/usr/bin/$program"
     [ -x "$binary" ] || continue
-    if command -v file >/dev/null && file -b "$binary" | grep -q 'not stripped'; then
-        fail "$program is not stripped"
+    # The program's code: the program, and for the dashboard its libraries.
+    parts=("$binary")
+    if [ "$program" = "$dashboard" ]; then
+        for library in "${dashboard_libraries[@]}"; do
+            [ -f "$out/root/$library" ] && parts+=("$out/root/$library")
+        done
     fi
-    # Read-only relocations, bound at start-up; fortified functions in release builds.
-    if command -v readelf >/dev/null; then
-        # Read whole first: grep -q stopping early would fail the pipe under pipefail.
-        segments=$(readelf -lW "$binary") dynamic=$(readelf -dW "$binary") symbols=$(readelf --dyn-syms -W "$binary")
-        grep -q GNU_RELRO <<<"$segments" || fail "$program has no read-only relocations"
-        grep -qE 'BIND_NOW|FLAGS.*NOW' <<<"$dynamic" || fail "$program is not bound at start-up"
-        if [ -n "$build_type" ] && [ "$build_type" != Debug ]; then
-            grep -q '__[a-z_]*_chk@' <<<"$symbols" || fail "$program calls no fortified function: not built with _FORTIFY_SOURCE"
-            grep -q '__stack_chk_fail@' <<<"$symbols" || fail "$program has no stack protector"
+    symbols=
+    for part in "${parts[@]}"; do
+        name=${part#"$out/root/"}
+        if command -v file >/dev/null && file -b "$part" | grep -q 'not stripped'; then
+            fail "$name is not stripped"
         fi
+        # Read-only relocations, bound at start-up.
+        if command -v readelf >/dev/null; then
+            # Read whole first: grep -q stopping early would fail the pipe under pipefail.
+            segments=$(readelf -lW "$part") dynamic=$(readelf -dW "$part")
+            symbols+=$(readelf --dyn-syms -W "$part")
+            grep -q GNU_RELRO <<<"$segments" || fail "$name has no read-only relocations"
+            grep -qE 'BIND_NOW|FLAGS.*NOW' <<<"$dynamic" || fail "$name is not bound at start-up"
+        fi
+    done
+    # Fortified functions and the stack protector in release builds, somewhere in its code.
+    if command -v readelf >/dev/null && [ -n "$build_type" ] && [ "$build_type" != Debug ]; then
+        grep -q '__[a-z_]*_chk@' <<<"$symbols" || fail "$program calls no fortified function: not built with _FORTIFY_SOURCE"
+        grep -q '__stack_chk_fail@' <<<"$symbols" || fail "$program has no stack protector"
     fi
     problem=$(check_version "$out/root" "$program" "$version")
     [ -z "$problem" ] || fail "$problem"

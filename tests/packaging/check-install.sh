@@ -82,6 +82,15 @@ for program in "${programs[@]}"; do
     [ -z "$problem" ] || fail "$problem"
 done
 
+# The installed dashboard loads its window's part: without a display it gets as far as the
+# toolkit's connection, and says so (a missing part would say it cannot load it).
+if [ -x "$root/usr/bin/$dashboard" ]; then
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+        timeout 30 "$root/usr/bin/$dashboard" --port "$root/no-such-port" 2>&1) && status=0 || status=$?
+    [ "$status" = 1 ] && grep -qF "cannot open a display" <<<"$out" ||
+        fail "the installed $dashboard did not reach its window (status $status): $out"
+fi
+
 # Each package's changelog names this version first.
 for package in "${packages[@]}"; do
     changelog="$root/usr/share/doc/$package/changelog.gz"

@@ -1,6 +1,9 @@
 # What the packages put on a system, relative to the root. Sourced by the packaging checks.
 programs=(tervane-q7-dashboard tervane-q7 tervane-q7-sim)
 dashboard=tervane-q7-dashboard
+# The dashboard's start library and its window's part, in its private folder.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+dashboard_libraries=(usr/lib/$multiarch/$dashboard/libtervane-q7-dashboard.so usr/lib/$multiarch/$dashboard/tervane-q7-window.so)
 tool=tervane-q7
 packages=("$tool" "$dashboard")
 udev_rule=usr/lib/udev/rules.d/70-tervane-q7.rules
@@ -35,6 +38,7 @@ package_files() {
             ;;
         "$dashboard")
             echo "usr/bin/$dashboard"
+            printf '%s\n' "${dashboard_libraries[@]}"
             echo "usr/share/man/man1/$dashboard.1.gz"
             echo "$desktop_entry"
             echo "$icon"
