@@ -2,8 +2,8 @@
 
 #include "AppImages.h"
 #include "CHyperLink.h"
-#include "CTolbrinApp.h"
 #include "PropertyPage.h"
+#include "StartupLog.h"
 
 #include <QDesktopServices>
 #include <QDialogButtonBox>
@@ -45,7 +45,7 @@ CAboutDlg::CAboutDlg(QWidget* owner, const QString& webAddress)
     const QString title = QString::fromUtf8(kProductTitle);
     m_title->setText(title);
     setWindowTitle(tr("About %1").arg(title));
-    m_version->setText(QString::fromStdString(CTolbrinApp::GetProductVersionText()));
+    m_version->setText(QString::fromStdString(ProductVersionText()));
     m_legalNotice->setText(QString::fromUtf8(kMakerLegalNotice));
 
     if (!m_webAddress.isEmpty()) {

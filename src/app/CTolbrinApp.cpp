@@ -117,16 +117,6 @@ void CTolbrinApp::SetWindowSettings(QSettings* settings)
     m_windowSettings = settings;
 }
 
-std::string CTolbrinApp::GetProductVersionText()
-{
-    return ProductVersionText();
-}
-
-void CTolbrinApp::OpenCommandLog(const std::string& commandLineText, CommandLog& log, SerialLink& link)
-{
-    tervane::OpenCommandLog(commandLineText, log, link);
-}
-
 bool CTolbrinApp::DetectDevice()
 {
     if (m_registry == nullptr) {

@@ -67,13 +67,6 @@ public:
     bool InitInstance();
     Ending LastEnding() const { return m_ending; }
 
-    // Opens "command.log" when the command line holds "/debug", hands it to the link and
-    // writes the start banner. Before anything talks to the device.
-    static void OpenCommandLog(const std::string& commandLineText, CommandLog& log, SerialLink& link);
-
-    // "Version 1.0.22.0", from the build's own version; empty when the build has none.
-    static std::string GetProductVersionText();
-
     // The window's eight pages in tab order; the radio page is at kRadioPageIndex.
     static std::vector<std::unique_ptr<PropertyPage>> CreatePages(RciDocuments& documents, DeviceRunner& runner);
     static constexpr std::size_t kMainPageIndex = 0;

@@ -8,6 +8,7 @@
 #include "SerialLink.h"
 #include "SimulatedGateways.h"
 #include "SimulatedQ7.h"
+#include "StartupLog.h"
 #include "StartupQuery.h"
 #include "TBPropertySheet.h"
 #include "TestSupport.h"
@@ -187,7 +188,7 @@ void StartupTest::Run(const QString& commandLine)
         m_started = std::make_unique<StartupQuery>();
         if (m_limits)
             m_started->Link().SetLimits(*m_limits);
-        CTolbrinApp::OpenCommandLog(commandLine.toStdString(), m_started->Log(), m_started->Link());
+        OpenCommandLog(commandLine.toStdString(), m_started->Log(), m_started->Link());
         m_started->Start(m_registry, m_fixedPort);
         m_app = std::make_unique<CTolbrinApp>(commandLine.toStdString(), *m_started);
     } else {
